@@ -1,0 +1,84 @@
+#include "sim/sim_window.h"
+
+#include "app/form.h"
+#include "app/wav.h"
+
+namespace zorva {
+
+SimWindow::SimWindow(std::int64_t clockStart, std::int64_t work) : clock_(clockStart), work_(work) {}
+
+SimWindow::Key& SimWindow::KeyOf(int vk) { return keys_[static_cast<std::size_t>(vk) & 0xFF]; }
+
+const SimWindow::Key* SimWindow::FindKey(int vk) const {
+  if (vk < 0 || vk > 255) return nullptr;
+  return &keys_[static_cast<std::size_t>(vk)];
+}
+
+void SimWindow::Press(int vk) {
+  Key& k = KeyOf(vk);
+  if (!k.down) k.pressed = true;
+  k.down = true;
+}
+
+void SimWindow::Release(int vk) { KeyOf(vk).down = false; }
+
+void SimWindow::Tap(int vk) {
+  Key& k = KeyOf(vk);
+  k.pressed = true;
+  k.down = false;
+}
+
+bool SimWindow::IsDown(int vk) const {
+  const Key* k = FindKey(vk);
+  return k != nullptr && k->down;
+}
+
+std::int64_t SimWindow::WaitReading(std::int64_t) { return ++clock_; }
+
+std::int16_t SimWindow::GetAsyncKeyState(int vk) {
+  if (vk < 0 || vk > 255) return 0;
+  Key& k = KeyOf(vk);
+  const int result = (k.down ? 0x8000 : 0) | (k.pressed ? 1 : 0);
+  k.pressed = false;
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(result));
+}
+
+void SimWindow::sndPlaySoundA(const std::string& file, unsigned flags) {
+  sounds_.push_back({file, flags, LoadWaveFile(file).has_value()});
+}
+
+void SimWindow::mciSendStringA(const std::string& command) { mci_.push_back(command); }
+
+void SimWindow::DoEvents() {
+  ++pumps_;
+  clock_ += work_;
+  if (pendingWaitClick_) {
+    pendingWaitClick_ = false;
+    MENU002_Click();
+  }
+  if (pendingClose_) {
+    pendingClose_ = false;
+    Form_Unload();
+  }
+}
+
+std::uint64_t SimWindow::TimerSeed() {
+  ++gamesSeeded_;
+  if (seedBase_) return *seedBase_ + static_cast<std::uint64_t>(gamesSeeded_ - 1);
+  return static_cast<std::uint64_t>(clock_);
+}
+
+void SimWindow::End() {
+  closed_ = true;
+  if (onClose) onClose();
+}
+
+void SimWindow::PassBegins(Loop loop) {
+  if (onPassBegins) onPassBegins(loop);
+}
+
+void SimWindow::PassEnds(bool endsGame) {
+  if (onPassEnds) onPassEnds(endsGame);
+}
+
+}  // namespace zorva
