@@ -22,4 +22,11 @@ int TextWidth(std::string_view text, int points);
 // Height of a line of text at `points`, in pixels.
 int LineHeight(int points);
 
+// Whether the face draws `c` at `points` as a letter rather than a box
+// (the blank counts as drawn).
+bool HasGlyph(char c, int points);
+
+// Width in pixels of the box drawn for a character the face does not have.
+inline constexpr int kBoxWidth = 3;
+
 }  // namespace zorva

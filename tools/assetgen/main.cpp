@@ -1,0 +1,79 @@
+// zorva-assetgen OUTDIR [--previews DIR]
+// Writes every asset of the game into OUTDIR, byte for byte as committed,
+// and with --previews also enlarged PNG pictures of them for review.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <span>
+#include <string>
+
+#include "art.h"
+#include "tools/art_sources.h"
+
+namespace {
+
+void Write(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string_view Text(std::span<const std::uint8_t> bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+std::vector<std::uint8_t> Png(const art::Picture& pic, int factor) {
+  std::vector<bool> opaque(pic.Pixels().size() * factor * factor, true);
+  if (factor == 1)
+    for (std::size_t i = 0; i < pic.Pixels().size(); ++i) opaque[i] = pic.Pixels()[i] != 0;
+  return art::EncodePng(pic.Width() * factor, pic.Height() * factor,
+                        art::Enlarge(art::ToRgb(pic), pic.Width(), pic.Height(), factor), opaque);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::filesystem::path out, previews;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--previews" && i + 1 < argc) previews = argv[++i];
+    else if (out.empty() && arg[0] != '-') out = arg;
+    else out.clear(), i = argc;
+  }
+  if (out.empty()) {
+    std::cerr << "usage: zorva-assetgen OUTDIR [--previews DIR]\n";
+    return 2;
+  }
+  try {
+    const auto letters = art::ParseLetters(Text(zorva::art_sources::LettersText()));
+    const auto sprites = art::ParseGrids(Text(zorva::art_sources::SpritesText()));
+    const art::Picture logo = art::MakeLogo(letters);
+    const art::Picture lettering = art::MakeLettering(letters);
+    const art::Picture sheet = art::MakeSpriteSheet(sprites);
+    const art::Picture icon = art::MakeIcon(sprites);
+    if (icon.PaletteSize() > 16) throw std::runtime_error("the icon has more than 16 colours");
+
+    std::filesystem::create_directories(out);
+    Write(out / "logo.bmp", art::EncodeBmp(logo));
+    Write(out / "lettering.bmp", art::EncodeBmp(lettering));
+    Write(out / "sprites.bmp", art::EncodeBmp(sheet));
+    Write(out / "icon.bmp", art::EncodeBmp(icon));
+    Write(out / "icon.png", Png(icon, 1));
+    Write(out / u8"効果音.wav", art::EncodeWav16(22050, art::MakeExplosion(22050)));
+
+    if (!previews.empty()) {
+      std::filesystem::create_directories(previews);
+      Write(previews / "logo-x4.png", Png(logo, 4));
+      Write(previews / "lettering-x4.png", Png(lettering, 4));
+      Write(previews / "sprites-x4.png", Png(sheet, 4));
+      Write(previews / "icon-x4.png", Png(icon, 4));
+    }
+    std::printf("logo %d colours, lettering %d, sprites %d, icon %d\n", logo.PaletteSize(),
+                lettering.PaletteSize(), sheet.PaletteSize(), icon.PaletteSize());
+  } catch (const std::exception& e) {
+    std::cerr << "zorva-assetgen: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
