@@ -1,7 +1,7 @@
 # make run   installs what is missing, builds and starts the game
 # make test  installs what is missing, builds and runs every test, also under
 #            AddressSanitizer and UndefinedBehaviorSanitizer
-.PHONY: run test build build-asan deps deps-test clean
+.PHONY: run test build build-asan deps deps-test clean golden bench
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # CI turns warnings into errors.
@@ -48,5 +48,18 @@ test: deps-test
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
 
+# Speed measurements (Google Benchmark); see the README's performance section.
+bench: deps-test
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZORVA_BENCH=ON -DZORVA_TESTS=OFF >/dev/null
+	cmake --build build-bench -j $(JOBS) --target zorva_bench
+	./build-bench/bench/zorva_bench
+
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-bench
+
+# Records the golden replays again from their scripts (after an intended change).
+golden: build
+	@for s in tests/golden/*.script; do \
+	  opts=$$(head -n 1 "$$s" | sed -n 's/^# zorva-sim//p'); \
+	  ./build/zorva-sim $$opts --dump "$${s%.script}.jsonl" "$$s" || exit 1; \
+	done

@@ -1,1 +1,133 @@
-int main() { return 0; }
+// zorva-sim: the game, headless, on the simulated window.
+//
+//   zorva-sim [--clock MS] [--work MS] [--seed N] [--dump FILE] [--png DIR]
+//             [--png-every K] SCRIPT
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "sim/replay.h"
+#include "sim/script.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: zorva-sim [--clock MS] [--work MS] [--seed N] [--dump FILE] [--png DIR] [--png-every K] SCRIPT\n";
+
+int Usage(const std::string& why) {
+  std::cerr << "zorva-sim: " << why << "\n" << kUsage;
+  return 2;
+}
+
+template <class T>
+bool Number(std::string_view s, T min, T max, T& out) {
+  T v{};
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (s.empty() || ec != std::errc() || end != s.data() + s.size() || v < min || v > max) return false;
+  out = v;
+  return true;
+}
+
+std::string ExecutableFolder(const char* argv0) {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) exe = std::filesystem::absolute(argv0, ec);
+  std::string folder = exe.parent_path().string();
+  return folder.empty() ? "." : folder;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  zorva::SimOptions options;
+  options.exeFolder = ExecutableFolder(argv[0]);
+  std::optional<std::string> scriptPath, dumpPath;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const auto value = [&](std::string_view& out) {
+      if (i + 1 >= argc) return false;
+      out = argv[++i];
+      return true;
+    };
+    std::string_view v;
+    if (arg == "--clock") {
+      if (!value(v) || !Number<std::int64_t>(v, 0, std::int64_t{1} << 53, options.clock))
+        return Usage("--clock needs a number of milliseconds from 0 to 2^53");
+    } else if (arg == "--work") {
+      if (!value(v) || !Number<std::int64_t>(v, 0, 1000000, options.work))
+        return Usage("--work needs a number of milliseconds from 0 to 1000000");
+    } else if (arg == "--seed") {
+      std::uint64_t seed = 0;
+      if (!value(v) || !Number<std::uint64_t>(v, 0, UINT64_MAX / 2, seed)) return Usage("--seed needs a whole number");
+      options.seed = seed;
+    } else if (arg == "--dump") {
+      if (!value(v)) return Usage("--dump needs a file name, or - for standard output");
+      dumpPath = std::string(v);
+    } else if (arg == "--png") {
+      if (!value(v) || v.empty()) return Usage("--png needs a folder");
+      options.pngDir = std::string(v);
+    } else if (arg == "--png-every") {
+      if (!value(v) || !Number<std::int64_t>(v, 1, INT64_MAX, options.pngEvery))
+        return Usage("--png-every needs a whole number of at least 1");
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+      return Usage("unknown option " + std::string(arg));
+    } else if (scriptPath) {
+      return Usage("only one script can be given");
+    } else {
+      scriptPath = std::string(arg);
+    }
+  }
+  if (!scriptPath) return Usage("no script given");
+
+  std::string text;
+  if (*scriptPath == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  } else {
+    std::ifstream in(*scriptPath, std::ios::binary);
+    if (!in) return Usage("cannot read the script " + *scriptPath);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  std::vector<zorva::ScriptLine> script;
+  try {
+    script = zorva::ParseScript(text);
+  } catch (const zorva::ScriptError& e) {
+    std::cerr << "zorva-sim: " << e.what() << "\n";
+    return 2;
+  }
+
+  if (!options.pngDir.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(options.pngDir, ec);
+    if (!std::filesystem::is_directory(options.pngDir)) return Usage("cannot make the folder " + options.pngDir);
+  }
+
+  std::ofstream dumpFile;
+  if (dumpPath) {
+    if (*dumpPath == "-") {
+      options.dump = &std::cout;
+    } else {
+      dumpFile.open(*dumpPath, std::ios::binary | std::ios::trunc);
+      if (!dumpFile) return Usage("cannot write the dump " + *dumpPath);
+      options.dump = &dumpFile;
+    }
+  }
+
+  try {
+    zorva::RunSimulation(script, options);
+  } catch (const std::exception& e) {
+    std::cerr << "zorva-sim: " << e.what() << "\n";
+    return 1;
+  }
+  if (options.dump != nullptr) options.dump->flush();
+  return 0;
+}

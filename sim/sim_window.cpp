@@ -7,7 +7,10 @@ namespace zorva {
 
 SimWindow::SimWindow(std::int64_t clockStart, std::int64_t work) : clock_(clockStart), work_(work) {}
 
-SimWindow::Key& SimWindow::KeyOf(int vk) { return keys_[static_cast<std::size_t>(vk) & 0xFF]; }
+SimWindow::Key* SimWindow::FindKey(int vk) {
+  if (vk < 0 || vk > 255) return nullptr;
+  return &keys_[static_cast<std::size_t>(vk)];
+}
 
 const SimWindow::Key* SimWindow::FindKey(int vk) const {
   if (vk < 0 || vk > 255) return nullptr;
@@ -15,17 +18,21 @@ const SimWindow::Key* SimWindow::FindKey(int vk) const {
 }
 
 void SimWindow::Press(int vk) {
-  Key& k = KeyOf(vk);
-  if (!k.down) k.pressed = true;
-  k.down = true;
+  Key* k = FindKey(vk);
+  if (k == nullptr) return;
+  if (!k->down) k->pressed = true;
+  k->down = true;
 }
 
-void SimWindow::Release(int vk) { KeyOf(vk).down = false; }
+void SimWindow::Release(int vk) {
+  if (Key* k = FindKey(vk)) k->down = false;
+}
 
 void SimWindow::Tap(int vk) {
-  Key& k = KeyOf(vk);
-  k.pressed = true;
-  k.down = false;
+  Key* k = FindKey(vk);
+  if (k == nullptr) return;
+  k->pressed = true;
+  k->down = false;
 }
 
 bool SimWindow::IsDown(int vk) const {
@@ -36,10 +43,10 @@ bool SimWindow::IsDown(int vk) const {
 std::int64_t SimWindow::WaitReading(std::int64_t) { return ++clock_; }
 
 std::int16_t SimWindow::GetAsyncKeyState(int vk) {
-  if (vk < 0 || vk > 255) return 0;
-  Key& k = KeyOf(vk);
-  const int result = (k.down ? 0x8000 : 0) | (k.pressed ? 1 : 0);
-  k.pressed = false;
+  Key* k = FindKey(vk);
+  if (k == nullptr) return 0;
+  const int result = (k->down ? 0x8000 : 0) | (k->pressed ? 1 : 0);
+  k->pressed = false;
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(result));
 }
 

@@ -25,7 +25,8 @@ class SimWindow : public Window {
   void SetWork(std::int64_t ms) { work_ = ms; }
 
   // Keys. Press sets the pressed-since-the-previous-poll record when the key
-  // was up; Tap is a press and release made between two polls.
+  // was up; Tap is a press and release made between two polls. Codes outside
+  // 0..255 are no keys: they are ignored and always read as up.
   void Press(int vk);
   void Release(int vk);
   void Tap(int vk);
@@ -81,7 +82,8 @@ class SimWindow : public Window {
     bool down = false;
     bool pressed = false;
   };
-  Key& KeyOf(int vk);
+  // The record of a virtual key, or none for a code outside 0..255.
+  Key* FindKey(int vk);
   const Key* FindKey(int vk) const;
 
   std::int64_t clock_;

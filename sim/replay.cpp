@@ -1,0 +1,333 @@
+#include "sim/replay.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <stdexcept>
+
+#include "app/form.h"
+#include "app/images.h"
+#include "app/rnd.h"
+#include "present/png.h"
+#include "rules/state.h"
+#include "sim/sim_window.h"
+
+namespace zorva {
+
+namespace {
+
+// What is kept of a pass until its record is written.
+struct PassRecord {
+  std::int64_t pass = 0;
+  Loop loop = Loop::Title;
+  std::int64_t clockStart = 0;
+  int sounds = 0;
+  std::vector<std::string> mci;
+  std::string status;
+};
+
+void AppendJsonString(std::string& out, const std::string& s) {
+  out += '"';
+  for (const char c : s) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", u);
+      out += buf;
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+}
+
+class Json {
+ public:
+  void Key(const char* name) {
+    out_ += first_ ? "{\"" : ",\"";
+    first_ = false;
+    out_ += name;
+    out_ += "\":";
+  }
+  void Int(const char* name, std::int64_t v) {
+    Key(name);
+    AppendInt(v);
+  }
+  void Bool(const char* name, bool v) {
+    Key(name);
+    out_ += v ? "true" : "false";
+  }
+  void Single(const char* name, float v) {
+    Key(name);
+    AppendSingle(v);
+  }
+  void Double(const char* name, double v) {
+    Key(name);
+    AppendDouble(v);
+  }
+  void String(const char* name, const std::string& v) {
+    Key(name);
+    AppendJsonString(out_, v);
+  }
+  template <class Array>
+  void Ints(const char* name, const Array& a, std::size_t n) {
+    Key(name);
+    out_ += '[';
+    for (std::size_t i = 0; i < n; ++i) {
+      if (i) out_ += ',';
+      AppendInt(a[i]);
+    }
+    out_ += ']';
+  }
+  template <class Array>
+  void Singles(const char* name, const Array& a, std::size_t n) {
+    Key(name);
+    out_ += '[';
+    for (std::size_t i = 0; i < n; ++i) {
+      if (i) out_ += ',';
+      AppendSingle(a[i]);
+    }
+    out_ += ']';
+  }
+  void Strings(const char* name, const std::vector<std::string>& v) {
+    Key(name);
+    out_ += '[';
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      if (i) out_ += ',';
+      AppendJsonString(out_, v[i]);
+    }
+    out_ += ']';
+  }
+  std::string Finish() {
+    out_ += "}\n";
+    return std::move(out_);
+  }
+
+ private:
+  void AppendInt(std::int64_t v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%" PRId64, v);
+    out_ += buf;
+  }
+  // 9 significant digits read back to the same single, 17 to the same double.
+  void AppendSingle(float v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(v));
+    out_ += buf;
+  }
+  void AppendDouble(double v) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    out_ += buf;
+  }
+  std::string out_;
+  bool first_ = true;
+};
+
+class ReplayWindow : public SimWindow {
+ public:
+  ReplayWindow(const std::vector<ScriptLine>& script, const SimOptions& options)
+      : SimWindow(options.clock, options.work), script_(script), options_(options) {
+    SetSeedBase(options.seed);
+    SetExeFolder(options.exeFolder);
+  }
+
+  SimResult result;
+
+  void PassBegins(Loop loop) override {
+    TakeScriptLine();
+    PassRecord record;
+    record.pass = result.passes++;
+    record.loop = loop;
+    record.clockStart = Clock();
+    if (loop == Loop::Game) ++result.frames;
+    stack_.push_back(std::move(record));
+  }
+
+  void PassEnds(bool endsGame) override {
+    if (stack_.empty()) return;
+    Write(stack_.back(), endsGame, false);
+    stack_.pop_back();
+  }
+
+  void sndPlaySoundA(const std::string& file, unsigned flags) override {
+    SimWindow::sndPlaySoundA(file, flags);
+    if (!stack_.empty()) ++stack_.back().sounds;
+  }
+
+  void mciSendStringA(const std::string& command) override {
+    SimWindow::mciSendStringA(command);
+    if (!stack_.empty()) stack_.back().mci.push_back(command);
+  }
+
+  void StatusPrinted(const std::string& text) override {
+    if (!stack_.empty()) stack_.back().status = text;
+  }
+
+  std::uint64_t TimerSeed() override {
+    ++result.games;
+    return SimWindow::TimerSeed();
+  }
+
+  void End() override {
+    SimWindow::End();
+    // The pass that served the close is still recorded; a title pass that was
+    // running a game around it is not.
+    if (!stack_.empty()) Write(stack_.back(), false, true);
+    stack_.clear();
+  }
+
+ private:
+  void TakeScriptLine() {
+    bool first = false;
+    if (remaining_ == 0) {
+      if (next_ < script_.size()) {
+        line_ = script_[next_++];
+      } else {
+        // After the last line: one more pass with no key, closed in its pump.
+        line_ = ScriptLine{};
+        line_.close = true;
+      }
+      remaining_ = line_.count;
+      first = true;
+    }
+    --remaining_;
+    if (first) {
+      if (line_.tapLeft) Tap(VK_LEFT);
+      if (line_.tapRight) Tap(VK_RIGHT);
+      if (line_.tapSpace) Tap(VK_SPACE);
+      if (line_.clickWait) ClickWaitInNextPump();
+      if (line_.close) CloseInNextPump();
+      if (line_.work) SetWork(*line_.work);
+    }
+    Hold(VK_LEFT, line_.holdLeft);
+    Hold(VK_RIGHT, line_.holdRight);
+    Hold(VK_SPACE, line_.holdSpace);
+  }
+
+  void Hold(int vk, bool held) {
+    if (held) Press(vk);
+    else Release(vk);
+  }
+
+  void Write(const PassRecord& r, bool endsGame, bool closed) {
+    const bool png = !options_.pngDir.empty() && r.pass % options_.pngEvery == 0;
+    if (png) {
+      char name[32];
+      std::snprintf(name, sizeof name, "/pass-%06" PRId64 ".png", r.pass);
+      WriteCanvasPng(Crt, options_.pngDir + name);
+    }
+    if (options_.dump == nullptr) return;
+    Json j;
+    j.Int("pass", r.pass);
+    j.String("loop", r.loop == Loop::Title ? "title" : "game");
+    j.Bool("ends_game", endsGame);
+    j.Bool("closed", closed);
+    j.Int("clock_start", r.clockStart);
+    j.Int("clock_end", Clock());
+    j.Bool("wait", WaitChecked());
+    j.Int("sounds", r.sounds);
+    j.Strings("mci", r.mci);
+    j.String("status", r.status);
+    char hash[24];
+    std::snprintf(hash, sizeof hash, "%016" PRIx64, CanvasHash());
+    j.String("canvas", hash);
+    j.Double("PlayerX", G.PlayerX);
+    j.Int("PlayerY", G.PlayerY);
+    j.Int("PlayerDead", G.PlayerDead);
+    j.Int("PlayerBlastFrame", G.PlayerBlastFrame);
+    j.Int("GameOverShown", G.GameOverShown);
+    j.Int("Score", G.Score);
+    j.Int("HiScore", G.HiScore);
+    j.Ints("ShotX", G.ShotX, kShotSlots);
+    j.Ints("ShotY", G.ShotY, kShotSlots);
+    j.Ints("ShotActive", G.ShotActive, kShotSlots);
+    j.Ints("EnemyX", G.EnemyX, kEnemySlots);
+    j.Ints("EnemyY", G.EnemyY, kEnemySlots);
+    j.Ints("EnemyState", G.EnemyState, kEnemySlots);
+    j.Ints("BlastSrcX", G.BlastSrcX, kBlastEntries);
+    j.Ints("BlastSrcY", G.BlastSrcY, kBlastEntries);
+    j.Int("MarchDir", G.MarchDir);
+    j.Int("MarchStep", G.MarchStep);
+    j.Int("MarchDrop", G.MarchDrop);
+    j.Int("MarchInterval", G.MarchInterval);
+    j.Ints("BulletActive", G.BulletActive, kBulletSlotsInPlay);
+    j.Singles("BulletX", G.BulletX, kBulletSlotsInPlay);
+    j.Singles("BulletY", G.BulletY, kBulletSlotsInPlay);
+    j.Singles("BulletDX", G.BulletDX, kBulletSlotsInPlay);
+    j.Singles("BulletDY", G.BulletDY, kBulletSlotsInPlay);
+    j.Ints("BulletDrawX", G.BulletDrawX, kBulletSlotsInPlay);
+    j.Ints("BulletDrawY", G.BulletDrawY, kBulletSlotsInPlay);
+    j.Int("BulletTop", G.BulletTop);
+    j.Single("BulletGrowth", G.BulletGrowth);
+    j.Single("AimLevel", G.AimLevel);
+    j.Int("KillCount", G.KillCount);
+    j.Int("MarchNext", G.MarchNext);
+    j.Int("MarchLast", G.MarchLast);
+    j.Int("ShotNext", G.ShotNext);
+    j.Int("ShotLast", G.ShotLast);
+    j.Int("BlastNext", G.BlastNext);
+    j.Int("BlastLast", G.BlastLast);
+    j.Int("FpsNext", G.FpsNext);
+    j.Int("FpsLast", G.FpsLast);
+    j.Int("GameOverKeyAt", G.GameOverKeyAt);
+    j.Int("GameOverTimeoutAt", G.GameOverTimeoutAt);
+    j.Int("GameOverLast", G.GameOverLast);
+    j.Int("WorkTime", G.WorkTime);
+    j.Int("FrameTime", G.FrameTime);
+    j.Int("Fps", G.Fps);
+    j.Int("ScrollY", G.ScrollY);
+    j.Int("TitleBlink", G.TitleBlink);
+    const std::string line = j.Finish();
+    options_.dump->write(line.data(), static_cast<std::streamsize>(line.size()));
+  }
+
+  const std::vector<ScriptLine>& script_;
+  const SimOptions& options_;
+  std::size_t next_ = 0;
+  ScriptLine line_;
+  std::int64_t remaining_ = 0;
+  std::vector<PassRecord> stack_;
+};
+
+}  // namespace
+
+std::uint64_t CanvasHash() {
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  const Surface& crt = Main->Crt;
+  for (int y = 0; y < crt.Height(); ++y) {
+    const Colour* row = crt.Row(y);
+    for (int x = 0; x < crt.Width(); ++x) {
+      const Colour c = row[x];
+      const unsigned char bytes[4] = {static_cast<unsigned char>(c & 0xFF), static_cast<unsigned char>((c >> 8) & 0xFF),
+                                      static_cast<unsigned char>((c >> 16) & 0xFF), 0};
+      for (const unsigned char b : bytes) {
+        h ^= b;
+        h *= 0x100000001b3ull;
+      }
+    }
+  }
+  return h;
+}
+
+SimResult RunSimulation(const std::vector<ScriptLine>& script, const SimOptions& options) {
+  ResetGameState();
+  ResetRnd();
+  ReplayWindow window(script, options);
+  LoadWindowImages(window);
+  Window* const previous = Main;
+  Main = &window;
+  try {
+    Form_Load();
+  } catch (const ProgramEnded&) {
+  } catch (...) {
+    Main = previous;
+    throw;
+  }
+  Main = previous;
+  return window.result;
+}
+
+}  // namespace zorva

@@ -1,0 +1,39 @@
+// Runs the game headless on the simulated window from a key script, and
+// writes what happened pass by pass.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "sim/script.h"
+
+namespace zorva {
+
+struct SimOptions {
+  std::int64_t clock = 1000;   // first clock reading
+  std::int64_t work = 5;       // ms the event pump advances the clock
+  std::optional<std::uint64_t> seed;  // k-th game seeds with seed + k - 1
+  std::ostream* dump = nullptr;       // JSON Lines, one object per pass
+  std::string pngDir;                 // canvas pictures, when not empty
+  std::int64_t pngEvery = 1;
+  std::string exeFolder = ".";        // where the sound effect is looked up
+};
+
+struct SimResult {
+  std::int64_t passes = 0;  // passes begun
+  std::int64_t frames = 0;  // game frames among them
+  int games = 0;            // games started
+};
+
+// Runs start-up, the title loop and the games until the window is closed
+// (after the script's last line one more pass runs and closes the window).
+SimResult RunSimulation(const std::vector<ScriptLine>& script, const SimOptions& options);
+
+// FNV-1a 64-bit hash of the canvas drawing area, row by row from the top,
+// each pixel as the bytes R, G, B, 0.
+std::uint64_t CanvasHash();
+
+}  // namespace zorva

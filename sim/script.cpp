@@ -1,0 +1,88 @@
+#include "sim/script.h"
+
+#include <charconv>
+#include <limits>
+
+namespace zorva {
+
+namespace {
+
+// The largest values a script may give: generous, and far from any overflow.
+constexpr std::int64_t kMaxCount = 1'000'000'000;
+constexpr std::int64_t kMaxWork = 1'000'000;
+
+bool ParseNumber(std::string_view s, std::int64_t max, std::int64_t& out) {
+  if (s.empty()) return false;
+  std::int64_t v = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (ec != std::errc() || end != s.data() + s.size() || v < 0 || v > max) return false;
+  out = v;
+  return true;
+}
+
+std::vector<std::string_view> Words(std::string_view line) {
+  std::vector<std::string_view> words;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    const std::size_t start = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+    if (i > start) words.push_back(line.substr(start, i - start));
+  }
+  return words;
+}
+
+[[noreturn]] void Fail(int lineNumber, const std::string& why) {
+  throw ScriptError("script line " + std::to_string(lineNumber) + ": " + why);
+}
+
+}  // namespace
+
+std::vector<ScriptLine> ParseScript(std::string_view text) {
+  std::vector<ScriptLine> lines;
+  int lineNumber = 0;
+  std::size_t pos = 0;
+  while (pos <= text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view raw = text.substr(pos, end - pos);
+    pos = end + 1;
+    ++lineNumber;
+    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    const auto words = Words(raw);
+    if (words.empty() || words[0][0] == '#') {
+      if (end == text.size()) break;
+      continue;
+    }
+    ScriptLine line;
+    line.lineNumber = lineNumber;
+    if (!ParseNumber(words[0], kMaxCount, line.count) || line.count < 1)
+      Fail(lineNumber, "expected a pass count of at least 1, found \"" + std::string(words[0]) + "\"");
+    if (words.size() < 2) Fail(lineNumber, "expected at least one token after the count (- for no key)");
+    for (std::size_t w = 1; w < words.size(); ++w) {
+      const std::string_view t = words[w];
+      if (t == "LEFT") line.holdLeft = true;
+      else if (t == "RIGHT") line.holdRight = true;
+      else if (t == "SPACE") line.holdSpace = true;
+      else if (t == "tap:LEFT") line.tapLeft = true;
+      else if (t == "tap:RIGHT") line.tapRight = true;
+      else if (t == "tap:SPACE") line.tapSpace = true;
+      else if (t == "wait") line.clickWait = true;
+      else if (t == "close") line.close = true;
+      else if (t == "-") {
+      } else if (t.substr(0, 5) == "work=") {
+        std::int64_t ms = 0;
+        if (!ParseNumber(t.substr(5), kMaxWork, ms))
+          Fail(lineNumber, "work needs a number of milliseconds from 0 to 1000000, found \"" + std::string(t) + "\"");
+        line.work = ms;
+      } else {
+        Fail(lineNumber, "unknown token \"" + std::string(t) + "\"");
+      }
+    }
+    lines.push_back(line);
+    if (end == text.size()) break;
+  }
+  return lines;
+}
+
+}  // namespace zorva
