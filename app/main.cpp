@@ -1,1 +1,45 @@
-int main() { return 0; }
+// The real game: opens the window, loads its images and hands over to the
+// window's load event, which runs until the window is closed.
+#define SDL_MAIN_HANDLED
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "app/form.h"
+#include "app/images.h"
+#include "app/sdl_window.h"
+
+// The desktop's message bus library keeps a little memory until the process
+// ends; a build with the leak checker should not count it against the game.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
+
+int main() {
+  using namespace zorva;
+  SDL_SetMainReady();
+
+  std::unique_ptr<SdlWindow> window;
+  try {
+    window = std::make_unique<SdlWindow>();
+    LoadWindowImages(*window);
+    window->SetIcon(WindowIcon());
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "zorva: %s\n", error.what());
+    return 1;
+  }
+
+  Main = window.get();
+  int status = 0;
+  try {
+    Form_Load();
+  } catch (const ProgramEnded& end) {
+    status = end.status;
+  } catch (const std::exception& error) {
+    // A run-time error ends the program with a message box.
+    std::fprintf(stderr, "zorva: %s\n", error.what());
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "ＺＯＲＶＡ", error.what(), window->Handle());
+    status = 1;
+  }
+  window->End();
+  Main = nullptr;
+  return status;
+}

@@ -80,6 +80,7 @@ class Window {
   // Hooks for recording what happens pass by pass (used by the simulator).
   virtual void PassBegins(Loop) {}
   virtual void PassEnds(bool /*endsGame*/) {}
+  virtual void StatusPrinted(const std::string& /*text*/) {}
 };
 
 // The one window of the program.

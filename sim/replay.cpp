@@ -149,7 +149,9 @@ class ReplayWindow : public SimWindow {
   void PassEnds(bool endsGame) override {
     if (stack_.empty()) return;
     Write(stack_.back(), endsGame, false);
+    const Loop loop = stack_.back().loop;
     stack_.pop_back();
+    if (options_.afterPass) options_.afterPass(loop, endsGame);
   }
 
   void sndPlaySoundA(const std::string& file, unsigned flags) override {

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "app/window.h"
 #include "sim/script.h"
 
 namespace zorva {
@@ -20,6 +22,9 @@ struct SimOptions {
   std::string pngDir;                 // canvas pictures, when not empty
   std::int64_t pngEvery = 1;
   std::string exeFolder = ".";        // where the sound effect is looked up
+  // Called at the end of every pass, after its record is written, with the
+  // loop it belonged to and whether it ended a game.
+  std::function<void(Loop loop, bool endsGame)> afterPass;
 };
 
 struct SimResult {

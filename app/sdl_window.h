@@ -1,0 +1,102 @@
+// The real window on SDL2: caption, icon, our own menu bar, the sunken canvas
+// scaled by whole multiples, the keyboard as the game polls it, the clock,
+// the wave player and the event pump.
+#pragma once
+
+#include <SDL.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "app/layout.h"
+#include "app/sdl_audio.h"
+#include "app/window.h"
+
+namespace zorva {
+
+// The window could not be opened; the message names the cause.
+struct StartupError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Whether the video driver SDL settled on shows nothing to anyone. SDL falls
+// back to such a driver when no display can be reached; only when it was asked
+// for explicitly (SDL_VIDEODRIVER) is that what the user wants.
+bool IsInvisibleVideoDriver(const char* driver, const char* requested);
+
+class SdlWindow : public Window {
+ public:
+  // Opens SDL, the (still hidden) window, its renderer and the audio device.
+  // Throws StartupError when there is no display or no renderer.
+  SdlWindow();
+  ~SdlWindow() override;
+
+  // Sets the window's icon from a surface's drawing area.
+  void SetIcon(const Surface& icon);
+
+  // Window
+  std::int64_t timeGetTime() override;
+  std::int64_t WaitReading(std::int64_t remaining) override;
+  std::int16_t GetAsyncKeyState(int vk) override;
+  void sndPlaySoundA(const std::string& file, unsigned flags) override;
+  void mciSendStringA(const std::string& command) override;
+  void DoEvents() override;
+  bool WaitChecked() const override { return waitChecked_; }
+  void SetWaitChecked(bool checked) override { waitChecked_ = checked; }
+  std::string ExeFolder() override;
+  std::uint64_t TimerSeed() override;
+  void ShowMain() override;
+  void End() override;
+
+  // What the window shows and how, for those who look closer.
+  SDL_Window* Handle() const { return window_; }
+  const Surface& Picture() const { return picture_; }
+  const MenuBar& Menu() const { return menu_; }
+  bool HasFocus() const { return focus_; }
+  bool IsFullscreen() const;
+  Placement CurrentPlacement() const;
+  const SdlAudio* Audio() const { return audio_.get(); }
+  // Shortest time between two presents: one refresh of the display.
+  std::chrono::microseconds RefreshPeriod() const { return refresh_; }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  struct Key {
+    bool down = false;
+    bool pressed = false;  // pressed since the previous poll of the key
+  };
+
+  void Serve(const SDL_Event& event);
+  void ServeWindowEvent(const SDL_WindowEvent& event);
+  void ServeKey(const SDL_KeyboardEvent& event);
+  Point ToPicture(int x, int y) const;
+  void ReleaseAllKeys();
+  void ToggleFullscreen();
+  void MeasureRefresh();
+  void Present();
+
+  Clock::time_point origin_;
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  std::uint32_t windowId_ = 0;
+  bool sdl_ = false;
+  std::unique_ptr<SdlAudio> audio_;
+
+  MenuBar menu_;
+  Surface picture_;
+  bool waitChecked_ = true;
+  bool focus_ = false;
+  std::array<Key, 256> keys_{};
+
+  std::chrono::microseconds refresh_{16667};
+  Clock::time_point lastPresentStart_{};
+  Clock::time_point lastPresentEnd_{};
+};
+
+}  // namespace zorva
