@@ -7,11 +7,15 @@
 namespace zorva {
 
 void Form_Load() {
-  Main->ShowMain();  // size, centre, caption, pixel units, show
+  // The canvas: 324 by 324 outside its 2-pixel frame, so 320 by 320 to draw
+  // in; the starfield buffer takes the canvas's size as read back.
   Main->Crt.SetOuterSize(324, 324);
   Main->BG.SetOuterSize(static_cast<int>(Main->Crt.ReadWidth()), static_cast<int>(Main->Crt.ReadHeight()));
   G.AppPath = Main->ExeFolder();
-  DoEvents();
+  // Size, centre, caption and show: the window appears only once its
+  // surfaces are ready.
+  Main->ShowMain();
+  DoEvents();  // paint once
   TitleLoop();
 }
 

@@ -1,8 +1,11 @@
 #include "app/wav.h"
 
-#include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace zorva {
 
@@ -61,15 +64,28 @@ std::optional<Wave> ParseWave(std::span<const std::uint8_t> bytes) {
 }
 
 std::optional<Wave> LoadWaveFile(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  // Opened without blocking and checked on the open file itself, so that a
+  // pipe or a device under the sound's name cannot hold the game up, and a
+  // file swapped between the check and the read is still the one checked.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
   struct stat info {};
-  if (path.empty() || ::stat(path.c_str(), &info) != 0) return std::nullopt;
-  if (!S_ISREG(info.st_mode)) return std::nullopt;
-  if (info.st_size <= 0 || static_cast<std::uint64_t>(info.st_size) > kMaxWaveFileBytes) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  std::vector<std::uint8_t> bytes;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+      static_cast<std::uint64_t>(info.st_size) <= kMaxWaveFileBytes) {
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+      const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);  // a file that shrank meanwhile is parsed as it was read
+  }
+  ::close(fd);
+  if (bytes.empty()) return std::nullopt;
   return ParseWave(bytes);
 }
 
