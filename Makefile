@@ -1,7 +1,7 @@
 # make run   installs what is missing, builds and starts the game
 # make test  installs what is missing, builds and runs every test, also under
 #            AddressSanitizer and UndefinedBehaviorSanitizer
-.PHONY: run test build build-asan deps deps-test clean golden bench
+.PHONY: run test build build-asan deps deps-test clean golden bench install bench-window
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # CI turns warnings into errors.
@@ -9,7 +9,8 @@ WERROR ?= $(if $(CI),ON,OFF)
 CMAKE_FLAGS ?=
 
 RUN_PACKAGES := cmake make g++ pkg-config libsdl2-dev libpng-dev
-TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev
+TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
+  python3 xvfb xdotool imagemagick x11-utils openbox desktop-file-utils
 
 define install_missing
 	@missing=""; for p in $(1); do \
@@ -54,6 +55,20 @@ bench: deps-test
 	cmake --build build-bench -j $(JOBS) --target zorva_bench
 	./build-bench/bench/zorva_bench
 
+# Installs the game: the program and its sound in $(PREFIX)/lib/zorva, the
+# launcher $(PREFIX)/bin/zorva, a desktop entry and the icon (DESTDIR works).
+PREFIX ?= /usr/local
+install: deps
+	@$(MAKE) --no-print-directory build CMAKE_FLAGS="$(CMAKE_FLAGS) -DZORVA_TESTS=OFF"
+	cmake --install build --prefix "$(PREFIX)"
+
+# The real window's cost under Xvfb: a title pass (one event pump with a
+# present) and the CPU use of a paced game; see the README's performance section.
+bench-window: deps-test
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZORVA_TESTS=OFF >/dev/null
+	cmake --build build-bench -j $(JOBS) --target zorva
+	python3 bench/window_bench.py build-bench/zorva
+
 clean:
 	rm -rf build build-asan build-bench
 
@@ -62,4 +77,38 @@ golden: build
 	@for s in tests/golden/*.script; do \
 	  opts=$$(head -n 1 "$$s" | sed -n 's/^# zorva-sim//p'); \
 	  ./build/zorva-sim $$opts --dump "$${s%.script}.jsonl" "$$s" || exit 1; \
+	done
+
+# Fuzzing with libFuzzer: the bitmap reader, the sound effect loader and the
+# zorva-sim script parser, each for FUZZ_SECONDS on a copy of its seed corpus
+# (tests/fuzz/corpus/<target>), so the committed corpus does not grow. A crash
+# leaves its input as build-fuzz/<target>-crash-*.
+.PHONY: fuzz deps-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+FUZZ_CXX ?= clang++
+FUZZ_FLAGS := -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I.
+FUZZ_TARGETS := bmp_fuzz wav_fuzz script_fuzz
+
+deps-fuzz:
+	$(call install_missing,$(FUZZ_PACKAGES))
+
+build-fuzz/bmp_fuzz: tests/fuzz/bmp_fuzz.cpp app/bmp.cpp app/bmp.h app/surface.h
+	@mkdir -p build-fuzz
+	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/bmp_fuzz.cpp app/bmp.cpp
+
+build-fuzz/wav_fuzz: tests/fuzz/wav_fuzz.cpp app/wav.cpp app/wav.h
+	@mkdir -p build-fuzz
+	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/wav_fuzz.cpp app/wav.cpp
+
+build-fuzz/script_fuzz: tests/fuzz/script_fuzz.cpp sim/script.cpp sim/script.h
+	@mkdir -p build-fuzz
+	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/script_fuzz.cpp sim/script.cpp
+
+fuzz: deps-fuzz $(addprefix build-fuzz/,$(FUZZ_TARGETS))
+	@for t in $(FUZZ_TARGETS); do \
+	  rm -rf build-fuzz/corpus-$$t && cp -r tests/fuzz/corpus/$$t build-fuzz/corpus-$$t && \
+	  echo "fuzzing $$t for $(FUZZ_SECONDS) s" && \
+	  ./build-fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/$$t- build-fuzz/corpus-$$t || exit 1; \
 	done
