@@ -1,4 +1,5 @@
-// A simulated window installed as `Main` for the length of one test.
+// A simulated window installed as `Main` for the length of one test, with the
+// game's state and random sequence at their start.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +12,7 @@
 namespace zorva {
 
 struct SimMain {
-  explicit SimMain(std::int64_t clockStart = 1000, std::int64_t work = 5) : sim(clockStart, work) {
-    saved_ = Main;
+  explicit SimMain(std::int64_t clockStart = 1000, std::int64_t work = 5) : sim(clockStart, work), saved_(Main) {
     Main = &sim;
     ResetGameState();
     ResetRnd();

@@ -62,38 +62,38 @@ TEST(BmpReader, RejectsEveryMalformedFile) {
   const struct {
     const char* what;
     Edit edit;
-    int width, height;
+    int width = 0, height = 0;
   } cases[] = {
-      {"empty", [](auto& b) { b.clear(); }, 0, 0},
-      {"header only", [](auto& b) { b.resize(54); }, 0, 0},
-      {"palette cut", [](auto& b) { b.resize(1000); }, 0, 0},
-      {"last byte missing", [](auto& b) { b.pop_back(); }, 0, 0},
+      {"empty", [](auto& b) { b.clear(); }},
+      {"header only", [](auto& b) { b.resize(54); }},
+      {"palette cut", [](auto& b) { b.resize(1000); }},
+      {"last byte missing", [](auto& b) { b.pop_back(); }},
       {"last byte missing, size field agrees",
-       [](auto& b) { b.pop_back(); Put32(b, 2, static_cast<std::uint32_t>(b.size())); }, 0, 0},
-      {"one byte too many", [](auto& b) { b.push_back(0); }, 0, 0},
+       [](auto& b) { b.pop_back(); Put32(b, 2, static_cast<std::uint32_t>(b.size())); }},
+      {"one byte too many", [](auto& b) { b.push_back(0); }},
       {"one byte too many, size field agrees",
-       [](auto& b) { b.push_back(0); Put32(b, 2, static_cast<std::uint32_t>(b.size())); }, 0, 0},
-      {"signature", [](auto& b) { b[1] = 'A'; }, 0, 0},
-      {"reserved", [](auto& b) { b[7] = 1; }, 0, 0},
-      {"pixel offset", [](auto& b) { Put32(b, 10, 1074); }, 0, 0},
-      {"pixel offset past the end", [](auto& b) { Put32(b, 10, 0xFFFFFFF0u); }, 0, 0},
-      {"info header size", [](auto& b) { Put32(b, 14, 108); }, 0, 0},
-      {"width zero", [](auto& b) { Put32(b, 18, 0); }, 0, 0},
-      {"width negative", [](auto& b) { Put32(b, 18, 0xFFFFFFFBu); }, 0, 0},
-      {"width huge", [](auto& b) { Put32(b, 18, 0x7FFFFFFFu); }, 0, 0},
-      {"wider than the data", [](auto& b) { Put32(b, 18, 9); }, 0, 0},
-      {"top-down rows", [](auto& b) { Put32(b, 22, 0xFFFFFFFDu); }, 0, 0},
-      {"height zero", [](auto& b) { Put32(b, 22, 0); }, 0, 0},
-      {"taller than the data", [](auto& b) { Put32(b, 22, 4); }, 0, 0},
-      {"planes", [](auto& b) { Put16(b, 26, 2); }, 0, 0},
-      {"4 bits per pixel", [](auto& b) { Put16(b, 28, 4); }, 0, 0},
-      {"24 bits per pixel", [](auto& b) { Put16(b, 28, 24); }, 0, 0},
-      {"run-length compressed", [](auto& b) { Put32(b, 30, 1); }, 0, 0},
-      {"image size field", [](auto& b) { Put32(b, 34, 15); }, 0, 0},
-      {"16-colour palette", [](auto& b) { Put32(b, 46, 16); }, 0, 0},
-      {"important colours", [](auto& b) { Put32(b, 50, 300); }, 0, 0},
-      {"palette fourth byte", [](auto& b) { b[54 + 4 * 200 + 3] = 7; }, 0, 0},
-      {"row padding", [](auto& b) { b[kBmpPixelOffset + 8 + 6] = 1; }, 0, 0},
+       [](auto& b) { b.push_back(0); Put32(b, 2, static_cast<std::uint32_t>(b.size())); }},
+      {"signature", [](auto& b) { b[1] = 'A'; }},
+      {"reserved", [](auto& b) { b[7] = 1; }},
+      {"pixel offset", [](auto& b) { Put32(b, 10, 1074); }},
+      {"pixel offset past the end", [](auto& b) { Put32(b, 10, 0xFFFFFFF0u); }},
+      {"info header size", [](auto& b) { Put32(b, 14, 108); }},
+      {"width zero", [](auto& b) { Put32(b, 18, 0); }},
+      {"width negative", [](auto& b) { Put32(b, 18, 0xFFFFFFFBu); }},
+      {"width huge", [](auto& b) { Put32(b, 18, 0x7FFFFFFFu); }},
+      {"wider than the data", [](auto& b) { Put32(b, 18, 9); }},
+      {"top-down rows", [](auto& b) { Put32(b, 22, 0xFFFFFFFDu); }},
+      {"height zero", [](auto& b) { Put32(b, 22, 0); }},
+      {"taller than the data", [](auto& b) { Put32(b, 22, 4); }},
+      {"planes", [](auto& b) { Put16(b, 26, 2); }},
+      {"4 bits per pixel", [](auto& b) { Put16(b, 28, 4); }},
+      {"24 bits per pixel", [](auto& b) { Put16(b, 28, 24); }},
+      {"run-length compressed", [](auto& b) { Put32(b, 30, 1); }},
+      {"image size field", [](auto& b) { Put32(b, 34, 15); }},
+      {"16-colour palette", [](auto& b) { Put32(b, 46, 16); }},
+      {"important colours", [](auto& b) { Put32(b, 50, 300); }},
+      {"palette fourth byte", [](auto& b) { b[54 + 4 * 200 + 3] = 7; }},
+      {"row padding", [](auto& b) { b[kBmpPixelOffset + 8 + 6] = 1; }},
       {"wrong width asked", [](auto&) {}, 6, 3},
       {"wrong height asked", [](auto&) {}, 5, 2},
   };
@@ -108,10 +108,7 @@ TEST(BmpReader, RejectsEveryMalformedFile) {
 
 TEST(BmpReader, SurvivesEveryTruncation) {
   const auto bytes = Small();
-  for (std::size_t n = 0; n < bytes.size(); ++n) {
-    std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
-    EXPECT_FALSE(ReadBmp(cut)) << n;
-  }
+  for (std::size_t n = 0; n < bytes.size(); ++n) EXPECT_FALSE(ReadBmp(std::span(bytes).first(n))) << n;
 }
 
 }  // namespace

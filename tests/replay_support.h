@@ -1,7 +1,6 @@
 // Running whole scripts on the simulator and reading its records back.
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <sstream>
@@ -25,15 +24,6 @@ struct Record {
     const std::string& r = Raw(key);
     return r.size() >= 2 ? r.substr(1, r.size() - 2) : r;
   }
-  // Elements of an array of numbers.
-  std::vector<double> Numbers(const std::string& key) const {
-    std::vector<double> out;
-    std::string r = Raw(key);
-    std::stringstream in(r.substr(1, r.size() - 2));
-    std::string item;
-    while (std::getline(in, item, ',')) out.push_back(std::stod(item));
-    return out;
-  }
   bool Written() const { return !fields.empty(); }
   bool IsGame() const { return Written() && Str("loop") == "game"; }
   std::int64_t Duration() const { return Int("clock_end") - Int("clock_start"); }
@@ -41,30 +31,25 @@ struct Record {
 
 inline Record ParseRecord(const std::string& line) {
   Record r;
-  std::size_t i = 1;  // past '{'
-  while (i < line.size() && line[i] == '"') {
+  for (std::size_t i = 1; i < line.size() && line[i] == '"';) {  // i: start of a key
     const std::size_t keyEnd = line.find('"', i + 1);
-    const std::string key = line.substr(i + 1, keyEnd - i - 1);
-    std::size_t j = keyEnd + 2;  // past ":
-    const std::size_t start = j;
+    const std::size_t start = keyEnd + 2;  // past ":
+    std::size_t j = start;
     int depth = 0;
-    bool inString = false;
-    for (; j < line.size(); ++j) {
+    for (bool inString = false; j < line.size(); ++j) {
       const char c = line[j];
       if (inString) {
         if (c == '\\') ++j;
-        else if (c == '"') inString = false;
+        else inString = c != '"';
       } else if (c == '"') {
         inString = true;
-      } else if (c == '[') {
-        ++depth;
-      } else if (c == ']') {
-        --depth;
+      } else if (c == '[' || c == ']') {
+        depth += c == '[' ? 1 : -1;
       } else if ((c == ',' || c == '}') && depth == 0) {
         break;
       }
     }
-    r.fields[key] = line.substr(start, j - start);
+    r.fields[line.substr(i + 1, keyEnd - i - 1)] = line.substr(start, j - start);
     i = j + 1;
   }
   return r;
@@ -75,8 +60,8 @@ struct Replay {
   std::vector<Record> records;  // in the order written
   SimResult result;
 
-  // Records indexed by pass number; a pass without a record (a title pass
-  // that ran a game until the window was closed) has no fields.
+  // Records by pass number; a pass without a record (a title pass that ran a
+  // game until the window was closed) has no fields.
   std::vector<Record> ByPass() const {
     std::vector<Record> out;
     for (const Record& r : records) {
@@ -95,9 +80,14 @@ inline Replay RunScript(const std::string& script, SimOptions options = {}) {
   replay.result = RunSimulation(ParseScript(script), options);
   replay.dump = out.str();
   std::istringstream lines(replay.dump);
-  std::string line;
-  while (std::getline(lines, line)) replay.records.push_back(ParseRecord(line));
+  for (std::string line; std::getline(lines, line);) replay.records.push_back(ParseRecord(line));
   return replay;
+}
+
+inline SimOptions Seeded(std::uint64_t seed) {
+  SimOptions o;
+  o.seed = seed;
+  return o;
 }
 
 }  // namespace zorva

@@ -10,104 +10,67 @@ namespace {
 
 class BlastsTest : public RulesTest {
  protected:
-  // One tick: the gate is opened and polled once.
-  static void Tick() {
-    G.BlastNext = 0;
-    G.BlastLast = 1;
-    AnimateBlasts();
+  // One tick through an open gate polled once; returns `what` after it.
+  template <class F>
+  static std::vector<int> Ticks(int n, F what) {
+    std::vector<int> seen;
+    for (int t = 0; t < n; ++t) {
+      G.BlastNext = 0;
+      G.BlastLast = 1;
+      AnimateBlasts();
+      seen.push_back(what());
+    }
+    return seen;
   }
 };
 
 TEST_F(BlastsTest, ResetWavePreparesTheEnemySideOfAWave) {
-  for (auto& s : G.EnemyState) s = 7;
+  G.EnemyState.fill(7);
   G.BulletActive.fill(1);
-  G.BulletX.fill(33);
   G.ShotActive.fill(1);
   G.EnemyX.fill(77);
   G.KillCount = 24;
   ResetWave();
-  const std::int16_t srcX[] = {64, 0, 32, 64, 96, 128, 160};
-  const std::int16_t srcY[] = {0, 32, 32, 32, 32, 32, 32};
-  for (int k = 0; k < kBlastEntries; ++k) {
-    EXPECT_EQ(G.BlastSrcX[k], srcX[k]) << "entry " << k;
-    EXPECT_EQ(G.BlastSrcY[k], srcY[k]) << "entry " << k;
-  }
+  const std::vector<int> srcX = {64, 0, 32, 64, 96, 128, 160}, srcY = {0, 32, 32, 32, 32, 32, 32};
+  EXPECT_EQ(std::vector<int>(G.BlastSrcX.begin(), G.BlastSrcX.end()), srcX);
+  EXPECT_EQ(std::vector<int>(G.BlastSrcY.begin(), G.BlastSrcY.end()), srcY);
   for (int i = 0; i < kEnemySlots; ++i) EXPECT_EQ(G.EnemyState[i], 0);
-  for (int j = 0; j < kBulletSlots; ++j) {
-    EXPECT_EQ(G.BulletActive[j], j <= 20 ? 0 : 1) << "slot " << j;
-    EXPECT_EQ(G.BulletX[j], 33);
-  }
+  for (int j = 0; j < kBulletSlots; ++j) EXPECT_EQ(G.BulletActive[j], j <= 20 ? 0 : 1) << "slot " << j;
   // Not its business: the shots, the enemies' places and the kill count.
-  for (int i = 0; i < kShotSlots; ++i) EXPECT_EQ(G.ShotActive[i], 1);
-  EXPECT_EQ(G.EnemyX[5], 77);
-  EXPECT_EQ(G.KillCount, 24);
+  EXPECT_EQ(G.ShotActive[8] + G.EnemyX[5] + G.KillCount, 1 + 77 + 24);
 }
 
-TEST_F(BlastsTest, ATickAdvancesEveryRunningExplosionOnce) {
-  const struct {
-    std::int16_t before, after;
-    int kills;
-  } cases[] = {{0, 0, 0}, {1, 2, 0}, {2, 3, 0}, {3, 4, 0}, {4, 5, 0}, {5, 6, 0}, {6, 7, 1}, {7, 7, 0}};
-  // All eight states side by side in one formation, one tick for them all.
-  for (std::size_t k = 0; k < std::size(cases); ++k) G.EnemyState[k] = cases[k].before;
-  for (std::size_t k = 0; k < std::size(cases); ++k) G.EnemyState[k + 8] = cases[k].before;
+TEST_F(BlastsTest, EveryRunningExplosionAdvancesOncePerTickAndIsCountedOnceGone) {
+  for (std::size_t k = 0; k < 16; ++k) G.EnemyState[k] = static_cast<std::int16_t>(k % 8);  // every state twice
   G.KillCount = 3;
-  Tick();
-  for (std::size_t k = 0; k < std::size(cases); ++k) {
-    EXPECT_EQ(G.EnemyState[k], cases[k].after) << "from " << cases[k].before;
-    EXPECT_EQ(G.EnemyState[k + 8], cases[k].after) << "from " << cases[k].before;
-  }
+  Ticks(1, [] { return 0; });
+  for (std::size_t k = 0; k < 16; ++k) EXPECT_EQ(G.EnemyState[k], k % 8 == 0 ? 0 : std::min<int>(k % 8 + 1, 7)) << k;
   EXPECT_EQ(G.KillCount, 3 + 2);
-}
-
-TEST_F(BlastsTest, AHitEnemyIsGoneAndCountedOnceAtTheSixthTick) {
+  G.EnemyState.fill(0);
   G.EnemyState[13] = 1;
-  std::vector<int> states;
-  std::vector<int> kills;
-  for (int t = 0; t < 9; ++t) {
-    Tick();
-    states.push_back(G.EnemyState[13]);
-    kills.push_back(G.KillCount);
-  }
-  EXPECT_EQ(states, (std::vector<int>{2, 3, 4, 5, 6, 7, 7, 7, 7}));
-  EXPECT_EQ(kills, (std::vector<int>{0, 0, 0, 0, 0, 1, 1, 1, 1}));
+  G.KillCount = 0;
+  EXPECT_EQ(Ticks(8, [] { return G.EnemyState[13] * 100 + G.KillCount; }),
+            (std::vector<int>{200, 300, 400, 500, 600, 701, 701, 701}));
 }
 
 TEST_F(BlastsTest, TheShipsExplosionRunsSevenTicksOnlyOnceTheShipIsLost) {
-  const struct {
-    std::int16_t dead;
-    std::vector<int> frames;
-  } cases[] = {
-      {0, {0, 0, 0, 0, 0, 0, 0, 0, 0}},
-      {1, {1, 2, 3, 4, 5, 6, 7, 7, 7}},
-  };
-  for (const auto& c : cases) {
-    G.PlayerDead = c.dead;
-    G.PlayerBlastFrame = 0;
-    std::vector<int> frames;
-    for (std::size_t t = 0; t < c.frames.size(); ++t) {
-      Tick();
-      frames.push_back(G.PlayerBlastFrame);
-    }
-    EXPECT_EQ(frames, c.frames);
-  }
+  EXPECT_EQ(Ticks(3, [] { return G.PlayerBlastFrame; }), (std::vector<int>{0, 0, 0}));
+  G.PlayerDead = 1;
+  EXPECT_EQ(Ticks(9, [] { return G.PlayerBlastFrame; }), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 7, 7}));
 }
 
-TEST_F(BlastsTest, TheExplosionGateTicksEvery155MsAtFramesOf31Ms) {
+TEST_F(BlastsTest, TheGateTicksEvery155MsAtFramesOf31Ms) {
   G.EnemyState[0] = 1;
   std::vector<int> tickPolls;
-  window.SetClock(1000);
   for (int p = 1; p <= 16; ++p) {
     window.SetClock(window.Clock() + 31);
     const auto before = G.EnemyState[0];
     AnimateBlasts();
-    if (G.EnemyState[0] != before) {
-      tickPolls.push_back(p);
-      EXPECT_EQ(G.BlastNext, window.Clock() + 100);
-    }
+    if (G.EnemyState[0] == before) continue;
+    tickPolls.push_back(p);
+    EXPECT_EQ(G.BlastNext, window.Clock() + 100);
   }
-  // A fresh gate acts on its second poll, then every fifth.
-  EXPECT_EQ(tickPolls, (std::vector<int>{2, 7, 12}));
+  EXPECT_EQ(tickPolls, (std::vector<int>{2, 7, 12}));  // the second poll, then every fifth
 }
 
 }  // namespace

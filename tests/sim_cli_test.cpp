@@ -1,119 +1,121 @@
-// zorva-sim from the command line: golden replays, options and errors.
+// zorva-sim: key scripts, golden replays, options and errors.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
-namespace {
+#include "sim/script.h"
+#include "tests/file_support.h"
 
-namespace fs = std::filesystem;
+namespace zorva {
+namespace {
 
 struct ShellRun {
   int status = -1;
   std::string out;
 };
 
-// Runs a shell command and collects its standard output (standard error is
-// sent to standard output when `withErrors`).
+// Runs a shell command and collects its standard output (and standard error
+// with `withErrors`).
 ShellRun Shell(const std::string& command, bool withErrors = false) {
   ShellRun run;
-  const std::string full = command + (withErrors ? " 2>&1" : " 2>/dev/null");
-  FILE* pipe = popen(full.c_str(), "r");
+  FILE* pipe = popen((command + (withErrors ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
   if (pipe == nullptr) return run;
   std::array<char, 65536> buf{};
-  std::size_t n;
-  while ((n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0) run.out.append(buf.data(), n);
+  for (std::size_t n; (n = std::fread(buf.data(), 1, buf.size(), pipe)) > 0;) run.out.append(buf.data(), n);
   const int raw = pclose(pipe);
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return run;
 }
 
-std::string Sim() { return std::string("'") + ZORVA_BINARY_DIR + "/zorva-sim'"; }
+const std::string kSim = std::string("'") + ZORVA_BINARY_DIR + "/zorva-sim'";
 
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+TEST(Script, ReadsEveryToken) {
+  const auto lines = ParseScript("# a comment\n\n3 LEFT RIGHT SPACE\n  1   tap:LEFT\ttap:RIGHT tap:SPACE  \r\n"
+                                 "2 wait close work=31\n1 -");
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].lineNumber, 3);
+  EXPECT_EQ(lines[0].count, 3);
+  EXPECT_TRUE(lines[0].holdLeft && lines[0].holdRight && lines[0].holdSpace);
+  EXPECT_FALSE(lines[0].tapLeft || lines[0].clickWait || lines[0].work);
+  EXPECT_TRUE(lines[1].tapLeft && lines[1].tapRight && lines[1].tapSpace && !lines[1].holdLeft);
+  EXPECT_TRUE(lines[2].clickWait && lines[2].close && lines[2].work == 31);
+  EXPECT_EQ(lines[3].lineNumber, 6);
+  EXPECT_FALSE(lines[3].holdSpace || lines[3].tapSpace);
+  EXPECT_TRUE(ParseScript("\n\n# only comments\n").empty());
 }
 
-// Each tests/golden/NAME.script starts with a line "# zorva-sim OPTIONS";
-// its dump must match NAME.jsonl byte for byte.
+TEST(Script, BadLinesNameTheirLine) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"0 -", "script line 1: expected a pass count"}, {"-1 -", "expected a pass count"},
+      {"1", "script line 1: expected at least one token"}, {"1 -\n\n2 space", "script line 3: unknown token \"space\""},
+      {"1 tap:DOWN", "unknown token \"tap:DOWN\""}, {"1 work=", "script line 1: work needs"}, {"1 work=-5", "work needs"},
+      {"1 work=99999999999999999999", "work needs"}, {"99999999999999999999 -", "expected a pass count"},
+      {"1x -", "expected a pass count"},
+  };
+  for (const auto& [text, message] : cases) {
+    try {
+      ParseScript(text);
+      ADD_FAILURE() << "accepted: " << text;
+    } catch (const ScriptError& e) {
+      EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+    }
+  }
+}
+
+// Each tests/golden/NAME.script starts with "# zorva-sim OPTIONS"; its dump
+// must match NAME.jsonl byte for byte.
 TEST(SimCli, GoldenReplaysMatchByteForByte) {
-  const fs::path dir = fs::path(ZORVA_SOURCE_DIR) / "tests" / "golden";
   int checked = 0;
-  for (const auto& entry : fs::directory_iterator(dir)) {
+  for (const auto& entry : fs::directory_iterator(fs::path(ZORVA_SOURCE_DIR) / "tests" / "golden")) {
     if (entry.path().extension() != ".script") continue;
     std::ifstream in(entry.path());
     std::string first;
     std::getline(in, first);
-    const std::string prefix = "# zorva-sim";
-    ASSERT_EQ(first.rfind(prefix, 0), 0u) << entry.path();
-    const std::string options = first.substr(prefix.size());
-    const ShellRun run = Shell(Sim() + options + " --dump - '" + entry.path().string() + "'");
+    ASSERT_EQ(first.rfind("# zorva-sim", 0), 0u) << entry.path();
+    const ShellRun run = Shell(kSim + first.substr(11) + " --dump - '" + entry.path().string() + "'");
     ASSERT_EQ(run.status, 0) << entry.path();
-    fs::path expected = entry.path();
-    expected.replace_extension(".jsonl");
-    EXPECT_TRUE(run.out == ReadFile(expected))
-        << entry.path().filename() << " differs from its recorded dump; if the change is intended, "
-        << "record it again with `make golden`";
+    const Bytes expected = ReadBytes(fs::path(entry.path()).replace_extension(".jsonl"));
+    EXPECT_TRUE(run.out == std::string(expected.begin(), expected.end()))
+        << entry.path().filename() << " differs from its recorded dump; if intended, record it again with `make golden`";
     ++checked;
   }
   EXPECT_GE(checked, 3);
 }
 
 TEST(SimCli, BadOptionsAndScriptLinesExitWithStatusTwo) {
-  struct Case {
-    std::string args;
-    std::string script;
-    std::string message;
-  };
-  const Case cases[] = {
-      {"--frobnicate", "1 -\n", "unknown option"},
-      {"--work", "", "--work needs"},
-      {"--work -3", "1 -\n", "--work needs"},
-      {"--clock x", "1 -\n", "--clock needs"},
-      {"--png-every 0", "1 -\n", "--png-every needs"},
-      {"", "1 -\n0 SPACE\n", "script line 2"},
+  const char* const cases[][3] = {
+      {"--frobnicate", "1 -\n", "unknown option"}, {"--work", "", "--work needs"}, {"--work -3", "1 -\n", "--work needs"},
+      {"--clock x", "1 -\n", "--clock needs"}, {"--png-every 0", "1 -\n", "--png-every needs"},
       {"", "# fine\n\n2 LEFT\n3 JUMP\n", "script line 4: unknown token \"JUMP\""},
-      {"", "1\n", "script line 1"},
-      {"", "x SPACE\n", "script line 1"},
-      {"", "1 work=abc\n", "script line 1"},
   };
-  for (const Case& c : cases) {
-    const ShellRun run = Shell("printf '" + c.script + "' | " + Sim() + " " + c.args + " -", true);
-    EXPECT_EQ(run.status, 2) << c.args << " / " << c.script;
-    EXPECT_NE(run.out.find(c.message), std::string::npos) << run.out;
+  for (const auto& c : cases) {
+    const ShellRun run = Shell(std::string("printf '") + c[1] + "' | " + kSim + " " + c[0] + " -", true);
+    EXPECT_EQ(run.status, 2) << c[0] << " / " << c[1];
+    EXPECT_NE(run.out.find(c[2]), std::string::npos) << run.out;
   }
 }
 
 TEST(SimCli, SameScriptSameBytesAndPngsOfTheCanvas) {
-  const fs::path dir = fs::temp_directory_path() / ("zorva-sim-test-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
+  TempDir dir("sim-png");
   const std::string script = "printf '1 SPACE\\n12 SPACE RIGHT\\n' | ";
-  const ShellRun a = Shell(script + Sim() + " --seed 4 --dump - --png '" + dir.string() + "' --png-every 5 -");
-  const ShellRun b = Shell(script + Sim() + " --seed 4 --dump - -");
+  const ShellRun a = Shell(script + kSim + " --seed 4 --dump - --png '" + dir.path.string() + "' --png-every 5 -");
+  const ShellRun b = Shell(script + kSim + " --seed 4 --dump - -");
   ASSERT_EQ(a.status, 0);
   EXPECT_EQ(a.out, b.out);
-  EXPECT_EQ(std::count(a.out.begin(), a.out.end(), '\n'), 13);  // passes 1..13; pass 0 ran the game and was closed around
+  EXPECT_EQ(std::count(a.out.begin(), a.out.end(), '\n'), 13);  // passes 1..13: pass 0 ran the game
   int pngs = 0;
-  for (const auto& e : fs::directory_iterator(dir)) {
-    const std::string head = ReadFile(e.path()).substr(0, 8);
-    EXPECT_EQ(head, std::string("\x89PNG\r\n\x1a\n", 8));
+  for (const auto& e : fs::directory_iterator(dir.path)) {
+    const Bytes head = ReadBytes(e.path());
+    EXPECT_EQ(std::string(head.begin(), head.begin() + 8), std::string("\x89PNG\r\n\x1a\n", 8));
     ++pngs;
   }
   EXPECT_EQ(pngs, 2);  // passes 5 and 10
-  EXPECT_TRUE(fs::exists(dir / "pass-000005.png"));
-  fs::remove_all(dir);
+  EXPECT_TRUE(fs::exists(dir.path / "pass-000005.png"));
 }
 
 }  // namespace
+}  // namespace zorva
