@@ -12,11 +12,6 @@ SimWindow::Key* SimWindow::FindKey(int vk) {
   return &keys_[static_cast<std::size_t>(vk)];
 }
 
-const SimWindow::Key* SimWindow::FindKey(int vk) const {
-  if (vk < 0 || vk > 255) return nullptr;
-  return &keys_[static_cast<std::size_t>(vk)];
-}
-
 void SimWindow::Press(int vk) {
   Key* k = FindKey(vk);
   if (k == nullptr) return;
@@ -33,11 +28,6 @@ void SimWindow::Tap(int vk) {
   if (k == nullptr) return;
   k->pressed = true;
   k->down = false;
-}
-
-bool SimWindow::IsDown(int vk) const {
-  const Key* k = FindKey(vk);
-  return k != nullptr && k->down;
 }
 
 std::int64_t SimWindow::WaitReading(std::int64_t) { return ++clock_; }

@@ -30,7 +30,6 @@ class SimWindow : public Window {
   void Press(int vk);
   void Release(int vk);
   void Tap(int vk);
-  bool IsDown(int vk) const;
 
   // Events served by the next event pump.
   void ClickWaitInNextPump() { pendingWaitClick_ = true; }
@@ -84,7 +83,6 @@ class SimWindow : public Window {
   };
   // The record of a virtual key, or none for a code outside 0..255.
   Key* FindKey(int vk);
-  const Key* FindKey(int vk) const;
 
   std::int64_t clock_;
   std::int64_t work_;
