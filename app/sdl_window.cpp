@@ -35,21 +35,16 @@ constexpr std::int64_t kSpinMs = 2;
 // miss it.
 constexpr auto kVsyncLead = 3ms;
 
-// Virtual key codes of the SDL keys the game can poll.
+// Virtual key codes of the SDL keys the game polls; -1 for any other key.
 int VirtualKey(SDL_Keycode key) {
   switch (key) {
     case SDLK_LEFT: return VK_LEFT;
-    case SDLK_UP: return 0x26;
     case SDLK_RIGHT: return VK_RIGHT;
     case SDLK_DOWN: return VK_DOWN;
     case SDLK_SPACE: return VK_SPACE;
     case SDLK_ESCAPE: return VK_ESCAPE;
-    case SDLK_RETURN: return 0x0D;
-    default: break;
+    default: return -1;
   }
-  if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
-  if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
-  return -1;
 }
 
 // Starts SDL's video with standard error shut: the display libraries it

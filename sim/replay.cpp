@@ -73,32 +73,14 @@ class Json {
   }
   template <class Array>
   void Ints(const char* name, const Array& a, std::size_t n) {
-    Key(name);
-    out_ += '[';
-    for (std::size_t i = 0; i < n; ++i) {
-      if (i) out_ += ',';
-      AppendInt(a[i]);
-    }
-    out_ += ']';
+    List(name, n, [&](std::size_t i) { AppendInt(a[i]); });
   }
   template <class Array>
   void Singles(const char* name, const Array& a, std::size_t n) {
-    Key(name);
-    out_ += '[';
-    for (std::size_t i = 0; i < n; ++i) {
-      if (i) out_ += ',';
-      AppendSingle(a[i]);
-    }
-    out_ += ']';
+    List(name, n, [&](std::size_t i) { AppendSingle(a[i]); });
   }
   void Strings(const char* name, const std::vector<std::string>& v) {
-    Key(name);
-    out_ += '[';
-    for (std::size_t i = 0; i < v.size(); ++i) {
-      if (i) out_ += ',';
-      AppendJsonString(out_, v[i]);
-    }
-    out_ += ']';
+    List(name, v.size(), [&](std::size_t i) { AppendJsonString(out_, v[i]); });
   }
   std::string Finish() {
     out_ += "}\n";
@@ -106,6 +88,17 @@ class Json {
   }
 
  private:
+  // A JSON array of n elements, each written by each(i).
+  template <class Each>
+  void List(const char* name, std::size_t n, Each each) {
+    Key(name);
+    out_ += '[';
+    for (std::size_t i = 0; i < n; ++i) {
+      if (i) out_ += ',';
+      each(i);
+    }
+    out_ += ']';
+  }
   void AppendInt(std::int64_t v) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%" PRId64, v);
