@@ -93,13 +93,13 @@ FUZZ_TARGETS := bmp_fuzz wav_fuzz script_fuzz
 deps-fuzz:
 	$(call install_missing,$(FUZZ_PACKAGES))
 
-build-fuzz/bmp_fuzz: tests/fuzz/bmp_fuzz.cpp app/bmp.cpp app/bmp.h app/surface.h
+build-fuzz/bmp_fuzz: tests/fuzz/bmp_fuzz.cpp base/bmp.cpp base/bmp.h base/surface.h
 	@mkdir -p build-fuzz
-	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/bmp_fuzz.cpp app/bmp.cpp
+	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/bmp_fuzz.cpp base/bmp.cpp
 
-build-fuzz/wav_fuzz: tests/fuzz/wav_fuzz.cpp app/wav.cpp app/wav.h
+build-fuzz/wav_fuzz: tests/fuzz/wav_fuzz.cpp base/wav.cpp base/wav.h
 	@mkdir -p build-fuzz
-	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/wav_fuzz.cpp app/wav.cpp
+	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/wav_fuzz.cpp base/wav.cpp
 
 build-fuzz/script_fuzz: tests/fuzz/script_fuzz.cpp sim/script.cpp sim/script.h
 	@mkdir -p build-fuzz

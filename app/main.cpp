@@ -5,9 +5,9 @@
 #include <exception>
 #include <memory>
 
-#include "app/form.h"
-#include "app/images.h"
-#include "app/sdl_window.h"
+#include "flow/form.h"
+#include "present/images.h"
+#include "sdl/sdl_window.h"
 
 // The desktop's message bus library keeps a little memory until the process
 // ends; a build with the leak checker should not count it against the game.

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "rules/blasts.h"
 #include "rules/formation.h"
 #include "rules/state.h"

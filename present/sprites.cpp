@@ -1,7 +1,7 @@
 #include "present/sprites.h"
 
-#include "app/runtime.h"
-#include "app/window.h"
+#include "base/runtime.h"
+#include "base/window.h"
 #include "rules/state.h"
 
 namespace zorva {

@@ -1,8 +1,8 @@
 #include "present/starfield.h"
 
-#include "app/rnd.h"
-#include "app/runtime.h"
-#include "app/window.h"
+#include "base/rnd.h"
+#include "base/runtime.h"
+#include "base/window.h"
 #include "rules/state.h"
 
 namespace zorva {

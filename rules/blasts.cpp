@@ -1,6 +1,6 @@
 #include "rules/blasts.h"
 
-#include "flow/clock.h"
+#include "base/clock.h"
 #include "rules/state.h"
 
 namespace zorva {

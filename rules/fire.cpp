@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/rnd.h"
-#include "app/runtime.h"
+#include "base/rnd.h"
+#include "base/runtime.h"
 #include "rules/state.h"
 
 namespace zorva {

@@ -1,6 +1,6 @@
 #include "rules/formation.h"
 
-#include "flow/clock.h"
+#include "base/clock.h"
 #include "rules/fire.h"
 #include "rules/sound.h"
 #include "rules/state.h"

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/runtime.h"
-#include "app/window.h"
+#include "base/runtime.h"
+#include "base/window.h"
 #include "rules/sound.h"
 #include "rules/state.h"
 

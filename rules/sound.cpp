@@ -1,6 +1,6 @@
 #include "rules/sound.h"
 
-#include "app/window.h"
+#include "base/window.h"
 #include "rules/state.h"
 
 namespace zorva {

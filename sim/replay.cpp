@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "app/form.h"
-#include "app/images.h"
-#include "app/rnd.h"
-#include "present/png.h"
+#include "flow/form.h"
+#include "present/images.h"
+#include "base/rnd.h"
+#include "sim/png.h"
 #include "rules/state.h"
 #include "sim/sim_window.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/window.h"
+#include "base/window.h"
 #include "sim/script.h"
 
 namespace zorva {

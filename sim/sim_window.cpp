@@ -1,7 +1,7 @@
 #include "sim/sim_window.h"
 
-#include "app/form.h"
-#include "app/wav.h"
+#include "flow/form.h"
+#include "base/wav.h"
 
 namespace zorva {
 

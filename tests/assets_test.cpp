@@ -8,9 +8,9 @@
 #include <set>
 #include <string>
 
-#include "app/bmp.h"
-#include "app/images.h"
-#include "app/wav.h"
+#include "base/bmp.h"
+#include "present/images.h"
+#include "base/wav.h"
 #include "sim/sim_window.h"
 #include "tests/file_support.h"
 #include "tools/embedded_assets.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "flow/clock.h"
+#include "base/clock.h"
 #include "tests/base_sim_main.h"
 
 namespace zorva {

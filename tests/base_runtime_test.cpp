@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/rnd.h"
-#include "app/runtime.h"
+#include "base/rnd.h"
+#include "base/runtime.h"
 
 namespace zorva {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "app/rnd.h"
-#include "app/window.h"
+#include "base/rnd.h"
+#include "base/window.h"
 #include "rules/state.h"
 #include "sim/sim_window.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form.h"
+#include "flow/form.h"
 #include "tests/base_sim_main.h"
 
 namespace zorva {

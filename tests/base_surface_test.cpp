@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/surface.h"
-#include "present/font.h"
+#include "base/surface.h"
+#include "base/font.h"
 #include "tests/base_sim_main.h"
 
 namespace zorva {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/wav.h"
+#include "base/wav.h"
 #include "tests/base_sim_main.h"
 #include "tests/file_support.h"
 

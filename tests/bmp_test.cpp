@@ -1,4 +1,4 @@
-#include "app/bmp.h"
+#include "base/bmp.h"
 
 #include <gtest/gtest.h>
 

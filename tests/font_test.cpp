@@ -1,4 +1,4 @@
-#include "present/font.h"
+#include "base/font.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 
 namespace zorva {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/rnd.h"
-#include "app/runtime.h"
+#include "base/rnd.h"
+#include "base/runtime.h"
 #include "present/sprites.h"
 #include "present/starfield.h"
 #include "present/status.h"

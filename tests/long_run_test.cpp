@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/runtime.h"
+#include "base/runtime.h"
 #include "rules/state.h"
 #include "tests/replay_support.h"
 

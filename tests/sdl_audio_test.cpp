@@ -1,4 +1,4 @@
-#include "app/sdl_audio.h"
+#include "sdl/sdl_audio.h"
 
 #include <gtest/gtest.h>
 

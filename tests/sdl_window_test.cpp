@@ -1,4 +1,4 @@
-#include "app/sdl_window.h"
+#include "sdl/sdl_window.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "flow/clock.h"
+#include "base/clock.h"
 
 namespace zorva {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "app/bmp.h"
+#include "base/bmp.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <system_error>
 
-#include "app/wav.h"
+#include "base/wav.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/layout.h"
-#include "app/sdl_audio.h"
-#include "app/window.h"
+#include "frame/layout.h"
+#include "sdl/sdl_audio.h"
+#include "base/window.h"
 
 namespace zorva {
 

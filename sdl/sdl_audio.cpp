@@ -1,8 +1,8 @@
-#include "app/sdl_audio.h"
+#include "sdl/sdl_audio.h"
 
 #include <system_error>
 
-#include "app/wav.h"
+#include "base/wav.h"
 
 namespace zorva {
 

@@ -1,4 +1,4 @@
-#include "flow/clock.h"
+#include "base/clock.h"
 
 namespace zorva {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/surface.h"
+#include "base/surface.h"
 
 namespace zorva {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-#include "app/surface.h"
-#include "app/window.h"
+#include "base/surface.h"
+#include "base/window.h"
 
 namespace zorva {
 

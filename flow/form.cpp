@@ -1,6 +1,6 @@
-#include "app/form.h"
+#include "flow/form.h"
 
-#include "app/window.h"
+#include "base/window.h"
 #include "flow/title.h"
 #include "rules/state.h"
 

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "app/surface.h"
+#include "base/surface.h"
 
 namespace zorva {
 

@@ -1,4 +1,4 @@
-#include "present/font.h"
+#include "base/font.h"
 
 #include <array>
 #include <sstream>

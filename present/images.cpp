@@ -1,9 +1,9 @@
-#include "app/images.h"
+#include "present/images.h"
 
 #include <stdexcept>
 #include <string>
 
-#include "app/bmp.h"
+#include "base/bmp.h"
 #include "tools/embedded_assets.h"
 
 namespace zorva {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "app/window.h"
+#include "base/window.h"
 
 namespace zorva {
 

@@ -1,4 +1,4 @@
-#include "app/rnd.h"
+#include "base/rnd.h"
 
 namespace zorva {
 

@@ -1,4 +1,4 @@
-#include "app/window.h"
+#include "base/window.h"
 
 namespace zorva {
 

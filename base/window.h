@@ -1,12 +1,12 @@
 // The game's window `Main` and the platform services the game relies on.
-// Two implementations stand behind this one narrow interface: the SDL window
-// of the real game, and the simulated window of the tests and zorva-sim.
+// Every window implementation stands behind this one narrow interface: the SDL
+// window of the real game (sdl/) and the simulated one of the tests and zorva-sim (sim/).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "app/surface.h"
+#include "base/surface.h"
 
 namespace zorva {
 

@@ -1,4 +1,4 @@
-#include "app/wav.h"
+#include "base/wav.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "app/sdl_window.h"
+#include "sdl/sdl_window.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,7 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "app/form.h"
+#include "flow/form.h"
 
 namespace zorva {
 

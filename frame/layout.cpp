@@ -1,9 +1,9 @@
-#include "app/layout.h"
+#include "frame/layout.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "present/font.h"
+#include "base/font.h"
 
 namespace zorva {
 

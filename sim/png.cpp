@@ -1,4 +1,4 @@
-#include "present/png.h"
+#include "sim/png.h"
 
 #include <png.h>
 

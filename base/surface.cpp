@@ -1,10 +1,10 @@
-#include "app/surface.h"
+#include "base/surface.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "present/font.h"
+#include "base/font.h"
 
 namespace zorva {
 

@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-#include "app/surface.h"
+#include "base/surface.h"
 
 namespace zorva {
 

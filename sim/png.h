@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/surface.h"
+#include "base/surface.h"
 
 namespace zorva {
 
