@@ -69,7 +69,7 @@ def test_install_and_start():
         program = os.path.join(prefix, "lib", "zorva", "zorva")
         launcher = os.path.join(prefix, "bin", "zorva")
         sound = os.path.join(prefix, "lib", "zorva", "効果音.wav")
-        entry = os.path.join(prefix, "share", "applications", "zorva.desktop")
+        entry = os.path.join(prefix, "share", "applications", "org.zorva.Zorva.desktop")
         icon = os.path.join(prefix, "share", "icons", "hicolor", "32x32", "apps", "zorva.png")
 
         for path in (program, launcher, sound, entry, icon):
