@@ -1,6 +1,7 @@
 #include "sdl/sdl_window.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include "flow/form.h"
+#include "rules/state.h"
 
 namespace zorva {
 
@@ -88,8 +90,14 @@ bool IsInvisibleVideoDriver(const char* driver, const char* requested) {
   return true;
 }
 
-SdlWindow::SdlWindow() : origin_(Clock::now() - kClockLead) {
+SdlWindow::SdlWindow(WindowOptions options) : options_(std::move(options)), origin_(Clock::now() - kClockLead) {
   try {
+    if (!options_.frameLog.empty()) {
+      frameLog_ = std::fopen(options_.frameLog.c_str(), "w");
+      if (frameLog_ == nullptr) {
+        throw StartupError("cannot write the frame log " + options_.frameLog + ": " + std::strerror(errno));
+      }
+    }
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     if (InitVideoQuietly() != 0) throw StartupError("no display: " + SdlError());
     sdl_ = true;
@@ -112,7 +120,7 @@ SdlWindow::SdlWindow() : origin_(Clock::now() - kClockLead) {
     if (texture_ == nullptr) throw StartupError("no renderer: cannot make the canvas texture: " + SdlError());
     SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
 
-    audio_ = std::make_unique<SdlAudio>();
+    if (options_.sound) audio_ = std::make_unique<SdlAudio>();
     MeasureRefresh();
     ComposePicture(Crt, menu_, waitChecked_, picture_);
   } catch (...) {
@@ -136,6 +144,8 @@ void SdlWindow::End() {
   window_ = nullptr;
   if (sdl_) SDL_Quit();
   sdl_ = false;
+  if (frameLog_ != nullptr) std::fclose(frameLog_);
+  frameLog_ = nullptr;
   focus_ = false;
   ReleaseAllKeys();
   menu_.Close();
@@ -170,7 +180,9 @@ std::uint64_t SdlWindow::TimerSeed() {
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
-std::string SdlWindow::ExeFolder() {
+std::string SdlWindow::ExeFolder() { return ProgramFolder(); }
+
+std::string ProgramFolder() {
   std::string folder;
   if (char* base = SDL_GetBasePath(); base != nullptr) {
     folder = base;
@@ -228,17 +240,32 @@ void SdlWindow::sndPlaySoundA(const std::string& file, unsigned) {
 
 void SdlWindow::mciSendStringA(const std::string&) {}
 
+// The frame log: one line per game frame, "WorkTime FrameTime WAIT".
+
+void SdlWindow::PassEnds(bool endsGame) {
+  if (frameLog_ == nullptr || loop_ != Loop::Game || endsGame) return;
+  std::fprintf(frameLog_, "%lld %lld %d\n", static_cast<long long>(G.WorkTime), static_cast<long long>(G.FrameTime),
+               waitChecked_ ? 1 : 0);
+}
+
 // The window.
 
 void SdlWindow::ShowMain() {
   if (window_ == nullptr) return;
   const Uint32 flags = SDL_GetWindowFlags(window_);
-  SDL_SetWindowSize(window_, kPictureWidth, kPictureHeight);
+  const int display = std::max(0, SDL_GetWindowDisplayIndex(window_));
+  // The starting multiple, as far as the screen has room for it.
+  int scale = options_.scale;
+  SDL_Rect room{};
+  if (SDL_GetDisplayUsableBounds(display, &room) == 0) {
+    while (scale > 1 && (kPictureWidth * scale > room.w || kPictureHeight * scale > room.h)) --scale;
+  }
+  SDL_SetWindowSize(window_, kPictureWidth * scale, kPictureHeight * scale);
   if ((flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN)) == 0) {
-    const int display = std::max(0, SDL_GetWindowDisplayIndex(window_));
     SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
   }
   SDL_SetWindowTitle(window_, kCaption);
+  if (options_.fullscreen) SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
   SDL_ShowWindow(window_);
   if (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) focus_ = true;
   MeasureRefresh();

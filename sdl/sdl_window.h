@@ -8,13 +8,15 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
-#include "frame/layout.h"
-#include "sdl/sdl_audio.h"
 #include "base/window.h"
+#include "frame/layout.h"
+#include "sdl/command_line.h"
+#include "sdl/sdl_audio.h"
 
 namespace zorva {
 
@@ -28,11 +30,15 @@ struct StartupError : std::runtime_error {
 // for explicitly (SDL_VIDEODRIVER) is that what the user wants.
 bool IsInvisibleVideoDriver(const char* driver, const char* requested);
 
+// The folder of the running program, without a trailing separator.
+std::string ProgramFolder();
+
 class SdlWindow : public Window {
  public:
-  // Opens SDL, the (still hidden) window, its renderer and the audio device.
-  // Throws StartupError when there is no display or no renderer.
-  SdlWindow();
+  // Opens SDL, the (still hidden) window, its renderer, the audio device
+  // (unless the options say no sound) and the frame log. Throws StartupError
+  // when there is no display or no renderer, or the frame log cannot be made.
+  explicit SdlWindow(WindowOptions options = {});
   ~SdlWindow() override;
 
   // Sets the window's icon from a surface's drawing area.
@@ -51,6 +57,8 @@ class SdlWindow : public Window {
   std::uint64_t TimerSeed() override;
   void ShowMain() override;
   void End() override;
+  void PassBegins(Loop loop) override { loop_ = loop; }
+  void PassEnds(bool endsGame) override;
 
   // What the window shows and how, for those who look closer.
   SDL_Window* Handle() const { return window_; }
@@ -80,6 +88,7 @@ class SdlWindow : public Window {
   void MeasureRefresh();
   void Present();
 
+  WindowOptions options_;
   Clock::time_point origin_;
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
@@ -93,6 +102,8 @@ class SdlWindow : public Window {
   bool waitChecked_ = true;
   bool focus_ = false;
   std::array<Key, 256> keys_{};
+  Loop loop_ = Loop::Title;
+  std::FILE* frameLog_ = nullptr;
 
   std::chrono::microseconds refresh_{16667};
   Clock::time_point lastPresentStart_{};
