@@ -39,18 +39,30 @@ endforeach()
 # The software centre's metadata, named like the desktop entry.
 install(FILES ${PROJECT_BINARY_DIR}/${ZORVA_APP_ID}.metainfo.xml DESTINATION share/metainfo)
 
-# The manual page, zorva(6): help2man reads the options and the version from
-# the program itself and adds the sections of packaging/zorva.h2m.
+# The manual page, zorva(6): help2man reads the options, the keys and the
+# version from the program itself and adds the sections of
+# packaging/zorva.h2m.in. The page names the files where this prefix puts them.
 option(ZORVA_MANUAL "Build and install the manual page zorva(6) (needs help2man)" OFF)
 if(ZORVA_MANUAL)
   find_program(HELP2MAN help2man REQUIRED)
+  file(REAL_PATH "${PROJECT_BINARY_DIR}" ZORVA_BUILT_FOLDER)
+  set(ZORVA_BUILT_PROGRAM "${ZORVA_BUILT_FOLDER}/zorva")
+  set(ZORVA_INSTALLED_FOLDER "${CMAKE_INSTALL_PREFIX}/${ZORVA_PROGRAM_DIR}")
+  set(ZORVA_INSTALLED_LAUNCHER "${CMAKE_INSTALL_PREFIX}/${ZORVA_BIN_DIR}/zorva")
+  set(ZORVA_INSTALLED_SHARE "${CMAKE_INSTALL_PREFIX}/share")
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/manual-help.sh.in ${PROJECT_BINARY_DIR}/manual-help.sh @ONLY)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/zorva.h2m.in ${PROJECT_BINARY_DIR}/zorva.h2m @ONLY)
   set(ZORVA_MANPAGE ${PROJECT_BINARY_DIR}/zorva.6)
+  # The page's name line starts in lower case, as manual pages do.
+  string(SUBSTRING "${ZORVA_SUMMARY}" 0 1 first)
+  string(SUBSTRING "${ZORVA_SUMMARY}" 1 -1 rest)
+  string(TOLOWER "${first}" first)
   add_custom_command(
     OUTPUT ${ZORVA_MANPAGE}
-    COMMAND ${HELP2MAN} --no-info --section=6 --name=${ZORVA_SUMMARY}
-            --include=${PROJECT_SOURCE_DIR}/packaging/zorva.h2m --output=${ZORVA_MANPAGE}
-            $<TARGET_FILE:zorva>
-    DEPENDS zorva ${PROJECT_SOURCE_DIR}/packaging/zorva.h2m
+    COMMAND ${HELP2MAN} --no-info --locale=C.UTF-8 --section=6 "--name=${first}${rest}"
+            --include=${PROJECT_BINARY_DIR}/zorva.h2m --output=${ZORVA_MANPAGE}
+            ${PROJECT_BINARY_DIR}/manual-help.sh
+    DEPENDS zorva ${PROJECT_BINARY_DIR}/manual-help.sh ${PROJECT_BINARY_DIR}/zorva.h2m
     COMMENT "Writing the manual page zorva.6"
     VERBATIM)
   add_custom_target(zorva_manual ALL DEPENDS ${ZORVA_MANPAGE})
