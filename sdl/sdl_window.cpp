@@ -149,6 +149,7 @@ SdlWindow::SdlWindow(WindowOptions options) : options_(std::move(options)), orig
       }
     }
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    SDL_SetHint(SDL_HINT_WINDOWS_DPI_SCALING, "1");  // Windows too counts the window in points
     if (InitVideoQuietly() != 0) throw StartupError("no display: " + SdlError());
     sdl_ = true;
     // Gamepads are optional. Their events come also without the focus; the
@@ -160,8 +161,12 @@ SdlWindow::SdlWindow(WindowOptions options) : options_(std::move(options)), orig
       throw StartupError("no display: none could be reached (SDL fell back to its invisible \"" +
                          std::string(driver != nullptr ? driver : "?") + "\" video driver)");
     }
+    // On a high-density display the window is sized in the desktop's points
+    // and drawn in its pixels: the picture is then scaled by whole multiples
+    // of the pixels (CurrentPlacement), and mouse positions, which come in
+    // points, are mapped through the ratio of the two (ToPicture).
     window_ = SDL_CreateWindow(kCaption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kPictureWidth,
-                               kPictureHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+                               kPictureHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (window_ == nullptr) throw StartupError("cannot create the window: " + SdlError());
     windowId_ = SDL_GetWindowID(window_);
     SDL_SetWindowMinimumSize(window_, kPictureWidth, kPictureHeight);
