@@ -173,6 +173,8 @@ SdlWindow::SdlWindow(WindowOptions options) : options_(std::move(options)), orig
 
     renderer_ = MakeRenderer(window_);
     if (renderer_ == nullptr) throw StartupError("no renderer: " + SdlError());
+    SDL_RendererInfo info{};
+    accelerated_ = SDL_GetRendererInfo(renderer_, &info) == 0 && (info.flags & SDL_RENDERER_ACCELERATED) != 0;
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XBGR8888, SDL_TEXTUREACCESS_STREAMING, kPictureWidth,
                                  kPictureHeight);
     if (texture_ == nullptr) throw StartupError("no renderer: cannot make the canvas texture: " + SdlError());
@@ -492,6 +494,7 @@ void SdlWindow::Serve(const SDL_Event& event) {
 
 void SdlWindow::Show(bool synced) {
   framePending_ = false;
+  synced = synced && accelerated_;  // a software renderer could only pretend
   if (synced != synced_) {
     SDL_RenderSetVSync(renderer_, synced ? 1 : 0);
     synced_ = synced;

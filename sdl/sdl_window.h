@@ -129,6 +129,7 @@ class SdlWindow : public Window {
   std::uint64_t presents_ = 0;
   bool framePending_ = false;  // composed by the pump, to be shown in the pacing wait
   bool synced_ = false;        // whether presents wait for the display's refresh
+  bool accelerated_ = false;   // whether the renderer is the graphics hardware's
 };
 
 }  // namespace zorva

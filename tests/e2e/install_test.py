@@ -32,7 +32,8 @@ def main():
         entry = files["share/applications/zorva.desktop"]
         done = subprocess.run(["desktop-file-validate", entry], capture_output=True)
         check(done.returncode == 0 and not done.stdout.strip(), f"desktop-file-validate: {done.stdout + done.stderr}")
-        keys = dict(line.split("=", 1) for line in read(entry).decode().splitlines() if "=" in line)
+        group = read(entry).decode().split("\n[Desktop Action")[0]  # the entry itself, not its actions
+        keys = dict(line.split("=", 1) for line in group.splitlines() if "=" in line)
         # A string value first (a doubled backslash is one), then a quoted argument (a backslash escapes).
         value = keys["Exec"].replace("\\\\", "\\")
         check(value[0] == value[-1] == '"' and re.sub(r"\\(.)", r"\1", value[1:-1]) == files["bin/zorva"],
