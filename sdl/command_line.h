@@ -13,7 +13,7 @@ struct WindowOptions {
   bool fullscreen = false;
   int scale = 1;           // the window starts at this whole multiple of the picture
   bool sound = true;       // false: no audio device is opened, the game is silent
-  std::string frameLog;    // when set, each game frame's WorkTime and FrameTime go here
+  std::string frameLog;    // when set, each pass's WorkTime and FrameTime are written here
 };
 
 // The largest starting multiple --scale accepts.
