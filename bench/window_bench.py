@@ -21,7 +21,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
-from zorva_e2e import Display, Game, end_all, require_tools, star_shift  # noqa: E402
+from zorva_e2e import Display, Zorva, require_tools, star_shift  # noqa: E402
 
 OPTION_AT = (12, 10)
 WAIT_AT = (40, 30)
@@ -40,7 +40,7 @@ def measure(g, server, seconds, step=1.0, between=None):
     field, and the two-second pause after a lost game shows no frame), and the
     CPU use over the whole run: a dict."""
     m = dict(frames=0, span=0.0, cpu=0.0, xcpu=0.0)
-    pic, t, cpu, xcpu = g.grab(), time.monotonic(), g.cpu_seconds(), cpu_of(server.pid)
+    pic, t, cpu, xcpu = g.grab(), time.monotonic(), cpu_of(g.proc.pid), cpu_of(server.pid)
     t_start, cpu_start, xcpu_start = t, cpu, xcpu
     n = 0
     while t - t_start < seconds:
@@ -48,7 +48,7 @@ def measure(g, server, seconds, step=1.0, between=None):
             between(n)
         n += 1
         time.sleep(max(0.0, t_start + n * step - time.monotonic()))
-        nxt, tn, cn, xn = g.grab(), time.monotonic(), g.cpu_seconds(), cpu_of(server.pid)
+        nxt, tn, cn, xn = g.grab(), time.monotonic(), cpu_of(g.proc.pid), cpu_of(server.pid)
         shift, votes, runner_up = star_shift(pic, nxt)
         if shift > 0 and votes >= 20 and votes >= 3 * runner_up:
             m["frames"] += shift
@@ -80,12 +80,12 @@ def main():
     require_tools()
     print(f"zorva: {zorva}; {os.cpu_count()} cores; {os.uname().machine}", flush=True)
     with Display() as display:
-        g = Game(display, zorva)
+        g = Zorva(display, zorva)
         g.wait_window()
         time.sleep(1.0)
-        report("title", measure(g, display.server, min(seconds, 10.0)))
+        server = display.procs[0]  # Xvfb
+        report("title", measure(g, server, min(seconds, 10.0)))
 
-        g.start_game()
         g.key_down("space")
 
         def swing(n):
@@ -93,21 +93,19 @@ def main():
             g.key_up("Left" if n % 2 else "Right")
             g.key_down("Right" if n % 2 else "Left")
         try:
-            report("paced", measure(g, display.server, seconds, step=0.5, between=swing))
+            report("paced", measure(g, server, seconds, step=0.5, between=swing))
             g.key_up("Left")
             g.key_up("Right")
             g.click(*OPTION_AT)
             time.sleep(0.3)
             g.click(*WAIT_AT)
             time.sleep(0.3)
-            report("unpaced", measure(g, display.server, min(seconds, 10.0), step=0.5, between=swing))
+            report("unpaced", measure(g, server, min(seconds, 10.0), step=0.5, between=swing))
         finally:
             for key in ("space", "Left", "Right"):
                 g.key_up(key)
         g.close()
-        status = g.wait_exit(3.0)
-        print(f"closed with {status}")
-    end_all()
+        print(f"closed with {g.wait_exit()}")
     return 0
 
 
