@@ -4,6 +4,21 @@
 # that the loops stay as they are written: the event pump and the pacing wait
 # hand control to the browser and come back where they left off. The folder
 # ZORVA_PAGE_DIR then holds everything a static web host serves.
+#
+# With ZORVA_NODE: zorva-sim for Node.js, which replays the golden scripts to
+# show that the rules give the same bytes as WebAssembly.
+
+if(ZORVA_NODE)
+  zorva_layer(zorva_sim sim LINKS zorva_flow EXCLUDE main.cpp png.cpp)
+  target_sources(zorva_sim PRIVATE ${PROJECT_SOURCE_DIR}/web/node/png_none.cpp)
+  add_executable(zorva-sim sim/main.cpp)
+  target_link_libraries(zorva-sim PRIVATE zorva_sim)
+  # Node.js only, with the machine's own files; compiled at once, since the
+  # generated loader would fetch() a file path under Node.js.
+  target_link_options(zorva-sim PRIVATE -sENVIRONMENT=node -sNODERAWFS=1 -sWASM_ASYNC_COMPILATION=0
+                      -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1)
+  return()
+endif()
 
 set(ZORVA_PAGE_DIR ${CMAKE_BINARY_DIR}/page CACHE PATH "Folder of the static page")
 
