@@ -127,14 +127,21 @@ async function framesPerSecond(ms) {
 }
 
 test('the title screen comes first, drawn as zorva-sim draws it, within a second', async () => {
-  await page.goto(url);
-  await page.waitForFunction(() => seen.presents.length >= 2, { timeout: 10000 });
+  // Loaded twice, with nothing cached: first in the browser just started, then
+  // again once the browser has settled (the time that counts).
+  await page.setCacheEnabled(false);
+  const times = [];
+  for (let load = 0; load < 2; ++load) {
+    await page.goto(url);
+    await page.waitForFunction(() => seen.presents.length >= 2, { timeout: 10000 });
+    times.push(await page.evaluate(() => seen.presents[1]));
+  }
+  console.log(`title screen ${times.map((t) => t.toFixed(0)).join(' ms, then ')} ms after the page began loading`);
   const title = await page.evaluate(() => ({
-    caption: document.title, at: seen.presents[1], canvas: Array.from(seen.firstTitle), audio: Boolean(seen.audio),
+    caption: document.title, canvas: Array.from(seen.firstTitle), audio: Boolean(seen.audio),
   }));
-  console.log(`title screen ${title.at.toFixed(0)} ms after the page began loading`);
   assert.equal(title.caption, 'ＺＯＲＶＡ');
-  assert.ok(title.at < 1000, `${title.at} ms`);
+  assert.ok(times[1] < 1000, `${times[1]} ms`);
   const first = JSON.parse(fs.readFileSync(path.join(golden, 'title_wait.jsonl'), 'utf8').split('\n')[0]);
   assert.equal(canvasHash(title.canvas), first.canvas);
   assert.equal(title.audio, false);  // the page's audio starts with the first key press
@@ -151,6 +158,16 @@ test('SPACE starts a game with the ship at its start, ArrowRight moves it', asyn
   assert.ok(await shipX() > 146);
   const keys = await page.evaluate(() => seen.keys);
   assert.deepEqual(keys.map((k) => [k.code, k.kept]), [['Space', true], ['ArrowRight', true]]);
+  // A key held while the page loses the focus reads as up.
+  await page.keyboard.down('ArrowLeft');
+  await sleep(100);
+  await page.evaluate(() => dispatchEvent(new FocusEvent('blur')));
+  await sleep(100);  // the picture shows the ship before the frame's move
+  const left = await shipX();
+  await sleep(300);
+  const later = await shipX();
+  assert.ok(left >= 0 && left < 288 && later === left, `${left} ${later}`);
+  await page.keyboard.up('ArrowLeft');
 });
 
 test('OPTION → WAIT toggles its check mark and the pacing: 32 ± 2 frames a second when checked', async () => {
@@ -184,4 +201,13 @@ test('a sound starts once something is hit, after the first key press; a screens
   assert.equal(sounds[0].state, 'running');
   assert.ok(sounds[0].seconds > 0.05 && sounds[0].at > keys[0].at);
   await page.screenshot({ path: ZORVA_SHOT });
+});
+
+test('without WebAssembly the page says so in one sentence', async () => {
+  const bare = await browser.newPage();
+  await bare.evaluateOnNewDocument(() => delete window.WebAssembly);
+  await bare.goto(url);
+  assert.deepEqual(await bare.$eval('#note', (note) => [note.hidden, note.textContent]),
+    [false, 'ZORVA cannot start: this browser does not run WebAssembly.']);
+  await bare.close();
 });
