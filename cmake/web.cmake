@@ -26,8 +26,9 @@ zorva_layer(zorva_web web LINKS zorva_flow zorva_frame EXCLUDE main.cpp)
 add_executable(zorva web/main.cpp)
 target_link_libraries(zorva PRIVATE zorva_web)
 set_target_properties(zorva PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZORVA_PAGE_DIR})
-target_link_options(zorva PRIVATE -sENVIRONMENT=web -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536
-                    -sINITIAL_MEMORY=33554432)
+# A suspended call stack (main down to the pump or the wait) is saved in
+# ASYNCIFY_STACK_SIZE bytes: ample room.
+target_link_options(zorva PRIVATE -sENVIRONMENT=web -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536)
 
 # The page and the sound effect beside the program.
 foreach(file web/index.html assets/効果音.wav)
