@@ -66,18 +66,36 @@ EM_JS(void, js_play, (const char* file), {
   if (Module.playSound) Module.playSound(UTF8ToString(file));
 });
 
-// Returns once the browser is at its next display frame: it has shown what
-// was presented and served the events that came in.
-EM_ASYNC_JS(void, js_next_frame, (), { await new Promise(requestAnimationFrame); });
+// The page's turns: one message channel to ourselves, so that a turn comes
+// back as soon as the browser has served what was waiting, without the least
+// delay of a timer. The event pump counts its turns in Module.passes (one a
+// pass of the loops), for anyone measuring how fast the game runs.
+EM_JS(void, js_turns, (), {
+  const channel = new MessageChannel();
+  let wake = null;
+  channel.port1.onmessage = () => wake();
+  Module.turn = () => new Promise((woken) => { wake = woken; channel.port2.postMessage(0); });
+  Module.passes = 0;
+});
 
-// Lets the browser serve its events and comes back at once, without the
-// least delay of a timer.
-EM_ASYNC_JS(void, js_yield, (), {
-  await new Promise((wake) => {
-    const channel = new MessageChannel();
-    channel.port1.onmessage = wake;
-    channel.port2.postMessage(0);
-  });
+// Lets the browser serve its events and comes back at once.
+EM_ASYNC_JS(void, js_yield, (), { await Module.turn(); });
+
+// The event pump's turn: as js_yield, but while the page is hidden (another
+// tab, a minimised window) it comes back only once the page is shown again.
+EM_ASYNC_JS(void, js_pump_turn, (), {
+  ++Module.passes;
+  if (document.hidden) {
+    await new Promise((wake) => {
+      const shown = () => {
+        if (document.hidden) return;
+        document.removeEventListener('visibilitychange', shown);
+        wake();
+      };
+      document.addEventListener('visibilitychange', shown);
+    });
+  }
+  await Module.turn();
 });
 
 std::vector<std::uint32_t>& Opaque(const Surface& s, std::vector<std::uint32_t>& rgba) {
@@ -109,9 +127,15 @@ EM_BOOL OnResize(int, const EmscriptenUiEvent*, void* w) {
   return false;
 }
 
+EM_BOOL OnDisplayFrame(double, void* w) {
+  Of(w).DisplayFrame();
+  return false;
+}
+
 }  // namespace
 
 WebWindow::WebWindow() : origin_(emscripten_get_now() - kClockLeadMs) {
+  js_turns();
   emscripten_set_canvas_element_size(kCanvas, kPictureWidth, kPictureHeight);
   const char* page = EMSCRIPTEN_EVENT_TARGET_WINDOW;
   emscripten_set_keydown_callback(page, this, true, OnKey);
@@ -213,11 +237,29 @@ void WebWindow::ShowMain() {
   Layout();
 }
 
+// The pump never waits for the display. The canvas goes on the page at most
+// once per display frame, always as a pass left it: by the first pump after a
+// display frame, or at the display frame itself while a pass waits in the
+// pump; the other passes only serve the events. Nothing is shown before the
+// first pass: the paint at load would be covered by it at once.
 void WebWindow::DoEvents() {
   for (; waitClicks_ > 0; --waitClicks_) MENU002_Click();
+  waiting_ = passBegun_;
+  if (waiting_ && showDue_) Show();
+  js_pump_turn();
+  waiting_ = false;
+}
+
+void WebWindow::DisplayFrame() {
+  showDue_ = true;
+  if (waiting_) Show();  // a paced frame in its wait is shown by its next pump
+}
+
+void WebWindow::Show() {
   ComposePicture(Crt, menu_, waitChecked_, picture_);
   js_present(Opaque(picture_, rgba_).data(), kPictureWidth, kPictureHeight);
-  js_next_frame();
+  showDue_ = waiting_ = false;
+  emscripten_request_animation_frame(OnDisplayFrame, this);
 }
 
 }  // namespace zorva
