@@ -3,7 +3,10 @@
 #            AddressSanitizer and UndefinedBehaviorSanitizer
 # make soak  the same for a million frames of random play, under the sanitizers
 # make fuzz  fuzzes the readers of the bitmap and wave files
+# make web   the browser version: a static page in build-web/ (make serve
+#            shows it on 127.0.0.1, make test-web plays it in chromium)
 .PHONY: run test soak build build-asan deps deps-test clean golden bench install bench-window
+.PHONY: web serve test-web web-sim deps-web deps-web-test deps-npm
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # CI turns warnings into errors.
@@ -77,7 +80,50 @@ bench-window: deps-test
 	python3 bench/window_bench.py build-bench/zorva
 
 clean:
-	rm -rf build build-asan build-bench
+	rm -rf build build-asan build-bench build-wasm build-web build-node build-webtest
+
+# The browser version, compiled by Debian's Emscripten, whose own scripts
+# need Debian's Node.js modules: the page in build-web/, ready for any static
+# web host as it is.
+WEB_PACKAGES := emscripten python3
+EMSCRIPTEN_ENV := NODE_PATH=/usr/share/nodejs
+PORT ?= 8000
+
+deps-web:
+	$(call install_missing,$(WEB_PACKAGES))
+
+web: deps-web
+	$(EMSCRIPTEN_ENV) emcmake cmake -S . -B build-wasm -DCMAKE_BUILD_TYPE=Release -DZORVA_WERROR=$(WERROR) \
+	  -DZORVA_PAGE_DIR=$(CURDIR)/build-web >/dev/null
+	$(EMSCRIPTEN_ENV) cmake --build build-wasm -j $(JOBS)
+
+serve: web
+	@echo "ZORVA is at http://127.0.0.1:$(PORT)/ (Ctrl+C stops the server)"
+	python3 -m http.server $(PORT) --bind 127.0.0.1 --directory build-web
+
+# zorva-sim for Node.js, for the golden replays in WebAssembly.
+web-sim: deps-web
+	$(EMSCRIPTEN_ENV) emcmake cmake -S . -B build-node -DCMAKE_BUILD_TYPE=Release -DZORVA_WERROR=$(WERROR) \
+	  -DZORVA_NODE=ON >/dev/null
+	$(EMSCRIPTEN_ENV) cmake --build build-node -j $(JOBS)
+
+# The page in Debian's chromium, driven by puppeteer-core (pinned in
+# tests/web/package-lock.json; npm comes with Node.js, or else from Debian).
+deps-web-test: deps-web
+	$(call install_missing,chromium)
+	@command -v npm >/dev/null || $(MAKE) --no-print-directory deps-npm
+
+deps-npm:
+	$(call install_missing,npm)
+
+build-webtest/node_modules/.package-lock.json: tests/web/package.json tests/web/package-lock.json
+	mkdir -p build-webtest && cp $^ build-webtest/
+	cd build-webtest && npm ci --ignore-scripts --no-audit --no-fund
+
+test-web: deps-web-test web web-sim build-webtest/node_modules/.package-lock.json
+	ZORVA_PAGE=$(CURDIR)/build-web ZORVA_NODE_SIM=$(CURDIR)/build-node/zorva-sim.js \
+	  ZORVA_SHOT=$(CURDIR)/build-wasm/page-test.png NODE_PATH=$(CURDIR)/build-webtest/node_modules \
+	  node --test tests/web/page.test.js
 
 # Records the golden replays again from their scripts (after an intended change).
 golden: build

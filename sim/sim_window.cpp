@@ -41,7 +41,7 @@ std::int16_t SimWindow::GetAsyncKeyState(int vk) {
 }
 
 void SimWindow::sndPlaySoundA(const std::string& file, unsigned flags) {
-  sounds_.push_back({file, flags, LoadWaveFile(file).has_value()});
+  sounds_.push_back({file, flags, OpenWaveFile(file).has_value()});  // its headers tell; the samples stay unread
 }
 
 void SimWindow::mciSendStringA(const std::string& command) { mci_.push_back(command); }

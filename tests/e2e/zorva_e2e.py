@@ -155,14 +155,12 @@ class Display:
 
 class Zorva:
     """One run of the game in a display."""
-    started = []
 
     def __init__(self, display, exe, cwd=None, **env):
         self.display, self.window, self.stderr = display, None, tempfile.TemporaryFile()
         self.proc = spawn([exe], cwd=cwd, env=display.env(**env), stdin=subprocess.DEVNULL,
                           stdout=subprocess.DEVNULL, stderr=self.stderr)
         display.procs.append(self.proc)
-        Zorva.started.append(self)
 
     def errors(self):
         self.stderr.seek(0)
@@ -221,56 +219,3 @@ class Zorva:
 
     def wait_exit(self, timeout=10):
         return self.proc.wait(timeout)
-
-# For sound_file_test.py only, whose checks play long enough for enemy fire to
-# end the game now and then (`run` then gives the test a fresh game); this part
-# goes with that file.
-class ShipLost(Failure):
-    pass
-
-class Game(Zorva):
-    def start_game(self):
-        self.key("space")
-        return poll(lambda: find_ship(p := self.grab()) is not None and p, 10, "the ship")
-
-    def ship_x(self, picture=None):
-        if (x := find_ship(picture or self.grab())) is None:
-            raise ShipLost("the ship is gone")
-        return x
-
-    def hold_until_ship(self, key, test, what):
-        self.key_down(key)
-        try:
-            return poll(lambda: test(x := self.ship_x()) and (x,), 5, what)[0]
-        finally:
-            self.key_up(key)
-
-    def fire_until_enemy_hit(self, start):
-        enemy = [c for row in cell(64, 0) for c in row if c != (0, 0, 0)]
-        colour = max(set(enemy), key=enemy.count)
-        count = lambda p: sum(p.canvas(x, y) == colour for y in range(16, 220) for x in range(320))  # noqa: E731
-        whole = count(start)
-        self.key_down("space")
-        try:
-            poll(lambda: count(self.grab()) <= whole - 0.7 * enemy.count(colour), 5, "a shot to destroy an enemy")
-        finally:
-            self.key_up("space")
-
-def run(tests, attempts=4):
-    failed = 0
-    for test in tests:
-        for attempt in range(1, attempts + 1):
-            try:
-                test()
-                print(f"ok   {test.__name__}", flush=True)
-            except Exception as error:  # noqa: BLE001 - every fault fails the test
-                for game in Zorva.started:
-                    stop(game.proc)
-                if isinstance(error, ShipLost) and attempt < attempts:
-                    print(f"  {test.__name__}: {error} (enemy fire); again in a fresh game", flush=True)
-                    continue
-                failed += 1
-                print(f"FAIL {test.__name__}: {error!r}", flush=True)
-            break
-    print(f"{len(tests) - failed} passed, {failed} failed", flush=True)
-    return 1 if failed else 0
