@@ -21,7 +21,22 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
-from zorva_e2e import Display, Zorva, require_tools, star_shift  # noqa: E402
+from zorva_e2e import Display, Zorva  # noqa: E402
+
+
+def star_shift(a, b):
+    """Frames between two screenshots by the starfield (one line down per frame, wrapping at 320): the shift
+    under which most lone stars of `a` meet their own colour in `b`; with its votes and the runner-up's."""
+    votes = [0] * 320
+    for x in range(1, 319):
+        for y in range(1, 319):
+            c = a.canvas(x, y)
+            if c != (0, 0, 0) and all(a.canvas(x + d, y + e) == (0, 0, 0) for d, e in ((-1, 0), (1, 0), (0, -1), (0, 1))):
+                for s in range(320):
+                    votes[s] += b.canvas(x, (y + s) % 320) == c
+    ranked = sorted(range(320), key=votes.__getitem__, reverse=True)
+    return ranked[0], votes[ranked[0]], votes[ranked[1]]
+
 
 OPTION_AT = (12, 10)
 WAIT_AT = (40, 30)
@@ -77,7 +92,6 @@ def main():
         return 2
     zorva = sys.argv[1]
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 20.0
-    require_tools()
     print(f"zorva: {zorva}; {os.cpu_count()} cores; {os.uname().machine}", flush=True)
     with Display() as display:
         g = Zorva(display, zorva)

@@ -1,24 +1,13 @@
-// The ground floor: conversions, the busy wait and the gate, block transfers,
-// and the two readers of untrusted files.
+// The ground floor: the busy wait and the gate, block transfers, and the two
+// readers of untrusted files.
 #include <sys/stat.h>
 
 #include <climits>
-#include <cmath>
 
 #include "tests/support.h"
 
 namespace zorva {
 namespace {
-
-TEST(Base, ConversionsRoundHalvesToEvenIntTakesTheFloorAndTextIsPadded) {
-  // x, CInt16, CInt32, IntTo16 (Int, then 16 bits); out of range saturates.
-  const double cases[][4] = {{2.5, 2, 2, 2}, {3.5, 4, 4, 3}, {-2.5, -2, -2, -3}, {-0.25, 0, 0, -1}, {145.99, 146, 146, 145},
-                             {32767.5, 32767, 32768, 32767}, {-40000.7, -32768, -40001, -32768}, {3e9, 32767, INT32_MAX, 32767},
-                             {-INFINITY, -32768, INT32_MIN, -32768}, {NAN, 0, 0, 0}};
-  for (const auto& c : cases) EXPECT_EQ(V(CInt16(c[0]), CInt32(c[0]), IntTo16(c[0])), V(c[1], c[2], c[3])) << c[0];
-  EXPECT_EQ(Format(120, 4) + Format(9999, 4) + Format(32770, 4) + Format(-40, 4) + Format(33, 5) + Space(3) + Space(-2) + "|",
-            "0120999932770-004000033   |");
-}
 
 TEST(Base, WaitReturnsAtTheFirstReadingMoreThanItsCountAfterItsStart) {
   // Start, count, the clock when Wait returns (each reading of the simulated clock is 1 ms later).

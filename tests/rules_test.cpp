@@ -213,15 +213,12 @@ TEST_F(Rules, KindAndSpeedAreDrawnForEveryBulletAndAimedOnesFlyAtTheShipsCorner)
   SeedWhere(3, [](const Draws& u) { return Roll1(u[0]) && In(u[1], 0.2, 0.4) && In(u[2], 0.5, 0.75); });
   EnemyFire();
   EXPECT_EQ(V(G.BulletX[0], G.BulletY[0], G.BulletDX[0], G.BulletDY[0], G.BulletDrawX[0]), V(10, 38, 1.7888543605804443f, 3.5777087211608887f, 7));
-  // Each speed 2..5, straight and aimed: along the ship's line, upward from below it, and from the ship's own corner.
-  const struct { int x, y; bool aimed; float dx, dy; } shots[] = {{40, 100, false, 0, 1}, {10, 288, true, 1, 0}, {146, 294, true, 0, -1},
-                                                                 {146, 288, true, 0, 1}};
+  // Each speed 2..5, straight, aimed along the ship's line and, from the ship's own corner, straight down.
+  const struct { int x, y; bool aimed; float dx, dy; } shots[] = {{40, 100, 0, 0, 1}, {10, 288, 1, 1, 0}, {146, 288, 1, 0, 1}};
   for (const auto& s : shots)
     for (int speed = 2; speed <= 5; ++speed) {
       Enemy(0, s.x, s.y), G.BulletActive.fill(0);
-      SeedWhere(3, [&](const Draws& u) {
-        return Roll1(u[0]) && In(u[1], s.aimed ? 0.2 : 0.4, s.aimed ? 0.4 : 1.0) && In(u[2], (speed - 2) / 4.0, (speed - 1) / 4.0);
-      });
+      SeedWhere(3, [&](const Draws& u) { return Roll1(u[0]) && In(u[1], 0.2 + 0.2 * !s.aimed, s.aimed ? 0.4 : 1) && In(u[2], speed / 4.0 - 0.5, speed / 4.0 - 0.25); });
       EnemyFire();
       EXPECT_EQ(V(G.BulletDX[0], G.BulletDY[0]), V(s.dx * speed, s.dy * speed)) << s.x << "," << s.y << " speed " << speed;
     }

@@ -5,7 +5,6 @@ from the X server. Every process started here dies with the script."""
 import ctypes.util
 import functools
 import os
-import shutil
 import struct
 import subprocess
 import sys
@@ -51,10 +50,6 @@ def arguments(*names):
     check(all(n in values for n in names), "usage: " + " ".join(f"--{n} VALUE" for n in names))
     return values
 
-def require_tools(*extra):
-    missing = [t for t in ("Xvfb", "openbox", "xdotool", "xprop") + extra if shutil.which(t) is None]
-    check(not missing, "missing (Debian packages xvfb, openbox, xdotool, x11-utils): " + " ".join(missing))
-
 def spawn(args, **kwargs):
     """Starts a process that is killed when this script ends, however it ends (PR_SET_PDEATHSIG)."""
     return subprocess.Popen(args, preexec_fn=lambda: ctypes.CDLL(None).prctl(1, 9), **kwargs)
@@ -97,19 +92,6 @@ class Picture:
 def find_ship(picture):
     """PlayerX as the picture shows it (None when the ship is not there)."""
     return next((x for x in range(289) if picture.has(x, 288, cell(0, 0))), None)
-
-def star_shift(a, b):
-    """Frames between two screenshots by the starfield (one line down per frame, wrapping at 320): the shift
-    under which most lone stars of `a` meet their own colour in `b`; with its votes and the runner-up's."""
-    votes = [0] * 320
-    for x in range(1, 319):
-        for y in range(1, 319):
-            c = a.canvas(x, y)
-            if c != (0, 0, 0) and all(a.canvas(x + d, y + e) == (0, 0, 0) for d, e in ((-1, 0), (1, 0), (0, -1), (0, 1))):
-                for s in range(320):
-                    votes[s] += b.canvas(x, (y + s) % 320) == c
-    ranked = sorted(range(320), key=votes.__getitem__, reverse=True)
-    return ranked[0], votes[ranked[0]], votes[ranked[1]]
 
 def heard(path):
     """Whether what SDL's disk audio driver wrote holds any sound (anything but one repeated silence value)."""
