@@ -23,7 +23,8 @@ TEST(Base, AGateComparesWithItsLastIdlePollAndReadsTheClockBeforeOrAfterItsActio
   SimMain m(5000);
   std::int64_t next = 0, last = 0;
   // Two polls in one millisecond make no progress; a false further condition only records.
-  const std::tuple<int, bool, bool> polls[] = {{5000, 1, 0}, {5001, 1, 1}, {5001, 1, 0}, {5101, 1, 0}, {5102, 1, 0}, {5102, 1, 1}, {5300, 0, 0}};
+  const std::tuple<int, bool, bool> polls[] = {{5000, 1, 0}, {5001, 1, 1}, {5001, 1, 0}, {5101, 1, 0}, {5102, 1, 0}, {5102, 1, 1},
+                                               {5300, 0, 0}};
   for (const auto& [t, condition, acts] : polls) {
     m.sim.SetClock(t);
     EXPECT_EQ(PollGate(next, last, 100, Rearm::BeforeAction, [] {}, condition), acts) << t;
@@ -99,7 +100,8 @@ TEST(Base, TheBitmapReaderReadsRowsBottomUpThroughThePaletteAndRefusesEveryOther
   const BmpResult r = ReadBmp(SmallBmp(), 5, 3);
   ASSERT_TRUE(r) << r.error;
   for (int y = 0; y < 3; ++y)
-    for (int x = 0, i = 10 * y + 1; x < 5; ++x, ++i) EXPECT_EQ(V(r.image.indices[y * 5 + x], r.image.pixels[y * 5 + x]), V(i, RGB(i, 2 * i, 3 * i)));
+    for (int x = 0, i = 10 * y + 1; x < 5; ++x, ++i)
+      EXPECT_EQ(V(r.image.indices[y * 5 + x], r.image.pixels[y * 5 + x]), V(i, RGB(i, 2 * i, 3 * i)));
   // Offset, value, bytes (0: the last byte dropped, 9: one added, the size field agreeing); the size asked for.
   const struct { std::size_t at; std::uint32_t value; int bytes, width = 5, height = 3; } bad[] = {
       {0, 0, 0}, {0, 0, 9}, {1, 'A', 1}, {2, 1101, 4}, {7, 1, 1}, {10, 1074, 4}, {14, 108, 4}, {18, 0, 4}, {18, 0xFFFFFFFB, 4},
@@ -138,20 +140,20 @@ Bytes Samples(std::size_t n) {
 
 TEST(Base, TheWaveReaderReadsEveryPlayableLayoutAndNothingElse) {
   const Bytes mono = Fmt(1, 1, 22050, 16), data = Samples(200);
+  const auto with = [&](const Bytes& format, std::uint32_t size = 16) { return Riff({{"fmt ", size, format}, {"data", 200, data}}); };
   // The file; channels, rate, bits, sample bytes and the second of them (nothing: refused).
   const std::pair<Bytes, std::vector<double>> cases[] = {
-      {Riff({{"fmt ", 16, mono}, {"data", 200, data}}), {1, 22050, 16, 200, 38}},
+      {with(mono), {1, 22050, 16, 200, 38}},
       {Riff({{"LIST", 5, Samples(6)}, {"fmt ", 16, mono}, {"data", 200, data}}), {1, 22050, 16, 200, 38}},  // padded odd chunk
       {Riff({{"fmt ", 16, Fmt(1, 2, 44100, 8)}, {"data", 64, Samples(64)}}), {2, 44100, 8, 64, 38}},
       {Riff({{"fmt ", 18, Fmt(1, 1, 22050, 16, 18)}, {"data", 10, Samples(10)}}), {1, 22050, 16, 10, 38}},
-      {Riff({{"fmt ", 16, mono}, {"data", 201, Samples(201)}}), {1, 22050, 16, 200, 38}},        // whole samples only
-      {Riff({{"fmt ", 16, mono}, {"data", 0xFFFFFFFF, Samples(51)}}), {1, 22050, 16, 50, 38}},   // cut to what is there
-      {Riff({{"fmt ", 16, mono}, {"data", 200, data}}, "AVI "), {}}, {Riff({{"fmt ", 14, Fmt(1, 1, 22050, 16, 14)}, {"data", 200, data}}), {}},
-      {Riff({{"fmt ", 0xFFFFFFFF, mono}, {"data", 200, data}}), {}}, {Riff({{"junk", 0xFFFFFFFF, {}}, {"fmt ", 16, mono}, {"data", 200, data}}), {}},
-      {Riff({{"data", 200, data}, {"fmt ", 16, mono}}), {}}, {Riff({{"fmt ", 16, mono}}), {}}, {Riff({{"fmt ", 16, mono}, {"data", 1, Samples(1)}}), {}},
-      {Riff({{"fmt ", 16, Fmt(3, 1, 22050, 16)}, {"data", 200, data}}), {}}, {Riff({{"fmt ", 16, Fmt(1, 0, 22050, 16)}, {"data", 200, data}}), {}},
-      {Riff({{"fmt ", 16, Fmt(1, 3, 22050, 16)}, {"data", 200, data}}), {}}, {Riff({{"fmt ", 16, Fmt(1, 1, 22050, 24)}, {"data", 200, data}}), {}},
-      {Riff({{"fmt ", 16, Fmt(1, 1, 999, 16)}, {"data", 200, data}}), {}}, {Riff({{"fmt ", 16, Fmt(1, 1, 384001, 16)}, {"data", 200, data}}), {}},
+      {Riff({{"fmt ", 16, mono}, {"data", 201, Samples(201)}}), {1, 22050, 16, 200, 38}},       // whole samples only
+      {Riff({{"fmt ", 16, mono}, {"data", 0xFFFFFFFF, Samples(51)}}), {1, 22050, 16, 50, 38}},  // cut to what is there
+      {Riff({{"fmt ", 16, mono}, {"data", 200, data}}, "AVI "), {}}, {Riff({{"data", 200, data}, {"fmt ", 16, mono}}), {}},
+      {Riff({{"junk", 0xFFFFFFFF, {}}, {"fmt ", 16, mono}, {"data", 200, data}}), {}}, {Riff({{"fmt ", 16, mono}}), {}},
+      {Riff({{"fmt ", 16, mono}, {"data", 1, Samples(1)}}), {}}, {with(Fmt(1, 1, 22050, 16, 14), 14), {}}, {with(mono, 0xFFFFFFFF), {}},
+      {with(Fmt(3, 1, 22050, 16)), {}}, {with(Fmt(1, 0, 22050, 16)), {}}, {with(Fmt(1, 3, 22050, 16)), {}},
+      {with(Fmt(1, 1, 22050, 24)), {}}, {with(Fmt(1, 1, 999, 16)), {}}, {with(Fmt(1, 1, 384001, 16)), {}},
       {Riff({{"fmt ", 16, mono}, {"data", 200, data}, {"pad ", 16 << 20, Bytes(16 << 20)}}), {}},  // over 16 MiB
   };
   for (std::size_t k = 0; k < std::size(cases); ++k) {

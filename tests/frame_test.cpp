@@ -14,7 +14,8 @@ TEST(Frame, ThePictureTakesTheLargestWholeMultipleCentredAndTheMouseMapsBack) {
   for (const auto& [w, h, scale, x, y] : fits) EXPECT_EQ(V(FitPicture(w, h).scale, FitPicture(w, h).x, FitPicture(w, h).y), V(scale, x, y));
   // Mouse, window size, output size; the picture's pixel under it.
   const int mice[][8] = {{101, 51, 648, 688, 648, 688, 50, 25}, {26, 6, 700, 700, 700, 700, 0, 0}, {25, 5, 700, 700, 700, 700, -1, -1},
-                         {674, 694, 700, 700, 700, 700, 324, 344}, {10, 11, 324, 344, 648, 688, 10, 11}, {-5, -5, 324, 344, 324, 344, -5, -5}};
+                         {674, 694, 700, 700, 700, 700, 324, 344}, {10, 11, 324, 344, 648, 688, 10, 11},
+                         {-5, -5, 324, 344, 324, 344, -5, -5}};
   for (const auto& [mx, my, ww, wh, ow, oh, px, py] : mice) {
     const Point p = WindowToPicture({mx, my}, ww, wh, ow, oh, FitPicture(ow, oh));
     EXPECT_EQ(V(p.x, p.y), V(px, py)) << mx << "," << my << " in " << ww << "x" << wh;

@@ -70,7 +70,8 @@ TEST_F(Rules, HitWindowsAreStrictOnEverySideAndEachEnemyHitScores) {
     EXPECT_EQ(V(G.EnemyState[9], G.Score, G.HiScore, Sounds() - sounds), V(hit, 40 + 10 * hit, 100, hit)) << x << "," << y;
   }
   // The ship at 146 by a bullet drawn at x 131..161, y 273..303, only while intact.
-  const I16 bullets[][3] = {{131, 273, 1}, {161, 303, 1}, {131, 303, 1}, {161, 273, 1}, {130, 288, 0}, {162, 288, 0}, {146, 272, 0}, {146, 304, 0}};
+  const I16 bullets[][3] = {{131, 273, 1}, {161, 303, 1}, {131, 303, 1}, {161, 273, 1},
+                            {130, 288, 0}, {162, 288, 0}, {146, 272, 0}, {146, 304, 0}};
   for (const auto& [x, y, hit] : bullets) {
     G.PlayerDead = 0;
     const std::size_t sounds = Sounds();
@@ -175,7 +176,8 @@ TEST_F(Rules, FromSlot23DownTheFirstLiveEnemyRollingA1FiresIntoTheLowestFreeSlot
   } cases[] = {
       {"nobody rolls a 1", {}, {}, 4, 24, none, 24, -1, -1},
       {"slot 23 first", {}, {}, 4, 1, first, 26, 23, 0},
-      {"only the first roller fires", {}, {}, 4, 21, [&](const Draws& u) { return none(Draws(&u[0], &u[3])) && Roll1(u[3]) && Roll1(u[20]); },
+      {"only the first roller fires", {}, {}, 4, 21,
+       [&](const Draws& u) { return none(Draws(&u[0], &u[3])) && Roll1(u[3]) && Roll1(u[20]); },
        26, 20, 0},
       {"exploding and gone enemies draw nothing", {23, 22, 21, 20, 1, 0}, {}, 4, 18, none, 18, -1, -1},
       {"a gap below busy slots", {}, {0, 2, 3}, 4, 1, first, 26, 23, 1},
@@ -193,15 +195,17 @@ TEST_F(Rules, FromSlot23DownTheFirstLiveEnemyRollingA1FiresIntoTheLowestFreeSlot
     const int inFlight = static_cast<int>(std::count(G.BulletActive.begin(), G.BulletActive.end(), 1));
     EXPECT_EQ(V(DrawsSince(seed), inFlight), V(c.expectedDraws, c.busy.size() + (c.shooter >= 0))) << c.name;
     if (c.shooter >= 0) {
-      EXPECT_EQ(V(G.BulletActive[c.slot], G.BulletX[c.slot], G.BulletY[c.slot]), V(1, G.EnemyX[c.shooter], G.EnemyY[c.shooter] + 22)) << c.name;
+      EXPECT_EQ(V(G.BulletActive[c.slot], G.BulletX[c.slot], G.BulletY[c.slot]), V(1, G.EnemyX[c.shooter], G.EnemyY[c.shooter] + 22))
+          << c.name;
     }
   }
 }
 
 TEST_F(Rules, KindAndSpeedAreDrawnForEveryBulletAndAimedOnesFlyAtTheShipsCorner) {
   // AimLevel, the range of the kind draw, whether the bullet is aimed.
-  const struct { float aim; double lo, hi; bool aimed; } kinds[] = {{0, 0.0, 0.2, false}, {0, 0.2, 0.4, true}, {0, 0.4, 1.0, false},
-                                                                   {3, 0.0, 0.5, false}, {3, 0.5, 1.0, true}, {2.4000001f, 0.39, 0.76, true}};
+  const struct { float aim; double lo, hi; bool aimed; } kinds[] = {
+      {0, 0.0, 0.2, false}, {0, 0.2, 0.4, true}, {0, 0.4, 1.0, false}, {3, 0.0, 0.5, false}, {3, 0.5, 1.0, true},
+      {2.4000001f, 0.39, 0.76, true}};
   for (const auto& k : kinds) {
     G.AimLevel = k.aim, G.EnemyState.fill(7), Enemy(0, 40, 100), G.BulletActive.fill(0);
     const auto seed = SeedWhere(3, [&](const Draws& u) { return Roll1(u[0]) && In(u[1], k.lo, k.hi); });
@@ -212,13 +216,16 @@ TEST_F(Rules, KindAndSpeedAreDrawnForEveryBulletAndAimedOnesFlyAtTheShipsCorner)
   G.AimLevel = 0, Enemy(0, 10, 16), G.BulletActive.fill(0), G.BulletDrawX[0] = 7;
   SeedWhere(3, [](const Draws& u) { return Roll1(u[0]) && In(u[1], 0.2, 0.4) && In(u[2], 0.5, 0.75); });
   EnemyFire();
-  EXPECT_EQ(V(G.BulletX[0], G.BulletY[0], G.BulletDX[0], G.BulletDY[0], G.BulletDrawX[0]), V(10, 38, 1.7888543605804443f, 3.5777087211608887f, 7));
+  EXPECT_EQ(V(G.BulletX[0], G.BulletY[0], G.BulletDX[0], G.BulletDY[0], G.BulletDrawX[0]),
+            V(10, 38, 1.7888543605804443f, 3.5777087211608887f, 7));
   // Each speed 2..5, straight, aimed along the ship's line and, from the ship's own corner, straight down.
   const struct { int x, y; bool aimed; float dx, dy; } shots[] = {{40, 100, 0, 0, 1}, {10, 288, 1, 1, 0}, {146, 288, 1, 0, 1}};
   for (const auto& s : shots)
     for (int speed = 2; speed <= 5; ++speed) {
       Enemy(0, s.x, s.y), G.BulletActive.fill(0);
-      SeedWhere(3, [&](const Draws& u) { return Roll1(u[0]) && In(u[1], 0.2 + 0.2 * !s.aimed, s.aimed ? 0.4 : 1) && In(u[2], speed / 4.0 - 0.5, speed / 4.0 - 0.25); });
+      SeedWhere(3, [&](const Draws& u) {
+        return Roll1(u[0]) && In(u[1], s.aimed ? 0.2 : 0.4, s.aimed ? 0.4 : 1) && In(u[2], speed / 4.0 - 0.5, speed / 4.0 - 0.25);
+      });
       EnemyFire();
       EXPECT_EQ(V(G.BulletDX[0], G.BulletDY[0]), V(s.dx * speed, s.dy * speed)) << s.x << "," << s.y << " speed " << speed;
     }

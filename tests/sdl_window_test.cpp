@@ -104,7 +104,8 @@ TEST_F(SdlWindowTest, ClosingEndsTheProgramFromTheEventPump) {
 TEST(SdlStartup, WithoutADisplayTheGameSaysWhyInOneLineAndStops) {
   // The video driver SDL settled on and the ones asked for: no display, unless asked for by name.
   EXPECT_EQ(V(IsInvisibleVideoDriver("x11", nullptr), IsInvisibleVideoDriver("offscreen", "x11"), IsInvisibleVideoDriver(nullptr, nullptr),
-              IsInvisibleVideoDriver("offscreen", "x11,offscreen"), IsInvisibleVideoDriver("dummy", "DUMMY"), IsInvisibleVideoDriver("dummy", "dumm")),
+              IsInvisibleVideoDriver("offscreen", "x11,offscreen"), IsInvisibleVideoDriver("dummy", "DUMMY"),
+              IsInvisibleVideoDriver("dummy", "dumm")),
             V(0, 1, 1, 0, 0, 1));
   TempDir dir("startup");
   const int status = std::system(("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER '" ZORVA_BINARY_DIR "/zorva' >/dev/null 2>'" +
