@@ -127,10 +127,10 @@ Bytes Riff(std::vector<std::tuple<const char*, std::uint32_t, Bytes>> chunks, co
   return b;
 }
 Bytes Fmt(std::uint32_t format, std::uint32_t channels, std::uint32_t rate, std::uint32_t bits, std::size_t size = 16) {
-  Bytes f(size);
+  Bytes f(std::max<std::size_t>(size, 16));
   Put(f, 0, format, 2), Put(f, 2, channels, 2), Put(f, 4, rate, 4), Put(f, 8, rate * channels * bits / 8, 4);
   Put(f, 12, channels * bits / 8, 2), Put(f, 14, bits, 2);
-  return f;
+  return f.resize(size), f;
 }
 Bytes Samples(std::size_t n) {
   Bytes b(n);
