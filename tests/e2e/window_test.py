@@ -1,11 +1,7 @@
-"""The real window as a player meets it, under Xvfb and openbox: caption and
-size, the title logo, OPTION -> WAIT with the mouse, a game steered with
-the keyboard, and the window manager's close. The ship's part is over within
-25 frames of the game's start, before any enemy bullet can reach the ship's line.
-
-With --cmake, --build and --source: the game installed into a prefix of its own
-(a blank and a dollar in it, which the desktop entry must quote), started
-through its launcher from elsewhere, finds and plays its sound."""
+"""The real window as a player meets it, under Xvfb and openbox: caption and size, the title logo, OPTION -> WAIT
+with the mouse, a game steered with the keyboard (within 25 frames of its start, before any enemy bullet can reach
+the ship's line), and the window manager's close. With --cmake, --build and --source: the game installed into a
+prefix with a blank and a dollar in it, started through its launcher from elsewhere, finds and plays its sound."""
 
 import os
 import pathlib
@@ -75,8 +71,7 @@ def install(display, zorva, cmake, build, source):
         done = subprocess.run(["desktop-file-validate", entry], capture_output=True)
         check(done.returncode == 0 and not done.stdout.strip(), f"desktop-file-validate: {done.stdout + done.stderr}")
         # Exec: a string value (a doubled backslash is one), then a quoted argument (a backslash escapes).
-        value = dict(line.split("=", 1) for line in read(entry).decode().splitlines() if "=" in line)["Exec"]
-        value = value.replace("\\\\", "\\")
+        value = dict(line.split("=", 1) for line in read(entry).decode().splitlines() if "=" in line)["Exec"].replace("\\\\", "\\")
         check(value[0] == value[-1] == '"' and re.sub(r"\\(.)", r"\1", value[1:-1]) == path("bin/zorva"), f"Exec={value}")
         # Started through the launcher from elsewhere; the first shot destroys an enemy of the fourth column.
         heard_file = os.path.join(tmp, "heard.raw")

@@ -36,16 +36,14 @@ def check(condition, message):
     if not condition:
         raise Failure(message)
 
-def poll(probe, timeout, what):
-    """Calls probe until it returns something true, and returns that."""
+def poll(probe, timeout, what):  # calls probe until it returns something true, and returns that
     deadline = time.monotonic() + timeout
     while not (result := probe()):
         check(time.monotonic() < deadline, f"waited {timeout:g} s for {what}")
         time.sleep(0.005)
     return result
 
-def arguments(*names):
-    """--name value pairs from the command line."""
+def arguments(*names):  # --name value pairs from the command line
     values = {k.lstrip("-"): v for k, v in zip(sys.argv[1::2], sys.argv[2::2])}
     check(all(n in values for n in names), "usage: " + " ".join(f"--{n} VALUE" for n in names))
     return values
