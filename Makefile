@@ -65,8 +65,9 @@ install: deps
 	@$(MAKE) --no-print-directory build CMAKE_FLAGS="$(CMAKE_FLAGS) -DZORVA_TESTS=OFF"
 	cmake --install build --prefix "$(PREFIX)"
 
-# The real window's cost under Xvfb: a title pass (one event pump with a
-# present) and the CPU use of a paced game; see the README's performance section.
+# The real window under Xvfb: passes per second and CPU use of the title
+# screen, a paced and an unpaced game, and how long the paced frames last; see
+# the README's performance section.
 bench-window: deps-test
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZORVA_TESTS=OFF >/dev/null
 	cmake --build build-bench -j $(JOBS) --target zorva

@@ -50,8 +50,9 @@ class Window {
   // practice and held in 64 bits, so it never runs out.
   virtual std::int64_t timeGetTime() = 0;
   // A clock reading taken by the busy wait while `remaining` milliseconds are
-  // still to go. The platform may rest the processor first, as long as it does
-  // not oversleep the deadline.
+  // still to go, counted from the window's latest reading: the wait ends at
+  // the first reading past that one + remaining. The platform may rest the
+  // processor first, but not past the moment that reading comes.
   virtual std::int64_t WaitReading(std::int64_t remaining) = 0;
   // Non-zero while the key is down (0x8000) or when it was pressed since the
   // previous poll of that key (1); the poll clears that record.
