@@ -154,18 +154,18 @@ void SdlWindow::SetIcon(const Surface& icon) {
 
 // The clock.
 
-std::int64_t SdlWindow::timeGetTime() {
+std::int64_t SdlWindow::ReadClock() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - origin_).count();
 }
 
-std::int64_t SdlWindow::WaitReading(std::int64_t remaining) {
+std::int64_t SdlWindow::ReadClockWaiting(std::int64_t remaining) {
   // The deadline is at least `remaining` ms away: sleeping all but the last
   // two leaves a whole millisecond for the sleep to come back late.
   if (remaining > kSpinMs) std::this_thread::sleep_for(std::chrono::milliseconds(remaining - kSpinMs));
-  return timeGetTime();
+  return ReadClock();
 }
 
-std::uint64_t SdlWindow::TimerSeed() {
+std::uint64_t SdlWindow::NewSeed() {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
@@ -187,7 +187,7 @@ std::string SdlWindow::ExeFolder() {
 
 // Keys.
 
-std::int16_t SdlWindow::GetAsyncKeyState(int vk) {
+std::int16_t SdlWindow::PollKey(int vk) {
   if (vk < 0 || vk >= static_cast<int>(keys_.size())) return 0;
   Key& key = keys_[static_cast<std::size_t>(vk)];
   const unsigned result = (key.down ? 0x8000u : 0u) | (key.pressed ? 1u : 0u);
@@ -351,7 +351,7 @@ void SdlWindow::Present() {
   lastPresentEnd_ = Clock::now();
 }
 
-void SdlWindow::DoEvents() {
+void SdlWindow::PumpEvents() {
   if (window_ == nullptr) return;
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) Serve(event);

@@ -39,16 +39,11 @@ class SdlWindow : public Window {
   void SetIcon(const Surface& icon);
 
   // Window
-  std::int64_t timeGetTime() override;
-  std::int64_t WaitReading(std::int64_t remaining) override;
-  std::int16_t GetAsyncKeyState(int vk) override;
   void sndPlaySoundA(const std::string& file, unsigned flags) override;
   void mciSendStringA(const std::string& command) override;
-  void DoEvents() override;
   bool WaitChecked() const override { return waitChecked_; }
   void SetWaitChecked(bool checked) override { waitChecked_ = checked; }
   std::string ExeFolder() override;
-  std::uint64_t TimerSeed() override;
   void ShowMain() override;
   void End() override;
 
@@ -62,6 +57,13 @@ class SdlWindow : public Window {
   const SdlAudio* Audio() const { return audio_.get(); }
   // Shortest time between two presents: one refresh of the display.
   std::chrono::microseconds RefreshPeriod() const { return refresh_; }
+
+ protected:
+  std::int64_t ReadClock() override;
+  std::int64_t ReadClockWaiting(std::int64_t remaining) override;
+  std::int16_t PollKey(int vk) override;
+  void PumpEvents() override;
+  std::uint64_t NewSeed() override;
 
  private:
   using Clock = std::chrono::steady_clock;

@@ -129,7 +129,7 @@ class ReplayWindow : public SimWindow {
 
   SimResult result;
 
-  void PassBegins(Loop loop) override {
+  void OnPassBegins(Loop loop) override {
     TakeScriptLine();
     PassRecord record;
     record.pass = result.passes++;
@@ -139,7 +139,7 @@ class ReplayWindow : public SimWindow {
     stack_.push_back(std::move(record));
   }
 
-  void PassEnds(bool endsGame) override {
+  void OnPassEnds(bool endsGame) override {
     if (stack_.empty()) return;
     Write(stack_.back(), endsGame, false);
     const Loop loop = stack_.back().loop;
@@ -161,9 +161,9 @@ class ReplayWindow : public SimWindow {
     if (!stack_.empty()) stack_.back().status = text;
   }
 
-  std::uint64_t TimerSeed() override {
+  std::uint64_t NewSeed() override {
     ++result.games;
-    return SimWindow::TimerSeed();
+    return SimWindow::NewSeed();
   }
 
   void End() override {
@@ -227,7 +227,7 @@ class ReplayWindow : public SimWindow {
     j.Strings("mci", r.mci);
     j.String("status", r.status);
     char hash[24];
-    std::snprintf(hash, sizeof hash, "%016" PRIx64, CanvasHash());
+    std::snprintf(hash, sizeof hash, "%016" PRIx64, CanvasHash(Crt));
     j.String("canvas", hash);
     j.Double("PlayerX", G.PlayerX);
     j.Int("PlayerY", G.PlayerY);
@@ -288,24 +288,6 @@ class ReplayWindow : public SimWindow {
 };
 
 }  // namespace
-
-std::uint64_t CanvasHash() {
-  std::uint64_t h = 0xcbf29ce484222325ull;
-  const Surface& crt = Main->Crt;
-  for (int y = 0; y < crt.Height(); ++y) {
-    const Colour* row = crt.Row(y);
-    for (int x = 0; x < crt.Width(); ++x) {
-      const Colour c = row[x];
-      const unsigned char bytes[4] = {static_cast<unsigned char>(c & 0xFF), static_cast<unsigned char>((c >> 8) & 0xFF),
-                                      static_cast<unsigned char>((c >> 16) & 0xFF), 0};
-      for (const unsigned char b : bytes) {
-        h ^= b;
-        h *= 0x100000001b3ull;
-      }
-    }
-  }
-  return h;
-}
 
 SimResult RunSimulation(const std::vector<ScriptLine>& script, const SimOptions& options) {
   ResetGameState();

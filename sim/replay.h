@@ -37,8 +37,4 @@ struct SimResult {
 // (after the script's last line one more pass runs and closes the window).
 SimResult RunSimulation(const std::vector<ScriptLine>& script, const SimOptions& options);
 
-// FNV-1a 64-bit hash of the canvas drawing area, row by row from the top,
-// each pixel as the bytes R, G, B, 0.
-std::uint64_t CanvasHash();
-
 }  // namespace zorva
