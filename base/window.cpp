@@ -37,14 +37,14 @@ void Window::DoEvents() {
   try {
     PumpEvents();
   } catch (const ProgramEnded&) {
-    tap_->Closed();
+    tap_->Closed(tap_->PlaysBack() ? 0 : ReadClock());
     throw;
   }
   if (tap_->PlaysBack()) {
     // The viewer's clicks do not reach the game; ESCAPE stops the playback.
     SetWaitChecked(mark);
     if (PollKey(VK_ESCAPE) != 0) {
-      tap_->Closed();
+      tap_->Closed(0);
       throw ProgramEnded{0};
     }
   }

@@ -57,8 +57,8 @@ class InputTap {
   // there to see; playing back, the recorded click and close are served here.
   virtual void Pumped() = 0;
   // The event pump ended the program: the window was closed (and, playing
-  // back, ESCAPE counts as closing).
-  virtual void Closed() = 0;
+  // back, ESCAPE counts as closing). `clock` is the platform's clock then.
+  virtual void Closed(std::int64_t clock) = 0;
 
   virtual void PassBegins(Loop) {}
   virtual void PassEnds(bool /*endsGame*/) {}
