@@ -158,6 +158,7 @@ void DemoPlayer::BeginGame(const GameStart& start) {
   last_ = start.clock;
   gameFrames_ = 0;
   shown_ = Surface();
+  starting_ = true;
   paceClock_ = start.clock;
   paceTime_ = Steady::now();
   if (onGameStarts) onGameStarts(start);
@@ -167,7 +168,8 @@ DemoReader::Event DemoPlayer::Expect(DemoReader::Kind kind) {
   DemoReader::Event e = reader_.Next();
   for (; e.kind == DemoReader::Kind::Checks; e = reader_.Next()) Verify(e.value);
   if (e.kind != kind) {
-    throw Desync(frame_, std::string("the game asks for ") + Describe(kind) + " where the recording has " +
+    // The start of a game counts as part of its first frame.
+    throw Desync(starting_ ? frame_ + 1 : frame_, std::string("the game asks for ") + Describe(kind) + " where the recording has " +
                              Describe(e.kind));
   }
   return e;
@@ -226,6 +228,7 @@ void DemoPlayer::Closed(std::int64_t) {}
 
 void DemoPlayer::PassBegins(Loop loop) {
   if (loop != Loop::Game) return;
+  starting_ = false;
   ++frame_;
   ++gameFrames_;
 }

@@ -115,6 +115,7 @@ class DemoPlayer : public InputTap {
   std::uint64_t seed_ = 0;
   std::int64_t frame_ = 0;
   std::int64_t gameFrames_ = 0;
+  bool starting_ = false;  // the game's first frame has not begun yet
   std::int64_t last_ = 0;
   bool recordedClose_ = false;
   Surface shown_;
