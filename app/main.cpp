@@ -1,9 +1,12 @@
-// The real game: opens the window, loads its images and hands over to the
-// window's load event, which runs until the window is closed.
+// The real game: reads the command line, opens the window, loads its images
+// and hands over to the window's load event, which runs until the window is
+// closed.
 #define SDL_MAIN_HANDLED
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "flow/form.h"
 #include "present/images.h"
@@ -13,13 +16,27 @@
 // ends; a build with the leak checker should not count it against the game.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
 
-int main() {
+int main(int argc, char** argv) {
   using namespace zorva;
+  const CommandLine line = ParseCommandLine(std::vector<std::string_view>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  switch (line.action) {
+    case CommandLine::Action::Error:
+      std::fprintf(stderr, "zorva: %s; %s\n", line.error.c_str(), UsageLine().c_str());
+      return 2;
+    case CommandLine::Action::Help:
+      std::fputs(HelpText(ProgramFolder() + "/効果音.wav").c_str(), stdout);
+      return 0;
+    case CommandLine::Action::Version:
+      std::printf("%s\n", VersionText().c_str());
+      return 0;
+    case CommandLine::Action::Play:
+      break;
+  }
   SDL_SetMainReady();
 
   std::unique_ptr<SdlWindow> window;
   try {
-    window = std::make_unique<SdlWindow>();
+    window = std::make_unique<SdlWindow>(line.options);
     LoadWindowImages(*window);
     window->SetIcon(WindowIcon());
   } catch (const std::exception& error) {

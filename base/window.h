@@ -88,7 +88,8 @@ class Window {
   // practice and held in 64 bits, so it never runs out.
   std::int64_t timeGetTime();
   // A clock reading taken by the busy wait while `remaining` milliseconds are
-  // still to go.
+  // still to go, counted from the window's latest reading: the wait ends at
+  // the first reading past that one + remaining.
   std::int64_t WaitReading(std::int64_t remaining);
   // Non-zero while the key is down (0x8000) or when it was pressed since the
   // previous poll of that key (1); the poll clears that record.
@@ -106,7 +107,8 @@ class Window {
 
   // Attaches an input tap (nullptr detaches it); it must outlive its use.
   void SetInputTap(InputTap* tap) { tap_ = tap; }
-  InputTap* Tap() const { return tap_; }
+  // Whether the game's answers come from a tap that plays back.
+  bool PlaysBack() const { return tap_ != nullptr && tap_->PlaysBack(); }
 
   // Plays a wave file asynchronously; a new sound replaces one still playing.
   // A file that cannot be played plays nothing.
@@ -131,8 +133,8 @@ class Window {
  protected:
   // The platform's answers, one call for each game-facing call above.
   virtual std::int64_t ReadClock() = 0;
-  // May rest the processor first, as long as it does not oversleep the
-  // deadline `remaining` ms away.
+  // May rest the processor first, but not past the moment the reading that
+  // ends the wait comes.
   virtual std::int64_t ReadClockWaiting(std::int64_t remaining) = 0;
   virtual std::int16_t PollKey(int vk) = 0;
   // Shows the canvas and serves the pending events: MENU002_Click for a click
