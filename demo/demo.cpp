@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
 #include <thread>
 
 #include "base/rnd.h"
@@ -253,6 +257,40 @@ void DemoPlayer::CheckEnd() {
                              ", the recording with " + DescribeEnd(t));
   }
   if (onGameEnds) onGameEnds(t);
+}
+
+// Playing a file.
+
+int PlayDemoFile(const std::string& program, const std::string& path, bool paced, std::ostream& out,
+                 const std::function<PlaybackResult(DemoPlayer&)>& play) {
+  const auto fail = [&](int status, const std::string& why) {
+    std::cerr << program << ": " << path << ": " << why << std::endl;
+    return status;
+  };
+  std::error_code error;
+  if (std::filesystem::is_regular_file(path, error) && std::filesystem::file_size(path, error) > kDemoMaxFileBytes) {
+    return fail(2, "the file is larger than 64 MiB, more than any demo");
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return fail(2, "cannot read the demo");
+  std::optional<DemoReader> reader;
+  std::optional<DemoPlayer> player;
+  try {
+    reader.emplace(in);
+    player.emplace(*reader, paced);
+    int game = 0;
+    player->onGameEnds = [&](const Trailer& t) { out << "game " << ++game << ": " << DescribeEnd(t) << ": as recorded" << std::endl; };
+    const PlaybackResult result = play(*player);
+    if (result.stopped) out << "stopped at frame " << result.frames << std::endl;
+  } catch (const Desync& e) {
+    return fail(1, e.what());
+  } catch (const DemoError& e) {
+    const std::int64_t frame = player ? player->Frame() : 0;
+    return fail(2, e.what() + (frame > 0 ? ", at frame " + std::to_string(frame) : std::string()));
+  } catch (const std::exception& e) {
+    return fail(1, e.what());
+  }
+  return 0;
 }
 
 }  // namespace zorva

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 
@@ -126,5 +127,13 @@ class DemoPlayer : public InputTap {
   std::int64_t paceClock_ = 0;
   Steady::time_point paceTime_{};
 };
+
+// Plays the demo file `path` with `play` (which runs the player on `Main`)
+// and says how it went: a line on `out` for each game that ended as recorded
+// and for a playback the viewer stopped; on standard error one line
+// "PROGRAM: PATH: why" for a file that cannot be played (status 2) or a
+// desync (status 1). Returns the exit status.
+int PlayDemoFile(const std::string& program, const std::string& path, bool paced, std::ostream& out,
+                 const std::function<PlaybackResult(DemoPlayer&)>& play);
 
 }  // namespace zorva

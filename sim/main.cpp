@@ -40,40 +40,6 @@ bool Number(std::string_view s, T min, T max, T& out) {
   return true;
 }
 
-// Plays a demo back; says how each game ended, or why the playback stopped.
-int Play(const std::string& path, const zorva::SimOptions& options) {
-  std::ostream& say = options.dump == &std::cout ? std::cerr : std::cout;
-  const auto fail = [&](int status, const std::string& why) {
-    std::cerr << "zorva-sim: " << path << ": " << why << "\n";
-    return status;
-  };
-  std::error_code ec;
-  if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) > zorva::kDemoMaxFileBytes) {
-    return fail(2, "the file is larger than 64 MiB, more than any demo");
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return fail(2, "cannot read the demo");
-  std::optional<zorva::DemoReader> reader;
-  std::optional<zorva::DemoPlayer> player;
-  try {
-    reader.emplace(in);
-    player.emplace(*reader, false);
-    int game = 0;
-    player->onGameEnds = [&](const zorva::Trailer& t) {
-      say << "game " << ++game << ": " << zorva::DescribeEnd(t) << ": as recorded\n";
-    };
-    zorva::RunPlayback(*player, options);
-  } catch (const zorva::Desync& e) {
-    return fail(1, e.what());
-  } catch (const zorva::DemoError& e) {
-    const std::int64_t frame = player ? player->Frame() : 0;
-    return fail(2, e.what() + (frame > 0 ? ", at frame " + std::to_string(frame) : std::string()));
-  } catch (const std::exception& e) {
-    return fail(1, e.what());
-  }
-  return 0;
-}
-
 std::string ExecutableFolder(const char* argv0) {
   std::error_code ec;
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -172,7 +138,9 @@ int main(int argc, char** argv) {
   }
 
   if (playPath) {
-    const int status = Play(*playPath, options);
+    std::ostream& say = options.dump == &std::cout ? std::cerr : std::cout;
+    const int status = zorva::PlayDemoFile("zorva-sim", *playPath, false, say,
+                                           [&](zorva::DemoPlayer& player) { return zorva::RunPlayback(player, options); });
     if (options.dump != nullptr) options.dump->flush();
     return status;
   }

@@ -38,6 +38,8 @@ TEST(CommandLine, OptionsValuesAndMistakes) {
       {{"-x"}, A::Error},
       {{"game.cfg"}, A::Error},
       {{"--help", "--bogus"}, A::Error},  // a mistake is reported, even beside --help
+      {{"--record", "a.zdm", "--play=b.zdm"}, A::Error},
+      {{"--play"}, A::Error},
   };
   for (const auto& c : cases) {
     std::string shown;
@@ -54,8 +56,8 @@ TEST(CommandLine, OptionsValuesAndMistakes) {
   }
   // The help names every option and the sound file it was given.
   const std::string help = HelpText("/opt/zorva/効果音.wav");
-  for (const char* word : {"--fullscreen", "--scale N", "--no-sound", "--frame-log FILE", "--help", "--version",
-                           "SPACE", "LEFT", "/opt/zorva/効果音.wav"})
+  for (const char* word : {"--fullscreen", "--scale N", "--no-sound", "--frame-log FILE", "--record DEMO",
+                           "--play DEMO", "--help", "--version", "SPACE", "LEFT", "/opt/zorva/効果音.wav"})
     EXPECT_NE(help.find(word), std::string::npos) << word;
   EXPECT_EQ(UsageLine().find('\n'), std::string::npos);
 }
