@@ -173,8 +173,8 @@ DemoReader::Event DemoPlayer::Expect(DemoReader::Kind kind) {
   for (; e.kind == DemoReader::Kind::Checks; e = reader_.Next()) Verify(e.value);
   if (e.kind != kind) {
     // The start of a game counts as part of its first frame.
-    throw Desync(starting_ ? frame_ + 1 : frame_, std::string("the game asks for ") + Describe(kind) + " where the recording has " +
-                             Describe(e.kind));
+    throw Desync(starting_ ? frame_ + 1 : frame_,
+                 std::string("the game asks for ") + Describe(kind) + " where the recording has " + Describe(e.kind));
   }
   return e;
 }
@@ -279,7 +279,9 @@ int PlayDemoFile(const std::string& program, const std::string& path, bool paced
     reader.emplace(in);
     player.emplace(*reader, paced);
     int game = 0;
-    player->onGameEnds = [&](const Trailer& t) { out << "game " << ++game << ": " << DescribeEnd(t) << ": as recorded" << std::endl; };
+    player->onGameEnds = [&](const Trailer& t) {
+      out << "game " << ++game << ": " << DescribeEnd(t) << ": as recorded" << std::endl;
+    };
     const PlaybackResult result = play(*player);
     if (result.stopped) out << "stopped at frame " << result.frames << std::endl;
   } catch (const Desync& e) {

@@ -139,8 +139,8 @@ int main(int argc, char** argv) {
 
   if (playPath) {
     std::ostream& say = options.dump == &std::cout ? std::cerr : std::cout;
-    const int status = zorva::PlayDemoFile("zorva-sim", *playPath, false, say,
-                                           [&](zorva::DemoPlayer& player) { return zorva::RunPlayback(player, options); });
+    const auto play = [&](zorva::DemoPlayer& player) { return zorva::RunPlayback(player, options); };
+    const int status = zorva::PlayDemoFile("zorva-sim", *playPath, false, say, play);
     if (options.dump != nullptr) options.dump->flush();
     return status;
   }

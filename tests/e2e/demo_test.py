@@ -1,7 +1,5 @@
-"""A game played in the real window with real keys and recorded as a demo
-(zorva --record), then played back by zorva-sim and by the window itself
-(zorva --play): each ends the game with the score, frames and last canvas the
-window reported, and that canvas is the one the window showed last."""
+"""A game played in the real window with real keys, recorded (zorva --record) and played back by zorva-sim and by
+the window (zorva --play): each ends with the score, frames and last canvas the window reported and showed."""
 
 import os
 import re
@@ -40,13 +38,12 @@ def main():
         game.key("space")
         # The end of a game holds its last frame for two seconds: two equal screenshots.
         last = poll(lambda: (a := game.grab()) and time.sleep(0.15) is None and (b := game.grab()).r == a.r and b,
-                    5, "the last frame to stay")
+                    15, "the last frame to stay")  # 10 s more if SPACE came too early
         check(game.close() == 0, f"zorva --record failed: {game.errors()}")
         line = re.fullmatch(r"recorded game 1: (score \d+, \d+ frames, last canvas ([0-9a-f]{16}))\n",
                             game.proc.stdout.read().decode())
         check(line, "zorva --record did not report the game")
         check(line[2] == canvas_hash(last), f"the window showed {canvas_hash(last)} last, the demo has {line[2]}")
-        print(f"recorded {line[1]} in {os.path.getsize(demo)} bytes", flush=True)
 
         played = f"game 1: {line[1]}: as recorded\n"
         sim = subprocess.run([args["sim"], "--play", demo], capture_output=True, timeout=60)
