@@ -11,7 +11,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 WERROR ?= $(if $(CI),ON,OFF)
 CMAKE_FLAGS ?=
 
-RUN_PACKAGES := cmake make g++ pkg-config libsdl2-dev libpng-dev
+RUN_PACKAGES := cmake make g++ pkg-config libsdl2-dev libpng-dev zlib1g-dev
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
   python3 xvfb xdotool imagemagick x11-utils openbox desktop-file-utils
 
@@ -126,16 +126,16 @@ golden: build
 	  ./build/zorva-sim $$opts --dump "$${s%.script}.jsonl" "$$s" || exit 1; \
 	done
 
-# Fuzzing with libFuzzer: the bitmap reader, the sound effect loader and the
-# zorva-sim script parser, each for FUZZ_SECONDS on a copy of its seed corpus
+# Fuzzing with libFuzzer: the bitmap reader, the sound effect loader, the
+# zorva-sim script parser and the demo reader, each for FUZZ_SECONDS on a copy of its seed corpus
 # (tests/fuzz/corpus/<target>), so the committed corpus does not grow. A crash
 # leaves its input as build-fuzz/<target>-crash-*.
 .PHONY: fuzz deps-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_PACKAGES := clang libclang-rt-14-dev
+FUZZ_PACKAGES := clang libclang-rt-14-dev zlib1g-dev
 FUZZ_CXX ?= clang++
 FUZZ_FLAGS := -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I.
-FUZZ_TARGETS := bmp_fuzz wav_fuzz script_fuzz
+FUZZ_TARGETS := bmp_fuzz wav_fuzz script_fuzz demo_fuzz
 
 deps-fuzz:
 	$(call install_missing,$(FUZZ_PACKAGES))
@@ -151,6 +151,10 @@ build-fuzz/wav_fuzz: tests/fuzz/wav_fuzz.cpp base/wav.cpp base/wav.h
 build-fuzz/script_fuzz: tests/fuzz/script_fuzz.cpp sim/script.cpp sim/script.h
 	@mkdir -p build-fuzz
 	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/script_fuzz.cpp sim/script.cpp
+
+build-fuzz/demo_fuzz: tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp demo/demo_file.h rules/state.h
+	@mkdir -p build-fuzz
+	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp -lz
 
 fuzz: deps-fuzz $(addprefix build-fuzz/,$(FUZZ_TARGETS))
 	@for t in $(FUZZ_TARGETS); do \

@@ -18,6 +18,7 @@ TEST(CommandLine, OptionsValuesAndMistakes) {
       {{"--help", "--bogus"}, "error"}, {{"--scale", "0"}, "error"}, {{"--scale", "17"}, "error"},
       {{"--scale", "2x"}, "error"}, {{"--scale"}, "error"}, {{"--frame-log="}, "error"},
       {{"--fullscreen=yes"}, "error"}, {{"--full"}, "error"}, {{"-x"}, "error"}, {{"game.cfg"}, "error"},
+      {{"--record", "a.zdm", "--play=b.zdm"}, "error"}, {{"--play"}, "error"},
   };
   for (const auto& [args, expected] : cases) {
     const CommandLine c = ParseCommandLine(args);
@@ -30,8 +31,8 @@ TEST(CommandLine, OptionsValuesAndMistakes) {
         << args.size() << " arguments";
   }
   const std::string help = HelpText("/opt/zorva/効果音.wav");
-  for (const char* word : {"--fullscreen", "--scale N", "--no-sound", "--frame-log FILE", "--version", "SPACE", "LEFT",
-                           "gamepad", "/opt/zorva/効果音.wav"})
+  for (const char* word : {"--fullscreen", "--scale N", "--no-sound", "--frame-log FILE", "--record DEMO", "--play DEMO",
+                           "--version", "SPACE", "LEFT", "gamepad", "/opt/zorva/効果音.wav"})
     EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 

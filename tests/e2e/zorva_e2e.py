@@ -162,11 +162,11 @@ class Zorva:
     """One run of the game in a display."""
     started = []
 
-    def __init__(self, display, exe, cwd=None, args=(), **env):
+    def __init__(self, display, exe, cwd=None, args=(), stdout=subprocess.DEVNULL, **env):
         self.display, self.window = display, None
         self.stderr = tempfile.TemporaryFile()
         self.proc = spawn([exe, *args], cwd=cwd, env=display.env(**env), stdin=subprocess.DEVNULL,
-                          stdout=subprocess.DEVNULL, stderr=self.stderr)
+                          stdout=stdout, stderr=self.stderr)
         display.procs.append(self.proc)
         Zorva.started.append(self)
 
