@@ -152,9 +152,9 @@ build-fuzz/script_fuzz: tests/fuzz/script_fuzz.cpp sim/script.cpp sim/script.h
 	@mkdir -p build-fuzz
 	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/script_fuzz.cpp sim/script.cpp
 
-build-fuzz/demo_fuzz: tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp demo/demo_file.h rules/state.h
+build-fuzz/demo_fuzz: tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp demo/demo_file.h demo/demo_stream.cpp demo/demo_stream.h rules/state.h
 	@mkdir -p build-fuzz
-	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp -lz
+	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp demo/demo_stream.cpp -lz
 
 fuzz: deps-fuzz $(addprefix build-fuzz/,$(FUZZ_TARGETS))
 	@for t in $(FUZZ_TARGETS); do \

@@ -1,6 +1,5 @@
 #include "demo/demo_file.h"
 
-#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -13,7 +12,6 @@ namespace {
 
 constexpr std::size_t kBufferBytes = 64 * 1024;
 constexpr std::size_t kHeaderBytes = 10;
-constexpr int kLevel = 9;
 
 // Record tags.
 constexpr std::uint8_t kTagWaitBit = 0x40;
@@ -81,18 +79,19 @@ void EachVariable(State& g, Visit&& v) {
   v("TitleBlink", g.TitleBlink, -1, 0);
 }
 
-// The bits of a variable as the file holds them, and back.
+// The bits of a variable as the file holds them, and back (with the compiler's
+// own bit cast: the C++ library of the WebAssembly build has no std::bit_cast).
 template <class T>
 std::uint64_t Bits(T v) {
-  if constexpr (std::is_same_v<T, float>) return std::bit_cast<std::uint32_t>(v);
-  else if constexpr (std::is_same_v<T, double>) return std::bit_cast<std::uint64_t>(v);
+  if constexpr (std::is_same_v<T, float>) return __builtin_bit_cast(std::uint32_t, v);
+  else if constexpr (std::is_same_v<T, double>) return __builtin_bit_cast(std::uint64_t, v);
   else return static_cast<std::uint64_t>(static_cast<std::make_unsigned_t<T>>(v));
 }
 
 template <class T>
 T FromBits(std::uint64_t b) {
-  if constexpr (std::is_same_v<T, float>) return std::bit_cast<float>(static_cast<std::uint32_t>(b));
-  else if constexpr (std::is_same_v<T, double>) return std::bit_cast<double>(b);
+  if constexpr (std::is_same_v<T, float>) return __builtin_bit_cast(float, static_cast<std::uint32_t>(b));
+  else if constexpr (std::is_same_v<T, double>) return __builtin_bit_cast(double, b);
   else return static_cast<T>(static_cast<std::make_unsigned_t<T>>(b));
 }
 
@@ -123,16 +122,10 @@ std::uint16_t StateCheck(const GameState& state, std::uint64_t rnd, bool wait) {
 
 // The writer.
 
-DemoWriter::DemoWriter(const std::string& path) {
+DemoWriter::DemoWriter(const std::string& path) : packer_(OpenPacker()) {
   file_ = std::fopen(path.c_str(), "wb");
   if (file_ == nullptr) throw DemoError("cannot write " + path + ": " + std::strerror(errno));
-  if (deflateInit(&z_, kLevel) != Z_OK) {
-    std::fclose(file_);
-    file_ = nullptr;
-    throw DemoError("cannot start the compressor");
-  }
   raw_.reserve(kBufferBytes);
-  packed_.resize(kBufferBytes);
   std::uint8_t header[kHeaderBytes];
   std::memcpy(header, kDemoMagic, sizeof kDemoMagic);
   header[8] = static_cast<std::uint8_t>(kDemoFormat & 0xFF);
@@ -215,7 +208,7 @@ void DemoWriter::Clock(std::int64_t reading, bool waiting) {
   if (reading >= nextFlush_) {
     FlushAt(reading);
   } else if (raw_.size() >= kBufferBytes) {
-    Deflate(Z_NO_FLUSH);
+    Pack(Packer::Flush::None);
   }
 }
 
@@ -273,38 +266,29 @@ void DemoWriter::EndGame(const Trailer& t) {
   Flush();
 }
 
-void DemoWriter::Deflate(int flush) {
+void DemoWriter::Pack(Packer::Flush flush) {
   if (file_ == nullptr) return;
-  z_.next_in = raw_.data();
-  z_.avail_in = static_cast<uInt>(raw_.size());
-  int result = Z_OK;
-  do {
-    z_.next_out = packed_.data();
-    z_.avail_out = static_cast<uInt>(packed_.size());
-    result = deflate(&z_, flush);
-    const std::size_t n = packed_.size() - z_.avail_out;
-    if (n > 0 && std::fwrite(packed_.data(), 1, n, file_) != n) {
+  packer_->Pack(raw_, flush, [this](std::span<const std::uint8_t> packed) {
+    if (std::fwrite(packed.data(), 1, packed.size(), file_) != packed.size()) {
       std::fclose(file_);
       file_ = nullptr;
-      deflateEnd(&z_);
       throw DemoError(std::string("cannot write the demo: ") + std::strerror(errno));
     }
-  } while (z_.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
+  });
   raw_.clear();
 }
 
 void DemoWriter::Flush() {
   if (file_ == nullptr) return;
   PutChecks();
-  Deflate(Z_SYNC_FLUSH);
+  Pack(Packer::Flush::Sync);
   std::fflush(file_);
 }
 
 void DemoWriter::Finish() {
   if (file_ == nullptr) return;
   PutChecks();
-  Deflate(Z_FINISH);
-  deflateEnd(&z_);
+  Pack(Packer::Flush::Finish);
   const bool ok = std::fclose(file_) == 0;
   file_ = nullptr;
   if (!ok) throw DemoError(std::string("cannot write the demo: ") + std::strerror(errno));
@@ -312,7 +296,8 @@ void DemoWriter::Finish() {
 
 // The reader.
 
-DemoReader::DemoReader(std::istream& in) : in_(in), packed_(kBufferBytes), raw_(kBufferBytes) {
+DemoReader::DemoReader(std::istream& in)
+    : unpacker_(OpenUnpacker()), in_(in), packed_(kBufferBytes), raw_(kBufferBytes) {
   char header[kHeaderBytes] = {};
   in_.read(header, sizeof header);
   fileBytes_ = static_cast<std::uint64_t>(in_.gcount());
@@ -324,13 +309,7 @@ DemoReader::DemoReader(std::istream& in) : in_(in), packed_(kBufferBytes), raw_(
     throw DemoError("demo format " + std::to_string(format) + " is not known here (this program reads format " +
                     std::to_string(kDemoFormat) + ")");
   }
-  if (inflateInit(&z_) != Z_OK) throw DemoError("cannot start the decompressor");
-  zOpen_ = true;
   raw_.resize(0);
-}
-
-DemoReader::~DemoReader() {
-  if (zOpen_) inflateEnd(&z_);
 }
 
 void DemoReader::Fail(const std::string& why) const { throw DemoError(why); }
@@ -345,7 +324,7 @@ bool DemoReader::Fill() {
       raw_.resize(0);
       return false;
     }
-    if (z_.avail_in == 0) {
+    if (unpacker_->Left() == 0) {
       in_.read(reinterpret_cast<char*>(packed_.data()), static_cast<std::streamsize>(packed_.size()));
       const auto n = static_cast<std::size_t>(in_.gcount());
       fileBytes_ += n;
@@ -354,18 +333,9 @@ bool DemoReader::Fill() {
         raw_.resize(0);
         return false;
       }
-      z_.next_in = packed_.data();
-      z_.avail_in = static_cast<uInt>(n);
+      unpacker_->Feed({packed_.data(), n});
     }
-    z_.next_out = raw_.data();
-    z_.avail_out = static_cast<uInt>(raw_.size());
-    const int result = inflate(&z_, Z_NO_FLUSH);
-    if (result == Z_STREAM_END) {
-      streamEnd_ = true;
-    } else if (result != Z_OK && !(result == Z_BUF_ERROR && z_.avail_in == 0)) {
-      Fail(std::string("the file is damaged (") + (z_.msg != nullptr ? z_.msg : "bad compressed data") + ")");
-    }
-    const std::size_t n = raw_.size() - z_.avail_out;
+    const std::size_t n = unpacker_->Unpack(raw_, streamEnd_);
     recordBytes_ += n;
     if (recordBytes_ > kDemoMaxRecordBytes) Fail("the demo unpacks to more than 1 GiB");
     if (n > 0) {
@@ -451,7 +421,7 @@ DemoReader::Event DemoReader::Next() {
     if (pos_ == raw_.size() && !Fill()) {
       if (!streamEnd_) Fail("the file ends early");
       char extra = 0;
-      if (z_.avail_in > 0 || in_.read(&extra, 1).gcount() > 0) Fail("the file is damaged (bytes after its end)");
+      if (unpacker_->Left() > 0 || in_.read(&extra, 1).gcount() > 0) Fail("the file is damaged (bytes after its end)");
       return e;  // Kind::End
     }
   }

@@ -35,16 +35,16 @@
 // up to its last flush.
 #pragma once
 
-#include <zlib.h>
-
 #include <cstdint>
 #include <array>
 #include <cstdio>
 #include <istream>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "demo/demo_stream.h"
 #include "rules/state.h"
 
 namespace zorva {
@@ -115,12 +115,11 @@ class DemoWriter {
   void PutRepeats();
   void PutChecks();
   void FlushAt(std::int64_t reading);
-  void Deflate(int flush);
+  void Pack(Packer::Flush flush);
 
+  std::unique_ptr<Packer> packer_;  // made first: without one no file is created
   std::FILE* file_ = nullptr;
-  z_stream z_{};
   std::vector<std::uint8_t> raw_;
-  std::vector<std::uint8_t> packed_;
   std::int64_t last_ = 0;        // the previous reading
   std::int64_t lastChange_ = 0;  // and its change from the one before
   bool lastWaiting_ = false;
@@ -143,7 +142,6 @@ class DemoReader {
 
   // Reads from `in`; checks the header at once. Throws DemoError.
   explicit DemoReader(std::istream& in);
-  ~DemoReader();
   DemoReader(const DemoReader&) = delete;
   DemoReader& operator=(const DemoReader&) = delete;
 
@@ -168,9 +166,8 @@ class DemoReader {
   void ReadStart();
   [[noreturn]] void Fail(const std::string& why) const;
 
+  std::unique_ptr<Unpacker> unpacker_;  // made first: without one no file is read
   std::istream& in_;
-  z_stream z_{};
-  bool zOpen_ = false;
   std::vector<std::uint8_t> packed_;
   std::vector<std::uint8_t> raw_;
   std::size_t pos_ = 0;
