@@ -1,10 +1,16 @@
-// The real game: opens the window, loads its images and hands over to the
-// window's load event, which runs until the window is closed.
+// The real game: reads the command line, opens the window, loads its images
+// and hands over to the window's load event, which runs until the window is
+// closed; or plays a demo back in the window.
 #define SDL_MAIN_HANDLED
 #include <cstdio>
 #include <exception>
+#include <iostream>
 #include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
 
+#include "demo/demo.h"
 #include "flow/form.h"
 #include "present/images.h"
 #include "sdl/sdl_window.h"
@@ -13,13 +19,42 @@
 // ends; a build with the leak checker should not count it against the game.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
 
-int main() {
+int main(int argc, char** argv) {
   using namespace zorva;
+  const CommandLine line = ParseCommandLine(std::vector<std::string_view>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  switch (line.action) {
+    case CommandLine::Action::Error:
+      std::fprintf(stderr, "zorva: %s; %s\n", line.error.c_str(), UsageLine().c_str());
+      return 2;
+    case CommandLine::Action::Help:
+      std::fputs(HelpText(ProgramFolder() + "/効果音.wav").c_str(), stdout);
+      return 0;
+    case CommandLine::Action::Version:
+      std::printf("%s\n", VersionText().c_str());
+      return 0;
+    case CommandLine::Action::Play:
+      break;
+  }
   SDL_SetMainReady();
+
+  // Every game of the run, as it is played.
+  std::optional<DemoRecorder> recorder;
+  if (!line.record.empty()) {
+    try {
+      recorder.emplace(line.record);
+    } catch (const DemoError& error) {
+      std::fprintf(stderr, "zorva: %s\n", error.what());
+      return 1;
+    }
+    recorder->onGameRecorded = [game = 0](const Trailer& t) mutable {
+      std::printf("recorded game %d: %s\n", ++game, DescribeEnd(t).c_str());
+      std::fflush(stdout);
+    };
+  }
 
   std::unique_ptr<SdlWindow> window;
   try {
-    window = std::make_unique<SdlWindow>();
+    window = std::make_unique<SdlWindow>(line.options);
     LoadWindowImages(*window);
     window->SetIcon(WindowIcon());
   } catch (const std::exception& error) {
@@ -28,6 +63,14 @@ int main() {
   }
 
   Main = window.get();
+  if (!line.play.empty()) {
+    const int status =
+        PlayDemoFile("zorva", line.play, true, std::cout, [](DemoPlayer& player) { return player.Play(); });
+    window->End();
+    Main = nullptr;
+    return status;
+  }
+  if (recorder) window->SetInputTap(&*recorder);
   int status = 0;
   try {
     Form_Load();

@@ -1,45 +1,29 @@
 #!/usr/bin/env python3
-"""The real window's cost, measured from outside under Xvfb.
+"""The real window's speed and cost, measured under Xvfb (60 Hz).
 
-Frames are counted by the starfield, which moves down one pixel per frame:
-the shift between two screenshots is the number of frames between them.
-CPU time is utime + stime from /proc/PID/stat, of the game and of the X
-server. Three runs:
+The game runs with --frame-log, which records every pass: its loop, WorkTime,
+FrameTime and the WAIT check mark. CPU time is utime + stime from
+/proc/PID/stat, of the game and of the X server, over each run. Three runs:
 
-  title     the title screen; every pass is one event pump with a present
-            (plus composing the title frame)
+  title     the title screen (never paced: it takes a whole core)
   paced     a game with WAIT checked, SPACE held and the ship swung left and
-            right, for 20 s (a lost game is restarted by the held SPACE)
+            right (a lost game is restarted by the held SPACE)
   unpaced   the same with WAIT unchecked
 
-usage: window_bench.py ZORVA [SECONDS]
+usage: window_bench.py ZORVA [SECONDS]    (the paced run; the others half)
 """
 
+import collections
 import os
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
-from zorva_e2e import Display, Zorva  # noqa: E402
+from zorva_e2e import Display, Zorva, find_ship, poll  # noqa: E402
 
-
-def star_shift(a, b):
-    """Frames between two screenshots by the starfield (one line down per frame, wrapping at 320): the shift
-    under which most lone stars of `a` meet their own colour in `b`; with its votes and the runner-up's."""
-    votes = [0] * 320
-    for x in range(1, 319):
-        for y in range(1, 319):
-            c = a.canvas(x, y)
-            if c != (0, 0, 0) and all(a.canvas(x + d, y + e) == (0, 0, 0) for d, e in ((-1, 0), (1, 0), (0, -1), (0, 1))):
-                for s in range(320):
-                    votes[s] += b.canvas(x, (y + s) % 320) == c
-    ranked = sorted(range(320), key=votes.__getitem__, reverse=True)
-    return ranked[0], votes[ranked[0]], votes[ranked[1]]
-
-
-OPTION_AT = (12, 10)
-WAIT_AT = (40, 30)
+OPTION, WAIT = (12, 10), (40, 30)
 
 
 def cpu_of(pid):
@@ -48,78 +32,71 @@ def cpu_of(pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
-def measure(g, server, seconds, step=1.0, between=None):
-    """Samples every `step` s for `seconds`. Returns the frames counted and
-    the game's and the server's CPU seconds over the intervals in which frames
-    were counted (a clear starfield shift above 0: a new game makes a new
-    field, and the two-second pause after a lost game shows no frame), and the
-    CPU use over the whole run: a dict."""
-    m = dict(frames=0, span=0.0, cpu=0.0, xcpu=0.0)
-    pic, t, cpu, xcpu = g.grab(), time.monotonic(), cpu_of(g.proc.pid), cpu_of(server.pid)
-    t_start, cpu_start, xcpu_start = t, cpu, xcpu
+def cpu_use(pids, seconds, between=None, step=0.5):
+    """Shares of a core each process used over `seconds`."""
+    before, t = [cpu_of(p) for p in pids], time.monotonic()
     n = 0
-    while t - t_start < seconds:
+    while time.monotonic() - t < seconds:
         if between:
             between(n)
         n += 1
-        time.sleep(max(0.0, t_start + n * step - time.monotonic()))
-        nxt, tn, cn, xn = g.grab(), time.monotonic(), cpu_of(g.proc.pid), cpu_of(server.pid)
-        shift, votes, runner_up = star_shift(pic, nxt)
-        if shift > 0 and votes >= 20 and votes >= 3 * runner_up:
-            m["frames"] += shift
-            m["span"] += tn - t
-            m["cpu"] += cn - cpu
-            m["xcpu"] += xn - xcpu
-        pic, t, cpu, xcpu = nxt, tn, cn, xn
-    m["wall"] = t - t_start
-    m["cpu_all"] = cpu - cpu_start
-    m["xcpu_all"] = xcpu - xcpu_start
-    return m
+        time.sleep(max(0.0, t + n * step - time.monotonic()))
+    wall = time.monotonic() - t
+    return [(cpu_of(p) - b) / wall for p, b in zip(pids, before)]
 
 
-def report(name, m):
-    fps = m["frames"] / m["span"] if m["span"] else 0.0
-    per = f"{1e6 * m['cpu'] / m['frames']:6.0f} µs" if m["frames"] else "     ?"
-    xper = f"{1e6 * m['xcpu'] / m['frames']:6.0f} µs" if m["frames"] else "     ?"
-    print(f"{name:8} {fps:5.1f} frames/s, {per} game CPU and {xper} Xvfb CPU per frame;"
-          f" over all {m['wall']:.1f} s: game {100 * m['cpu_all'] / m['wall']:4.1f}% of a core,"
-          f" Xvfb {100 * m['xcpu_all'] / m['wall']:4.1f}%", flush=True)
+def report(name, passes, use):
+    frames = [int(p[3]) for p in passes]
+    rate = 1000 * len(frames) / sum(frames) if sum(frames) else float("inf")
+    print(f"{name:8} {rate:8.1f} passes/s over {len(frames)} passes; game {100 * use[0]:5.1f}% of a core,"
+          f" Xvfb {100 * use[1]:4.1f}%", flush=True)
 
 
 def main():
     if len(sys.argv) < 2:
         print(__doc__)
         return 2
-    zorva = sys.argv[1]
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 20.0
-    print(f"zorva: {zorva}; {os.cpu_count()} cores; {os.uname().machine}", flush=True)
-    with Display() as display:
-        g = Zorva(display, zorva)
-        g.wait_window()
+    print(f"zorva: {sys.argv[1]}; {os.cpu_count()} cores; {os.uname().machine}", flush=True)
+    with tempfile.TemporaryDirectory() as tmp, Display() as display:
+        log = os.path.join(tmp, "frames")
+        game = Zorva(display, sys.argv[1], args=("--frame-log", log))
+        game.wait_window()
+        pids = (game.proc.pid, display.procs[0].pid)
         time.sleep(1.0)
-        server = display.procs[0]  # Xvfb
-        report("title", measure(g, server, min(seconds, 10.0)))
+        title = cpu_use(pids, seconds / 2)
 
-        g.key_down("space")
+        game.key("space")
+        poll(lambda: find_ship(game.grab()) is not None, 10, "the game to start")
+        game.key_down("space")
 
         def swing(n):
             # Half a second each way keeps the ship inside the field.
-            g.key_up("Left" if n % 2 else "Right")
-            g.key_down("Right" if n % 2 else "Left")
-        try:
-            report("paced", measure(g, server, seconds, step=0.5, between=swing))
-            g.key_up("Left")
-            g.key_up("Right")
-            g.click(*OPTION_AT)
-            time.sleep(0.3)
-            g.click(*WAIT_AT)
-            time.sleep(0.3)
-            report("unpaced", measure(g, server, min(seconds, 10.0), step=0.5, between=swing))
-        finally:
-            for key in ("space", "Left", "Right"):
-                g.key_up(key)
-        g.close()
-        print(f"closed with {g.wait_exit()}")
+            game.key_up("Left" if n % 2 else "Right")
+            game.key_down("Right" if n % 2 else "Left")
+        paced = cpu_use(pids, seconds, swing)
+        game.key_up("Left")
+        game.key_up("Right")
+        game.click(*OPTION)
+        time.sleep(0.3)
+        game.click(*WAIT)
+        time.sleep(0.3)
+        unpaced = cpu_use(pids, seconds / 2, swing)
+        for key in ("space", "Left", "Right"):
+            game.key_up(key)
+        print(f"closed with {game.close()}")
+        with open(log) as f:
+            passes = [line.split() for line in f]
+
+    first_game = next(i for i, p in enumerate(passes) if p[0] == "game")
+    report("title", passes[:first_game], title)
+    report("paced", [p for p in passes if p[0] == "game" and p[4] == "1"], paced)
+    report("unpaced", [p for p in passes if p[0] == "game" and p[4] == "0"], unpaced)
+    # Every paced frame whose work took less than 30 ms should last 31 ms.
+    lengths = collections.Counter(int(p[3]) for p in passes if p[0] == "game" and p[4] == "1" and int(p[2]) < 30)
+    total = sum(lengths.values())
+    print(f"paced frames: {total}, {100 * lengths[31] / total:.2f}% of them 31 ms, shortest {min(lengths)} ms,"
+          f" longest {max(lengths)} ms; {dict(sorted(lengths.items()))}")
     return 0
 
 

@@ -1,6 +1,7 @@
 #include "sdl/sdl_window.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -8,10 +9,13 @@
 #include <system_error>
 #include <thread>
 
+#include <SDL_opengl.h>
 #include <fcntl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "flow/form.h"
+#include "rules/state.h"
 
 namespace zorva {
 
@@ -26,14 +30,62 @@ constexpr const char* kCaption = "ＺＯＲＶＡ";
 // when its first reading was positive).
 constexpr auto kClockLead = 1s;
 
-// The busy wait rests the processor while more than this many ms remain and
-// reads the clock without pause for the rest.
-constexpr std::int64_t kSpinMs = 2;
+// A present that waits for the display's refresh may hold the pacing wait
+// for up to one refresh; it is made only when at least this much is left over.
+constexpr auto kSyncedPresentSpare = 2ms;
 
-// With a renderer that really waits for the display, the next present is
-// handed over this much before the refresh it waits for, so that it does not
-// miss it.
-constexpr auto kVsyncLead = 3ms;
+// Rests the thread until `when` on the monotonic clock. On Linux steady_clock
+// is CLOCK_MONOTONIC, so the deadline goes to the kernel as it is.
+void SleepUntil(std::chrono::steady_clock::time_point when) {
+#if defined(__linux__)
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(when.time_since_epoch()).count();
+  if (ns <= 0) return;
+  const timespec at{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+  }
+#else
+  std::this_thread::sleep_until(when);
+#endif
+}
+
+// Whether a GL renderer draws with the processor (Mesa's llvmpipe, softpipe or
+// swrast: a display with no graphics hardware behind it, such as Xvfb). Each
+// of its presents costs several times what SDL's own software renderer needs.
+bool RasterisesInSoftware(SDL_Renderer* renderer) {
+  SDL_RendererInfo info{};
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || info.name == nullptr) return false;
+  if (std::string_view(info.name).rfind("opengl", 0) != 0) return false;  // opengl, opengles2
+  using GetString = const GLubyte*(APIENTRY*)(GLenum);
+  const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  const GLubyte* name = getString != nullptr ? getString(GL_RENDERER) : nullptr;
+  if (name == nullptr) return false;
+  const std::string_view gl(reinterpret_cast<const char*>(name));
+  for (const std::string_view soft : {"llvmpipe", "softpipe", "swrast", "Software Rasterizer"})
+    if (gl.find(soft) != std::string_view::npos) return true;
+  return false;
+}
+
+// A renderer for the window: the graphics hardware's, or, where there is
+// none, SDL's software renderer drawing straight into the window. A renderer
+// named in SDL_RENDER_DRIVER is taken as it is.
+SDL_Renderer* MakeRenderer(SDL_Window* window) {
+  SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
+  if (renderer != nullptr && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr && RasterisesInSoftware(renderer)) {
+    SDL_DestroyRenderer(renderer);
+    renderer = nullptr;
+  }
+  if (renderer == nullptr) {
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  }
+  return renderer;
+}
+
+// How far the left stick must be pushed sideways to move the ship (of 32767).
+constexpr int kStickDeadZone = 8000;
+
+// The game keys a gamepad holds, in the order of padHeld_.
+constexpr int kPadKeys[] = {VK_LEFT, VK_RIGHT, VK_SPACE};
 
 // Virtual key codes of the SDL keys the game polls; -1 for any other key.
 int VirtualKey(SDL_Keycode key) {
@@ -88,31 +140,47 @@ bool IsInvisibleVideoDriver(const char* driver, const char* requested) {
   return true;
 }
 
-SdlWindow::SdlWindow() : origin_(Clock::now() - kClockLead) {
+SdlWindow::SdlWindow(WindowOptions options) : options_(std::move(options)), origin_(Clock::now() - kClockLead) {
   try {
+    if (!options_.frameLog.empty()) {
+      frameLog_ = std::fopen(options_.frameLog.c_str(), "w");
+      if (frameLog_ == nullptr) {
+        throw StartupError("cannot write the frame log " + options_.frameLog + ": " + std::strerror(errno));
+      }
+    }
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    SDL_SetHint(SDL_HINT_WINDOWS_DPI_SCALING, "1");  // Windows too counts the window in points
     if (InitVideoQuietly() != 0) throw StartupError("no display: " + SdlError());
     sdl_ = true;
+    // Gamepads are optional. Their events come also without the focus; the
+    // key record itself counts presses only while the window has it.
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
     const char* driver = SDL_GetCurrentVideoDriver();
     if (IsInvisibleVideoDriver(driver, SDL_getenv("SDL_VIDEODRIVER"))) {
       throw StartupError("no display: none could be reached (SDL fell back to its invisible \"" +
                          std::string(driver != nullptr ? driver : "?") + "\" video driver)");
     }
+    // On a high-density display the window is sized in the desktop's points
+    // and drawn in its pixels: the picture is then scaled by whole multiples
+    // of the pixels (CurrentPlacement), and mouse positions, which come in
+    // points, are mapped through the ratio of the two (ToPicture).
     window_ = SDL_CreateWindow(kCaption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kPictureWidth,
-                               kPictureHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+                               kPictureHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (window_ == nullptr) throw StartupError("cannot create the window: " + SdlError());
     windowId_ = SDL_GetWindowID(window_);
     SDL_SetWindowMinimumSize(window_, kPictureWidth, kPictureHeight);
 
-    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
-    if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    renderer_ = MakeRenderer(window_);
     if (renderer_ == nullptr) throw StartupError("no renderer: " + SdlError());
+    SDL_RendererInfo info{};
+    accelerated_ = SDL_GetRendererInfo(renderer_, &info) == 0 && (info.flags & SDL_RENDERER_ACCELERATED) != 0;
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XBGR8888, SDL_TEXTUREACCESS_STREAMING, kPictureWidth,
                                  kPictureHeight);
     if (texture_ == nullptr) throw StartupError("no renderer: cannot make the canvas texture: " + SdlError());
     SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
 
-    audio_ = std::make_unique<SdlAudio>();
+    if (options_.sound) audio_ = std::make_unique<SdlAudio>();
     MeasureRefresh();
     ComposePicture(Crt, menu_, waitChecked_, picture_);
   } catch (...) {
@@ -128,6 +196,9 @@ void SdlWindow::End() {
     audio_->Close();
     audio_.reset();
   }
+  for (auto& [id, pad] : pads_) SDL_GameControllerClose(pad.controller);
+  pads_.clear();
+  padHeld_ = {};
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
   if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
   if (window_ != nullptr) SDL_DestroyWindow(window_);
@@ -136,6 +207,8 @@ void SdlWindow::End() {
   window_ = nullptr;
   if (sdl_) SDL_Quit();
   sdl_ = false;
+  if (frameLog_ != nullptr) std::fclose(frameLog_);
+  frameLog_ = nullptr;
   focus_ = false;
   ReleaseAllKeys();
   menu_.Close();
@@ -154,23 +227,32 @@ void SdlWindow::SetIcon(const Surface& icon) {
 
 // The clock.
 
-std::int64_t SdlWindow::timeGetTime() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - origin_).count();
+std::int64_t SdlWindow::ReadClock() {
+  lastReading_ = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - origin_).count();
+  return lastReading_;
 }
 
-std::int64_t SdlWindow::WaitReading(std::int64_t remaining) {
-  // The deadline is at least `remaining` ms away: sleeping all but the last
-  // two leaves a whole millisecond for the sleep to come back late.
-  if (remaining > kSpinMs) std::this_thread::sleep_for(std::chrono::milliseconds(remaining - kSpinMs));
-  return timeGetTime();
+std::int64_t SdlWindow::ReadClockWaiting(std::int64_t remaining) {
+  // The wait ends at the first reading more than `remaining` past the last
+  // one, and the moment that reading comes is known: rest until just then.
+  const auto ends = origin_ + std::chrono::milliseconds(lastReading_ + std::max<std::int64_t>(remaining, 0) + 1);
+  if (framePending_) {
+    // The frame composed by this pass's event pump is shown now, in step with
+    // the display when a whole refresh fits before the wait ends.
+    Show(std::chrono::milliseconds(remaining) >= refresh_ + kSyncedPresentSpare);
+  }
+  SleepUntil(ends);
+  return ReadClock();
 }
 
-std::uint64_t SdlWindow::TimerSeed() {
+std::uint64_t SdlWindow::NewSeed() {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
-std::string SdlWindow::ExeFolder() {
+std::string SdlWindow::ExeFolder() { return ProgramFolder(); }
+
+std::string ProgramFolder() {
   std::string folder;
   if (char* base = SDL_GetBasePath(); base != nullptr) {
     folder = base;
@@ -187,10 +269,10 @@ std::string SdlWindow::ExeFolder() {
 
 // Keys.
 
-std::int16_t SdlWindow::GetAsyncKeyState(int vk) {
+std::int16_t SdlWindow::PollKey(int vk) {
   if (vk < 0 || vk >= static_cast<int>(keys_.size())) return 0;
   Key& key = keys_[static_cast<std::size_t>(vk)];
-  const unsigned result = (key.down ? 0x8000u : 0u) | (key.pressed ? 1u : 0u);
+  const unsigned result = (key.Down() ? 0x8000u : 0u) | (key.pressed ? 1u : 0u);
   key.pressed = false;
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(result));
 }
@@ -210,14 +292,66 @@ void SdlWindow::ServeKey(const SDL_KeyboardEvent& event) {
   if (vk < 0) return;
   Key& key = keys_[static_cast<std::size_t>(vk)];
   if (!down) {
-    key.down = false;
+    key.keyboard = false;
     return;
   }
   // Only presses made while the window has the keyboard count; a held key's
   // repeats add nothing.
   if (!focus_ || event.repeat != 0) return;
-  if (!key.down) key.pressed = true;
-  key.down = true;
+  if (!key.Down()) key.pressed = true;
+  key.keyboard = true;
+}
+
+// Gamepads: the d-pad and the left stick are LEFT and RIGHT, every face
+// button and Start are SPACE. Pads come and go while the game runs.
+
+void SdlWindow::ServePad(const SDL_Event& event) {
+  if (event.type == SDL_CONTROLLERDEVICEADDED) {
+    SDL_GameController* controller = SDL_GameControllerOpen(event.cdevice.which);
+    if (controller == nullptr) return;
+    const SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controller));
+    // A pad already open was only opened once more: drop that second hold.
+    if (!pads_.try_emplace(id, Pad{controller}).second) SDL_GameControllerClose(controller);
+    return;
+  }
+  const auto found = pads_.find(event.type == SDL_CONTROLLERAXISMOTION     ? event.caxis.which
+                                : event.type == SDL_CONTROLLERDEVICEREMOVED ? event.cdevice.which
+                                                                            : event.cbutton.which);
+  if (found == pads_.end()) return;
+  Pad& pad = found->second;
+  if (event.type == SDL_CONTROLLERDEVICEREMOVED) {
+    SDL_GameControllerClose(pad.controller);
+    pads_.erase(found);
+  } else if (event.type == SDL_CONTROLLERAXISMOTION) {
+    if (event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX) pad.stickX = event.caxis.value;
+  } else if (event.cbutton.button < SDL_CONTROLLER_BUTTON_MAX) {
+    pad.buttons[event.cbutton.button] = event.type == SDL_CONTROLLERBUTTONDOWN;
+  }
+  UpdatePadKeys();
+}
+
+void SdlWindow::UpdatePadKeys() {
+  std::array<bool, 3> held{};
+  for (const auto& [id, pad] : pads_) {
+    const auto& b = pad.buttons;
+    held[0] = held[0] || b[SDL_CONTROLLER_BUTTON_DPAD_LEFT] || pad.stickX < -kStickDeadZone;
+    held[1] = held[1] || b[SDL_CONTROLLER_BUTTON_DPAD_RIGHT] || pad.stickX > kStickDeadZone;
+    held[2] = held[2] || b[SDL_CONTROLLER_BUTTON_A] || b[SDL_CONTROLLER_BUTTON_B] || b[SDL_CONTROLLER_BUTTON_X] ||
+              b[SDL_CONTROLLER_BUTTON_Y] || b[SDL_CONTROLLER_BUTTON_START];
+  }
+  for (std::size_t i = 0; i < held.size(); ++i) {
+    if (held[i] == padHeld_[i]) continue;
+    padHeld_[i] = held[i];
+    Key& key = keys_[static_cast<std::size_t>(kPadKeys[i])];
+    // Like a key: a press counts only while the window has the focus, and a
+    // pad held through a change of focus must be pressed again.
+    if (!held[i]) {
+      key.pad = false;
+    } else if (focus_) {
+      if (!key.Down()) key.pressed = true;
+      key.pad = true;
+    }
+  }
 }
 
 // Sound and the multimedia command.
@@ -228,17 +362,39 @@ void SdlWindow::sndPlaySoundA(const std::string& file, unsigned) {
 
 void SdlWindow::mciSendStringA(const std::string&) {}
 
+// The frame log: one line per pass, "LOOP CLOCK WORK FRAME WAIT", where a
+// title pass has no WorkTime ("-").
+
+void SdlWindow::OnPassEnds(bool endsGame) {
+  const bool game = loop_ == Loop::Game;
+  if (endsGame) loop_ = Loop::Title;  // back in the title pass that ran the game
+  if (frameLog_ == nullptr || endsGame) return;
+  const long long clock = ReadClock(), frame = G.FrameTime, work = G.WorkTime;
+  if (game) {
+    std::fprintf(frameLog_, "game %lld %lld %lld %d\n", clock, work, frame, waitChecked_ ? 1 : 0);
+  } else {
+    std::fprintf(frameLog_, "title %lld - %lld %d\n", clock, frame, waitChecked_ ? 1 : 0);
+  }
+}
+
 // The window.
 
 void SdlWindow::ShowMain() {
   if (window_ == nullptr) return;
   const Uint32 flags = SDL_GetWindowFlags(window_);
-  SDL_SetWindowSize(window_, kPictureWidth, kPictureHeight);
+  const int display = std::max(0, SDL_GetWindowDisplayIndex(window_));
+  // The starting multiple, as far as the screen has room for it.
+  int scale = options_.scale;
+  SDL_Rect room{};
+  if (SDL_GetDisplayUsableBounds(display, &room) == 0) {
+    while (scale > 1 && (kPictureWidth * scale > room.w || kPictureHeight * scale > room.h)) --scale;
+  }
+  SDL_SetWindowSize(window_, kPictureWidth * scale, kPictureHeight * scale);
   if ((flags & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN)) == 0) {
-    const int display = std::max(0, SDL_GetWindowDisplayIndex(window_));
     SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
   }
   SDL_SetWindowTitle(window_, kCaption);
+  if (options_.fullscreen) SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
   SDL_ShowWindow(window_);
   if (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) focus_ = true;
   MeasureRefresh();
@@ -310,6 +466,13 @@ void SdlWindow::Serve(const SDL_Event& event) {
     case SDL_KEYUP:
       if (event.key.windowID == windowId_) ServeKey(event.key);
       break;
+    case SDL_CONTROLLERDEVICEADDED:
+    case SDL_CONTROLLERDEVICEREMOVED:
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+    case SDL_CONTROLLERAXISMOTION:
+      ServePad(event);
+      break;
     case SDL_MOUSEMOTION:
       if (event.motion.windowID == windowId_) menu_.MouseMove(ToPicture(event.motion.x, event.motion.y));
       break;
@@ -329,33 +492,42 @@ void SdlWindow::Serve(const SDL_Event& event) {
   }
 }
 
-void SdlWindow::Present() {
-  ComposePicture(Crt, menu_, waitChecked_, picture_);
+void SdlWindow::Show(bool synced) {
+  framePending_ = false;
+  synced = synced && accelerated_;  // a software renderer could only pretend
+  if (synced != synced_) {
+    SDL_RenderSetVSync(renderer_, synced ? 1 : 0);
+    synced_ = synced;
+  }
   SDL_UpdateTexture(texture_, nullptr, picture_.Pixels().data(), kPictureWidth * static_cast<int>(sizeof(Colour)));
-  const Placement placement = CurrentPlacement();
-  const Rect target = placement.Target();
+  const Rect target = CurrentPlacement().Target();
   const SDL_Rect dst{target.x, target.y, target.w, target.h};
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
   SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
-
-  // No present comes sooner than one refresh after the one before; a renderer
-  // that waits for the display itself gets this one a little before its
-  // refresh. Either way the loop rests instead of spinning, and never for
-  // longer than a refresh.
-  const auto lead = std::min<Clock::duration>(kVsyncLead, refresh_ / 4);
-  const auto due = std::max(lastPresentStart_ + refresh_, lastPresentEnd_ + refresh_ - lead);
-  if (Clock::now() < due) std::this_thread::sleep_until(due);
-  lastPresentStart_ = Clock::now();
   SDL_RenderPresent(renderer_);
-  lastPresentEnd_ = Clock::now();
+  lastPresent_ = Clock::now();
+  ++presents_;
 }
 
-void SdlWindow::DoEvents() {
+void SdlWindow::PumpEvents() {
   if (window_ == nullptr) return;
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) Serve(event);
-  Present();
+
+  // The pass never waits for the display: the canvas is shown at most once
+  // per refresh, and passes in between only serve the events.
+  if (Clock::now() - lastPresent_ < refresh_) return;
+  ComposePicture(Crt, menu_, waitChecked_, picture_);
+  // A paced game frame is shown from its pacing wait, where a present in
+  // step with the display costs the frame nothing (unless the frame before
+  // had no wait to show it in). A demo played back waits in its own way, so
+  // its frames are shown at once.
+  if (loop_ == Loop::Game && waitChecked_ && !framePending_ && !PlaysBack()) {
+    framePending_ = true;
+    return;
+  }
+  Show(false);
 }
 
 }  // namespace zorva

@@ -8,13 +8,16 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
-#include "frame/layout.h"
-#include "sdl/sdl_audio.h"
 #include "base/window.h"
+#include "frame/layout.h"
+#include "sdl/command_line.h"
+#include "sdl/sdl_audio.h"
 
 namespace zorva {
 
@@ -28,27 +31,26 @@ struct StartupError : std::runtime_error {
 // for explicitly (SDL_VIDEODRIVER) is that what the user wants.
 bool IsInvisibleVideoDriver(const char* driver, const char* requested);
 
+// The folder of the running program, without a trailing separator.
+std::string ProgramFolder();
+
 class SdlWindow : public Window {
  public:
-  // Opens SDL, the (still hidden) window, its renderer and the audio device.
-  // Throws StartupError when there is no display or no renderer.
-  SdlWindow();
+  // Opens SDL, the (still hidden) window, its renderer, the audio device
+  // (unless the options say no sound) and the frame log. Throws StartupError
+  // when there is no display or no renderer, or the frame log cannot be made.
+  explicit SdlWindow(WindowOptions options = {});
   ~SdlWindow() override;
 
   // Sets the window's icon from a surface's drawing area.
   void SetIcon(const Surface& icon);
 
   // Window
-  std::int64_t timeGetTime() override;
-  std::int64_t WaitReading(std::int64_t remaining) override;
-  std::int16_t GetAsyncKeyState(int vk) override;
   void sndPlaySoundA(const std::string& file, unsigned flags) override;
   void mciSendStringA(const std::string& command) override;
-  void DoEvents() override;
   bool WaitChecked() const override { return waitChecked_; }
   void SetWaitChecked(bool checked) override { waitChecked_ = checked; }
   std::string ExeFolder() override;
-  std::uint64_t TimerSeed() override;
   void ShowMain() override;
   void End() override;
 
@@ -62,25 +64,51 @@ class SdlWindow : public Window {
   const SdlAudio* Audio() const { return audio_.get(); }
   // Shortest time between two presents: one refresh of the display.
   std::chrono::microseconds RefreshPeriod() const { return refresh_; }
+  // How often the canvas was shown so far.
+  std::uint64_t Presents() const { return presents_; }
+
+ protected:
+  std::int64_t ReadClock() override;
+  std::int64_t ReadClockWaiting(std::int64_t remaining) override;
+  std::int16_t PollKey(int vk) override;
+  void PumpEvents() override;
+  std::uint64_t NewSeed() override;
+  void OnPassBegins(Loop loop) override { loop_ = loop; }
+  void OnPassEnds(bool endsGame) override;
 
  private:
   using Clock = std::chrono::steady_clock;
 
+  // A key of the game, held on the keyboard or on a gamepad or both.
   struct Key {
-    bool down = false;
+    bool keyboard = false;
+    bool pad = false;
     bool pressed = false;  // pressed since the previous poll of the key
+    bool Down() const { return keyboard || pad; }
+  };
+  // A gamepad, with what of it the game reads.
+  struct Pad {
+    SDL_GameController* controller = nullptr;
+    std::array<bool, SDL_CONTROLLER_BUTTON_MAX> buttons{};
+    int stickX = 0;
   };
 
   void Serve(const SDL_Event& event);
   void ServeWindowEvent(const SDL_WindowEvent& event);
   void ServeKey(const SDL_KeyboardEvent& event);
+  void ServePad(const SDL_Event& event);
+  // Feeds the key record from what the gamepads hold now.
+  void UpdatePadKeys();
   Point ToPicture(int x, int y) const;
   void ReleaseAllKeys();
   void ToggleFullscreen();
   void MeasureRefresh();
-  void Present();
+  // Shows the composed picture, in step with the display's refresh or not.
+  void Show(bool synced);
 
+  WindowOptions options_;
   Clock::time_point origin_;
+  std::int64_t lastReading_ = 0;
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
@@ -93,10 +121,17 @@ class SdlWindow : public Window {
   bool waitChecked_ = true;
   bool focus_ = false;
   std::array<Key, 256> keys_{};
+  std::map<SDL_JoystickID, Pad> pads_;
+  std::array<bool, 3> padHeld_{};  // LEFT, RIGHT, SPACE as the gamepads last held them
+  Loop loop_ = Loop::Title;
+  std::FILE* frameLog_ = nullptr;
 
   std::chrono::microseconds refresh_{16667};
-  Clock::time_point lastPresentStart_{};
-  Clock::time_point lastPresentEnd_{};
+  Clock::time_point lastPresent_{};
+  std::uint64_t presents_ = 0;
+  bool framePending_ = false;  // composed by the pump, to be shown in the pacing wait
+  bool synced_ = false;        // whether presents wait for the display's refresh
+  bool accelerated_ = false;   // whether the renderer is the graphics hardware's
 };
 
 }  // namespace zorva

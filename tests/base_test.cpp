@@ -117,8 +117,7 @@ TEST(Base, TheBitmapReaderReadsRowsBottomUpThroughThePaletteAndRefusesEveryOther
 
 // A RIFF file of chunks, each a tag, its declared size and its body.
 Bytes Riff(std::vector<std::tuple<const char*, std::uint32_t, Bytes>> chunks, const char* form = "WAVE") {
-  Bytes b = {'R', 'I', 'F', 'F', 0, 0, 0, 0};
-  b.insert(b.end(), form, form + 4);
+  Bytes b = {'R', 'I', 'F', 'F', 0, 0, 0, 0, std::uint8_t(form[0]), std::uint8_t(form[1]), std::uint8_t(form[2]), std::uint8_t(form[3])};
   for (const auto& [tag, size, body] : chunks) {
     b.insert(b.end(), tag, tag + 4), b.resize(b.size() + 4), Put(b, b.size() - 4, size, 4);
     b.insert(b.end(), body.begin(), body.end());

@@ -1,15 +1,17 @@
 // The SDL window on SDL's dummy video driver, fed with SDL events: the key
 // record as the game polls it, a click at twice the size, Alt+Enter, the
-// close; and the start without any display.
+// close, the clock, the wait and the presents; and the start without any display.
 #include "sdl/sdl_window.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 
+#include "base/clock.h"
 #include "tests/file_support.h"
 
 namespace zorva {
@@ -21,7 +23,7 @@ struct SdlWindowTest : ::testing::Test {
     window = std::make_unique<SdlWindow>(), Main = window.get(), window->ShowMain();
     Pump({Window(SDL_WINDOWEVENT_FOCUS_GAINED)});
   }
-  void TearDown() override { Main = nullptr; }
+  void TearDown() override { Main = nullptr, window.reset(); }
   void Pump(const std::vector<SDL_Event>& events) {  // one event pump serves them all
     for (SDL_Event e : events) ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
     window->DoEvents();
@@ -101,6 +103,33 @@ TEST_F(SdlWindowTest, ClosingEndsTheProgramFromTheEventPump) {
   }
 }
 
+TEST_F(SdlWindowTest, TheWaitKeepsItsRuleAndPumpsShowTheCanvasAtMostOncePerRefresh) {
+  // The clock starts positive and never runs back.
+  std::int64_t last = window->timeGetTime();
+  EXPECT_GE(last, 900);
+  for (int i = 0; i < 1000; ++i) {
+    const std::int64_t now = window->timeGetTime();
+    ASSERT_GE(now, last);
+    last = now;
+  }
+  Wait(30);
+  EXPECT_GT(window->timeGetTime() - last, 30);
+  // The wait's reading is the first past the count; it sleeps until that
+  // reading comes (scheduling may delay one try, not all five).
+  int onTime = 0;
+  for (int i = 0; i < 5; ++i) {
+    const std::int64_t start = window->timeGetTime(), reading = window->WaitReading(i * 10);
+    EXPECT_GT(reading, start + i * 10);
+    onTime += reading == start + i * 10 + 1;
+  }
+  EXPECT_GE(onTime, 1);
+  const std::uint64_t shown = window->Presents();
+  const auto pumped = std::chrono::steady_clock::now();
+  for (int i = 0; i < 200; ++i) window->DoEvents();
+  const auto refreshes = (std::chrono::steady_clock::now() - pumped) / window->RefreshPeriod();
+  EXPECT_LE(window->Presents() - shown, static_cast<std::uint64_t>(refreshes) + 1);
+}
+
 TEST(SdlStartup, WithoutADisplayTheGameSaysWhyInOneLineAndStops) {
   // The video driver SDL settled on and the ones asked for: no display, unless asked for by name.
   EXPECT_EQ(V(IsInvisibleVideoDriver("x11", nullptr), IsInvisibleVideoDriver("offscreen", "x11"), IsInvisibleVideoDriver(nullptr, nullptr),
@@ -108,7 +137,7 @@ TEST(SdlStartup, WithoutADisplayTheGameSaysWhyInOneLineAndStops) {
               IsInvisibleVideoDriver("dummy", "dumm")),
             V(0, 1, 1, 0, 0, 1));
   TempDir dir("startup");
-  const int status = std::system(("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER '" ZORVA_BINARY_DIR "/zorva' >/dev/null 2>'" +
+  const int status = std::system(("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy timeout 30 '" ZORVA_BINARY_DIR "/zorva' >/dev/null 2>'" +
                                   (dir.path / "err").string() + "'").c_str());
   const Bytes err = ReadBytes(dir.path / "err");
   const std::string text(err.begin(), err.end());

@@ -154,24 +154,24 @@ void WebWindow::SetIcon(const Surface& icon) {
 
 // The clock.
 
-std::int64_t WebWindow::timeGetTime() {
+std::int64_t WebWindow::ReadClock() {
   return static_cast<std::int64_t>(std::floor(emscripten_get_now() - origin_));
 }
 
-std::int64_t WebWindow::WaitReading(std::int64_t remaining) {
+std::int64_t WebWindow::ReadClockWaiting(std::int64_t remaining) {
   if (remaining > kSleepAboveMs) {
     emscripten_sleep(static_cast<unsigned>(remaining - 2));
   } else {
     js_yield();
   }
-  return timeGetTime();
+  return ReadClock();
 }
 
-std::uint64_t WebWindow::TimerSeed() { return static_cast<std::uint64_t>(emscripten_date_now()); }
+std::uint64_t WebWindow::NewSeed() { return static_cast<std::uint64_t>(emscripten_date_now()); }
 
 // Keys.
 
-std::int16_t WebWindow::GetAsyncKeyState(int vk) {
+std::int16_t WebWindow::PollKey(int vk) {
   if (vk < 0 || vk >= static_cast<int>(keys_.size())) return 0;
   KeyRecord& key = keys_[static_cast<std::size_t>(vk)];
   const unsigned result = (key.down ? 0x8000u : 0u) | (key.pressed ? 1u : 0u);
@@ -242,7 +242,7 @@ void WebWindow::ShowMain() {
 // display frame, or at the display frame itself while a pass waits in the
 // pump; the other passes only serve the events. Nothing is shown before the
 // first pass: the paint at load would be covered by it at once.
-void WebWindow::DoEvents() {
+void WebWindow::PumpEvents() {
   for (; waitClicks_ > 0; --waitClicks_) MENU002_Click();
   waiting_ = passBegun_;
   if (waiting_ && showDue_) Show();

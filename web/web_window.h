@@ -27,18 +27,12 @@ class WebWindow : public Window {
   void SetIcon(const Surface& icon);
 
   // Window
-  std::int64_t timeGetTime() override;
-  std::int64_t WaitReading(std::int64_t remaining) override;
-  std::int16_t GetAsyncKeyState(int vk) override;
   void sndPlaySoundA(const std::string& file, unsigned flags) override;
   void mciSendStringA(const std::string&) override {}
-  void DoEvents() override;
   bool WaitChecked() const override { return waitChecked_; }
   void SetWaitChecked(bool checked) override { waitChecked_ = checked; }
   std::string ExeFolder() override { return "."; }  // the page's own folder
-  std::uint64_t TimerSeed() override;
   void ShowMain() override;
-  void PassBegins(Loop) override { passBegun_ = true; }
 
   // What the page's events do (called from the browser's event handlers).
   // Returns whether the browser should skip its own use of the key.
@@ -47,6 +41,14 @@ class WebWindow : public Window {
   void Blur();
   void Layout();
   void DisplayFrame();
+
+ protected:
+  std::int64_t ReadClock() override;
+  std::int64_t ReadClockWaiting(std::int64_t remaining) override;
+  std::int16_t PollKey(int vk) override;
+  void PumpEvents() override;
+  std::uint64_t NewSeed() override;
+  void OnPassBegins(Loop) override { passBegun_ = true; }
 
  private:
   // Puts the canvas with its menu bar on the page and asks for the next

@@ -11,7 +11,7 @@ import tempfile
 
 from zorva_e2e import ASSETS, PICTURE_H, PICTURE_W, Display, Zorva, arguments, bmp, cell, check, find_ship, heard, poll
 
-BAR, SHADOW, DARK = (212, 208, 200), (128, 128, 128), (0, 0, 0)
+BAR, SHADOW, DARK, HIGHLIGHT = (212, 208, 200), (128, 128, 128), (0, 0, 0), (255, 255, 255)
 OPTION, WAIT = (12, 10), (40, 30)  # the menu's title, and its item in the open drop-down
 TICK = "......#" ".....##" "#...###" "##.###." "#####.." ".###..." "..#...."  # the check mark at (11, 27)
 
@@ -29,7 +29,11 @@ def play(display, zorva):
     check((game.size(), caption) == ((PICTURE_W, PICTURE_H), "ＺＯＲＶＡ"), f"a window of {game.size()} named {caption!r}")
     # The title screen: the whole logo, ORed over the stars, where the canvas shows it.
     logo = bmp(os.path.join(ASSETS, "logo.bmp"))
-    poll(lambda: game.grab().has(30, 15, logo), 10, "the title logo")
+    title = poll(lambda: (p := game.grab()).has(30, 15, logo) and p, 10, "the title logo")
+    # The menu bar, and the canvas's sunken frame below it.
+    for (x, y), colour in {(200, 10): BAR, (100, 20): SHADOW, (0, 200): SHADOW, (100, 21): DARK, (1, 200): DARK,
+                           (100, 343): HIGHLIGHT, (323, 200): HIGHLIGHT, (100, 342): BAR, (322, 200): BAR}.items():
+        check(title[x, y] == colour, f"({x}, {y}) is {title[x, y]}, not {colour}")
     # OPTION -> WAIT, twice: the check mark goes and comes back.
     for expected, close_with in (("checked", WAIT), ("unchecked", WAIT), ("checked", OPTION)):
         game.click(*OPTION)
@@ -71,7 +75,8 @@ def install(display, zorva, cmake, build, source):
         done = subprocess.run(["desktop-file-validate", entry], capture_output=True)
         check(done.returncode == 0 and not done.stdout.strip(), f"desktop-file-validate: {done.stdout + done.stderr}")
         # Exec: a string value (a doubled backslash is one), then a quoted argument (a backslash escapes).
-        value = dict(line.split("=", 1) for line in read(entry).decode().splitlines() if "=" in line)["Exec"].replace("\\\\", "\\")
+        entry_group = read(entry).decode().split("\n[Desktop Action")[0]  # the entry itself, not its actions
+        value = dict(line.split("=", 1) for line in entry_group.splitlines() if "=" in line)["Exec"].replace("\\\\", "\\")
         check(value[0] == value[-1] == '"' and re.sub(r"\\(.)", r"\1", value[1:-1]) == path("bin/zorva"), f"Exec={value}")
         # Started through the launcher from elsewhere; the first shot destroys an enemy of the fourth column.
         heard_file = os.path.join(tmp, "heard.raw")

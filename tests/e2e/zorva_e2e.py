@@ -98,6 +98,18 @@ def heard(path):
     check(samples, "the audio device played nothing at all, not even silence")
     return len(set(samples)) > 1
 
+def star_shift(a, b):
+    """Frames between two screenshots, judged by the starfield (one line down per frame, wrapping at 320): the shift
+    under which most lone stars of `a` meet their own colour in `b`."""
+    votes = [0] * 320
+    for x in range(1, 319):
+        for y in range(1, 319):
+            c = a.canvas(x, y)
+            if c != (0, 0, 0) and all(a.canvas(x + d, y + e) == (0, 0, 0) for d, e in ((-1, 0), (1, 0), (0, -1), (0, 1))):
+                for s in range(320):
+                    votes[s] += b.canvas(x, (y + s) % 320) == c
+    return max(range(320), key=votes.__getitem__)
+
 class Display:
     """A virtual X display of its own (Xvfb picks a free number) with openbox."""
 
@@ -136,10 +148,11 @@ class Display:
 class Zorva:
     """One run of the game in a display."""
 
-    def __init__(self, display, exe, cwd=None, **env):
-        self.display, self.window, self.stderr = display, None, tempfile.TemporaryFile()
-        self.proc = spawn([exe], cwd=cwd, env=display.env(**env), stdin=subprocess.DEVNULL,
-                          stdout=subprocess.DEVNULL, stderr=self.stderr)
+    def __init__(self, display, exe, cwd=None, args=(), stdout=subprocess.DEVNULL, **env):
+        self.display, self.window = display, None
+        self.stderr = tempfile.TemporaryFile()
+        self.proc = spawn([exe, *args], cwd=cwd, env=display.env(**env), stdin=subprocess.DEVNULL,
+                          stdout=stdout, stderr=self.stderr)
         display.procs.append(self.proc)
 
     def errors(self):
@@ -194,8 +207,9 @@ class Zorva:
         self.display.tool("xdotool", "mousemove", "--window", str(self.window), str(x), str(y), "click", "1")
 
     def close(self):
-        """The window manager's close (Alt+F4)."""
+        """The window manager's close (Alt+F4); returns the exit status."""
         self.key("Alt_L", "F4")
+        return self.wait_exit()
 
     def wait_exit(self, timeout=10):
         return self.proc.wait(timeout)
