@@ -1,9 +1,11 @@
 # make run   installs what is missing, builds and starts the game
-# make test  installs what is missing, builds and runs every test, also under
+# make test  installs what is missing, builds and runs the tests, also under
 #            AddressSanitizer and UndefinedBehaviorSanitizer
+# make soak  the same for a million frames of random play, under the sanitizers
+# make fuzz  fuzzes the readers of bitmaps, the sound and demos
 # make web   the browser version: a static page in build-web/ (make serve
 #            shows it on 127.0.0.1, make test-web plays it in chromium)
-.PHONY: run test build build-asan deps deps-test clean golden bench install bench-window
+.PHONY: run test soak build build-asan deps deps-test clean golden bench install bench-window
 .PHONY: web serve test-web web-sim deps-web deps-web-test deps-npm
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -13,7 +15,7 @@ CMAKE_FLAGS ?=
 
 RUN_PACKAGES := cmake make g++ pkg-config libsdl2-dev libpng-dev zlib1g-dev
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
-  python3 xvfb xdotool imagemagick x11-utils openbox desktop-file-utils
+  python3 xvfb xdotool x11-utils openbox desktop-file-utils
 
 define install_missing
 	@missing=""; for p in $(1); do \
@@ -48,9 +50,14 @@ run: deps
 test: deps-test
 	@$(MAKE) --no-print-directory build CMAKE_FLAGS="$(CMAKE_FLAGS) -DZORVA_TESTS=ON"
 	@$(MAKE) --no-print-directory build-asan CMAKE_FLAGS="$(CMAKE_FLAGS) -DZORVA_TESTS=ON"
-	ctest --test-dir build --output-on-failure -j $(JOBS)
+	ctest --test-dir build --output-on-failure -j $(JOBS) -LE soak
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+	  ctest --test-dir build-asan --output-on-failure -j $(JOBS) -LE soak
+
+soak: deps-test
+	@$(MAKE) --no-print-directory build-asan CMAKE_FLAGS="$(CMAKE_FLAGS) -DZORVA_TESTS=ON"
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir build-asan --output-on-failure -j $(JOBS) -L soak
 
 # Speed measurements (Google Benchmark); see the README's performance section.
 bench: deps-test
@@ -126,8 +133,8 @@ golden: build
 	  ./build/zorva-sim $$opts --dump "$${s%.script}.jsonl" "$$s" || exit 1; \
 	done
 
-# Fuzzing with libFuzzer: the bitmap reader, the sound effect loader, the
-# zorva-sim script parser and the demo reader, each for FUZZ_SECONDS on a copy of its seed corpus
+# Fuzzing with libFuzzer: the readers of files from outside, the bitmap reader,
+# the sound effect loader and the demo reader, each for FUZZ_SECONDS on a copy of its seed corpus
 # (tests/fuzz/corpus/<target>), so the committed corpus does not grow. A crash
 # leaves its input as build-fuzz/<target>-crash-*.
 .PHONY: fuzz deps-fuzz
@@ -135,7 +142,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_PACKAGES := clang libclang-rt-14-dev zlib1g-dev
 FUZZ_CXX ?= clang++
 FUZZ_FLAGS := -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I.
-FUZZ_TARGETS := bmp_fuzz wav_fuzz script_fuzz demo_fuzz
+FUZZ_TARGETS := bmp_fuzz wav_fuzz demo_fuzz
 
 deps-fuzz:
 	$(call install_missing,$(FUZZ_PACKAGES))
@@ -147,10 +154,6 @@ build-fuzz/bmp_fuzz: tests/fuzz/bmp_fuzz.cpp base/bmp.cpp base/bmp.h base/surfac
 build-fuzz/wav_fuzz: tests/fuzz/wav_fuzz.cpp base/wav.cpp base/wav.h
 	@mkdir -p build-fuzz
 	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/wav_fuzz.cpp base/wav.cpp
-
-build-fuzz/script_fuzz: tests/fuzz/script_fuzz.cpp sim/script.cpp sim/script.h
-	@mkdir -p build-fuzz
-	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/script_fuzz.cpp sim/script.cpp
 
 build-fuzz/demo_fuzz: tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp demo/demo_file.h demo/demo_stream.cpp demo/demo_stream.h rules/state.h
 	@mkdir -p build-fuzz

@@ -12,7 +12,8 @@
 #include <sstream>
 
 #include "tests/file_support.h"
-#include "tests/replay_support.h"
+#include "sim/replay.h"
+#include "sim/script.h"
 
 namespace zorva {
 namespace {
@@ -26,10 +27,12 @@ struct Recorded {
   std::string demo = (dir.path / "run.zdm").string();
   std::string games;  // the records of the game passes
   Recorded() {
-    SimOptions options = Seeded(5);
-    options.record = demo;
-    std::istringstream dump(RunScript("1 wait\n1 tap:SPACE\n100 RIGHT SPACE\n1 wait\n50 LEFT\n400 -\n1 SPACE\n"
-                                      "5 -\n60 SPACE\n1 close\n", options).dump);
+    std::ostringstream out;
+    SimOptions options;
+    options.seed = 5, options.record = demo, options.dump = &out;
+    RunSimulation(ParseScript("1 wait\n1 tap:SPACE\n100 RIGHT SPACE\n1 wait\n50 LEFT\n400 -\n1 SPACE\n5 -\n60 SPACE\n1 close\n"),
+                  options);
+    std::istringstream dump(out.str());
     for (std::string line; std::getline(dump, line);) {
       if (line.find("\"loop\":\"game\"") != std::string::npos) games += line + "\n";
     }
