@@ -1,17 +1,22 @@
 # make run   installs what is missing, builds and starts the game
-# make test  installs what is missing, builds and runs every test, also under
+# make test  installs what is missing, builds and runs the tests, also under
 #            AddressSanitizer and UndefinedBehaviorSanitizer
-.PHONY: run test build build-asan deps deps-test clean golden bench install bench-window \
-  deb deps-deb test-package screenshot
+# make soak  the same for a million frames of random play, under the sanitizers
+# make fuzz  fuzzes the readers of bitmaps, the sound and demos
+# make web   the browser version: a static page in build-web/ (make serve
+#            shows it on 127.0.0.1, make test-web plays it in chromium)
+.PHONY: run test soak build build-asan deps deps-test clean golden bench install bench-window
+.PHONY: deb deps-deb test-package screenshot
+.PHONY: web serve test-web web-sim deps-web deps-web-test deps-npm
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # CI turns warnings into errors.
 WERROR ?= $(if $(CI),ON,OFF)
 CMAKE_FLAGS ?=
 
-RUN_PACKAGES := cmake make g++ pkg-config libsdl2-dev libpng-dev
+RUN_PACKAGES := cmake make g++ pkg-config libsdl2-dev libpng-dev zlib1g-dev
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
-  python3 xvfb xdotool imagemagick x11-utils openbox desktop-file-utils
+  python3 xvfb xdotool x11-utils openbox desktop-file-utils
 # The Debian package: its build dependencies, the tools that build and check
 # it, and what make test-package runs it with.
 DEB_PACKAGES := $(RUN_PACKAGES) debhelper dpkg-dev help2man lintian appstream \
@@ -53,9 +58,14 @@ run: deps
 test: deps-test
 	@$(MAKE) --no-print-directory build CMAKE_FLAGS="$(CMAKE_FLAGS) -DZORVA_TESTS=ON"
 	@$(MAKE) --no-print-directory build-asan CMAKE_FLAGS="$(CMAKE_FLAGS) -DZORVA_TESTS=ON"
-	ctest --test-dir build --output-on-failure -j $(JOBS)
+	ctest --test-dir build --output-on-failure -j $(JOBS) -LE soak
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+	  ctest --test-dir build-asan --output-on-failure -j $(JOBS) -LE soak
+
+soak: deps-test
+	@$(MAKE) --no-print-directory build-asan CMAKE_FLAGS="$(CMAKE_FLAGS) -DZORVA_TESTS=ON"
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir build-asan --output-on-failure -j $(JOBS) -L soak
 
 # Speed measurements (Google Benchmark); see the README's performance section.
 bench: deps-test
@@ -94,21 +104,66 @@ test-package: deb
 # The software centre's screenshot, packaging/screenshot.png: the last picture
 # zorva-sim writes for packaging/screenshot.script, doubled with sharp pixels.
 screenshot: deps-test build
+	$(call install_missing,imagemagick)
 	rm -rf build/screenshot
 	./build/zorva-sim $$(head -n 1 packaging/screenshot.script | sed -n 's/^# zorva-sim//p') \
 	  --png build/screenshot packaging/screenshot.script
 	convert "build/screenshot/$$(ls build/screenshot | tail -n 1)" -filter point -resize 200% \
 	  -strip -define png:exclude-chunks=date,time packaging/screenshot.png
 
-# The real window's cost under Xvfb: a title pass (one event pump with a
-# present) and the CPU use of a paced game; see the README's performance section.
+# The real window under Xvfb: passes per second and CPU use of the title
+# screen, a paced and an unpaced game, and how long the paced frames last; see
+# the README's performance section.
 bench-window: deps-test
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZORVA_TESTS=OFF >/dev/null
 	cmake --build build-bench -j $(JOBS) --target zorva
 	python3 bench/window_bench.py build-bench/zorva
 
 clean:
-	rm -rf build build-asan build-bench build-deb
+	rm -rf build build-asan build-bench build-deb build-wasm build-web build-node build-webtest
+
+# The browser version, compiled by Debian's Emscripten, whose own scripts
+# need Debian's Node.js modules: the page in build-web/, ready for any static
+# web host as it is.
+WEB_PACKAGES := emscripten python3
+EMSCRIPTEN_ENV := NODE_PATH=/usr/share/nodejs
+PORT ?= 8000
+
+deps-web:
+	$(call install_missing,$(WEB_PACKAGES))
+
+web: deps-web
+	$(EMSCRIPTEN_ENV) emcmake cmake -S . -B build-wasm -DCMAKE_BUILD_TYPE=Release -DZORVA_WERROR=$(WERROR) \
+	  -DZORVA_PAGE_DIR=$(CURDIR)/build-web >/dev/null
+	$(EMSCRIPTEN_ENV) cmake --build build-wasm -j $(JOBS)
+
+serve: web
+	@echo "ZORVA is at http://127.0.0.1:$(PORT)/ (Ctrl+C stops the server)"
+	python3 -m http.server $(PORT) --bind 127.0.0.1 --directory build-web
+
+# zorva-sim for Node.js, for the golden replays in WebAssembly.
+web-sim: deps-web
+	$(EMSCRIPTEN_ENV) emcmake cmake -S . -B build-node -DCMAKE_BUILD_TYPE=Release -DZORVA_WERROR=$(WERROR) \
+	  -DZORVA_NODE=ON >/dev/null
+	$(EMSCRIPTEN_ENV) cmake --build build-node -j $(JOBS)
+
+# The page in Debian's chromium, driven by puppeteer-core (pinned in
+# tests/web/package-lock.json; npm comes with Node.js, or else from Debian).
+deps-web-test: deps-web
+	$(call install_missing,chromium)
+	@command -v npm >/dev/null || $(MAKE) --no-print-directory deps-npm
+
+deps-npm:
+	$(call install_missing,npm)
+
+build-webtest/node_modules/.package-lock.json: tests/web/package.json tests/web/package-lock.json
+	mkdir -p build-webtest && cp $^ build-webtest/
+	cd build-webtest && npm ci --ignore-scripts --no-audit --no-fund
+
+test-web: deps-web-test web web-sim build-webtest/node_modules/.package-lock.json
+	ZORVA_PAGE=$(CURDIR)/build-web ZORVA_NODE_SIM=$(CURDIR)/build-node/zorva-sim.js \
+	  ZORVA_SHOT=$(CURDIR)/build-wasm/page-test.png NODE_PATH=$(CURDIR)/build-webtest/node_modules \
+	  node --test tests/web/page.test.js
 
 # Records the golden replays again from their scripts (after an intended change).
 golden: build
@@ -117,16 +172,16 @@ golden: build
 	  ./build/zorva-sim $$opts --dump "$${s%.script}.jsonl" "$$s" || exit 1; \
 	done
 
-# Fuzzing with libFuzzer: the bitmap reader, the sound effect loader and the
-# zorva-sim script parser, each for FUZZ_SECONDS on a copy of its seed corpus
+# Fuzzing with libFuzzer: the readers of files from outside, the bitmap reader,
+# the sound effect loader and the demo reader, each for FUZZ_SECONDS on a copy of its seed corpus
 # (tests/fuzz/corpus/<target>), so the committed corpus does not grow. A crash
 # leaves its input as build-fuzz/<target>-crash-*.
 .PHONY: fuzz deps-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_PACKAGES := clang libclang-rt-14-dev
+FUZZ_PACKAGES := clang libclang-rt-14-dev zlib1g-dev
 FUZZ_CXX ?= clang++
 FUZZ_FLAGS := -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I.
-FUZZ_TARGETS := bmp_fuzz wav_fuzz script_fuzz
+FUZZ_TARGETS := bmp_fuzz wav_fuzz demo_fuzz
 
 deps-fuzz:
 	$(call install_missing,$(FUZZ_PACKAGES))
@@ -139,9 +194,9 @@ build-fuzz/wav_fuzz: tests/fuzz/wav_fuzz.cpp base/wav.cpp base/wav.h
 	@mkdir -p build-fuzz
 	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/wav_fuzz.cpp base/wav.cpp
 
-build-fuzz/script_fuzz: tests/fuzz/script_fuzz.cpp sim/script.cpp sim/script.h
+build-fuzz/demo_fuzz: tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp demo/demo_file.h demo/demo_stream.cpp demo/demo_stream.h rules/state.h
 	@mkdir -p build-fuzz
-	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/script_fuzz.cpp sim/script.cpp
+	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp demo/demo_stream.cpp -lz
 
 fuzz: deps-fuzz $(addprefix build-fuzz/,$(FUZZ_TARGETS))
 	@for t in $(FUZZ_TARGETS); do \

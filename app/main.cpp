@@ -1,13 +1,16 @@
 // The real game: reads the command line, opens the window, loads its images
 // and hands over to the window's load event, which runs until the window is
-// closed.
+// closed; or plays a demo back in the window.
 #define SDL_MAIN_HANDLED
 #include <cstdio>
 #include <exception>
+#include <iostream>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
+#include "demo/demo.h"
 #include "flow/form.h"
 #include "present/images.h"
 #include "sdl/sdl_window.h"
@@ -34,6 +37,21 @@ int main(int argc, char** argv) {
   }
   SDL_SetMainReady();
 
+  // Every game of the run, as it is played.
+  std::optional<DemoRecorder> recorder;
+  if (!line.record.empty()) {
+    try {
+      recorder.emplace(line.record);
+    } catch (const DemoError& error) {
+      std::fprintf(stderr, "zorva: %s\n", error.what());
+      return 1;
+    }
+    recorder->onGameRecorded = [game = 0](const Trailer& t) mutable {
+      std::printf("recorded game %d: %s\n", ++game, DescribeEnd(t).c_str());
+      std::fflush(stdout);
+    };
+  }
+
   std::unique_ptr<SdlWindow> window;
   try {
     window = std::make_unique<SdlWindow>(line.options);
@@ -45,6 +63,14 @@ int main(int argc, char** argv) {
   }
 
   Main = window.get();
+  if (!line.play.empty()) {
+    const int status =
+        PlayDemoFile("zorva", line.play, true, std::cout, [](DemoPlayer& player) { return player.Play(); });
+    window->End();
+    Main = nullptr;
+    return status;
+  }
+  if (recorder) window->SetInputTap(&*recorder);
   int status = 0;
   try {
     Form_Load();

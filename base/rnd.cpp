@@ -29,4 +29,8 @@ void Randomize(std::uint64_t seed) { state = Mix(seed); }
 
 void ResetRnd() { state = kStartState; }
 
+std::uint64_t RndState() { return state; }
+
+void SetRndState(std::uint64_t s) { state = s; }
+
 }  // namespace zorva

@@ -13,5 +13,8 @@ float Rnd();
 void Randomize(std::uint64_t seed);
 // Puts the sequence back to its fixed start state (the state at program start).
 void ResetRnd();
+// The whole state of the sequence, to be put back later with SetRndState.
+std::uint64_t RndState();
+void SetRndState(std::uint64_t state);
 
 }  // namespace zorva

@@ -84,4 +84,21 @@ int BitBlt(Surface& dst, int x, int y, int width, int height, const Surface& src
   return 1;
 }
 
+std::uint64_t CanvasHash(const Surface& surface) {
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  for (int y = 0; y < surface.Height(); ++y) {
+    const Colour* row = surface.Row(y);
+    for (int x = 0; x < surface.Width(); ++x) {
+      const Colour c = row[x];
+      const unsigned char bytes[4] = {static_cast<unsigned char>(c & 0xFF), static_cast<unsigned char>((c >> 8) & 0xFF),
+                                      static_cast<unsigned char>((c >> 16) & 0xFF), 0};
+      for (const unsigned char b : bytes) {
+        h ^= b;
+        h *= 0x100000001b3ull;
+      }
+    }
+  }
+  return h;
+}
+
 }  // namespace zorva

@@ -79,4 +79,8 @@ class Surface {
 int BitBlt(Surface& dst, int x, int y, int width, int height, const Surface& src, int sx, int sy,
            std::uint32_t rop);
 
+// FNV-1a 64-bit hash of a surface's drawing area, row by row from the top,
+// each pixel as the bytes R, G, B, 0.
+std::uint64_t CanvasHash(const Surface& surface);
+
 }  // namespace zorva

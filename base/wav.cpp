@@ -10,6 +10,7 @@
 namespace zorva {
 
 namespace {
+
 std::uint32_t Le32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
@@ -17,29 +18,37 @@ std::uint32_t Le32(const std::uint8_t* p) {
 std::uint16_t Le16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
-}  // namespace
 
-std::optional<Wave> ParseWave(std::span<const std::uint8_t> bytes) {
-  if (bytes.size() < 12 || bytes.size() > kMaxWaveFileBytes) return std::nullopt;
-  if (std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
-    return std::nullopt;
+// The format of a wave image and where its samples lie.
+struct Found {
+  Wave format;  // without the samples
+  std::uint64_t offset = 0, size = 0;  // size: whole frames only
+};
 
-  Wave wave;
+// Walks the chunks of a wave image of `total` bytes, each header read with
+// read(at, n, out), which says whether those bytes were there. Every size is
+// checked against what is left, so nothing is read out of bounds.
+template <typename Read>
+std::optional<Found> Find(std::uint64_t total, Read read) {
+  std::uint8_t head[16];
+  if (total < 12 || total > kMaxWaveFileBytes || !read(0, 12, head)) return std::nullopt;
+  if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) return std::nullopt;
+
+  Found found;
+  Wave& wave = found.format;
   bool haveFormat = false;
-  std::size_t pos = 12;
-  // Walk the chunks; each header and each body is checked against what is left.
-  while (bytes.size() - pos >= 8) {
-    const std::uint8_t* head = bytes.data() + pos;
+  std::uint64_t pos = 12;
+  while (total - pos >= 8) {
+    if (!read(pos, 8, head)) return std::nullopt;
     const std::uint64_t size = Le32(head + 4);
-    const std::size_t body = pos + 8;
-    const std::size_t left = bytes.size() - body;
+    const std::uint64_t body = pos + 8;
+    const std::uint64_t left = total - body;
     if (std::memcmp(head, "fmt ", 4) == 0) {
-      if (size < 16 || size > left) return std::nullopt;
-      const std::uint8_t* f = bytes.data() + body;
-      const unsigned format = Le16(f);
-      wave.channels = Le16(f + 2);
-      wave.sampleRate = static_cast<int>(Le32(f + 4) > 384000u ? 0u : Le32(f + 4));
-      wave.bitsPerSample = Le16(f + 14);
+      if (size < 16 || size > left || !read(body, 16, head)) return std::nullopt;
+      const unsigned format = Le16(head);
+      wave.channels = Le16(head + 2);
+      wave.sampleRate = static_cast<int>(Le32(head + 4) > 384000u ? 0u : Le32(head + 4));
+      wave.bitsPerSample = Le16(head + 14);
       if (format != 1) return std::nullopt;  // PCM only
       if (wave.channels != 1 && wave.channels != 2) return std::nullopt;
       if (wave.sampleRate < 1000) return std::nullopt;
@@ -48,45 +57,93 @@ std::optional<Wave> ParseWave(std::span<const std::uint8_t> bytes) {
     } else if (std::memcmp(head, "data", 4) == 0) {
       if (!haveFormat) return std::nullopt;
       // A data chunk that claims more than the file holds is cut to what is there.
-      std::size_t n = static_cast<std::size_t>(size < left ? size : left);
-      const std::size_t frame = static_cast<std::size_t>(wave.channels) * (wave.bitsPerSample / 8);
-      n -= n % frame;
-      if (n == 0) return std::nullopt;
-      wave.data.assign(bytes.data() + body, bytes.data() + body + n);
-      return wave;
+      const std::uint64_t frame = static_cast<std::uint64_t>(wave.channels) * (wave.bitsPerSample / 8);
+      found.offset = body;
+      found.size = (size < left ? size : left) / frame * frame;
+      if (found.size == 0) return std::nullopt;
+      return found;
     }
     // Chunks are padded to an even size.
     const std::uint64_t advance = 8 + size + (size & 1);
-    if (advance > bytes.size() - pos) break;
-    pos += static_cast<std::size_t>(advance);
+    if (advance > total - pos) break;
+    pos += advance;
   }
   return std::nullopt;
 }
 
-std::optional<Wave> LoadWaveFile(const std::string& path) {
+// Reads up to n bytes at `at`; how many came.
+std::size_t ReadAt(int fd, std::uint64_t at, std::uint8_t* out, std::size_t n) {
+  std::size_t got = 0;
+  while (got < n) {
+    const ssize_t r = ::pread(fd, out + got, n - got, static_cast<off_t>(at + got));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  return got;
+}
+
+}  // namespace
+
+std::optional<Wave> ParseWave(std::span<const std::uint8_t> bytes) {
+  std::optional<Found> found = Find(bytes.size(), [bytes](std::uint64_t at, std::size_t n, std::uint8_t* out) {
+    if (at > bytes.size() || n > bytes.size() - at) return false;
+    std::memcpy(out, bytes.data() + at, n);
+    return true;
+  });
+  if (!found) return std::nullopt;
+  const auto samples = bytes.subspan(found->offset, found->size);
+  found->format.data.assign(samples.begin(), samples.end());
+  return std::move(found->format);
+}
+
+WaveFile& WaveFile::operator=(WaveFile&& other) noexcept {
+  std::swap(fd_, other.fd_);
+  std::swap(offset_, other.offset_);
+  std::swap(bytes, other.bytes);
+  std::swap(format, other.format);
+  return *this;
+}
+
+WaveFile::~WaveFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::size_t WaveFile::Read(std::uint64_t at, std::uint8_t* out, std::size_t n) const {
+  if (at >= bytes) return 0;
+  return ReadAt(fd_, offset_ + at, out, n < bytes - at ? n : static_cast<std::size_t>(bytes - at));
+}
+
+std::optional<WaveFile> OpenWaveFile(const std::string& path) {
   if (path.empty()) return std::nullopt;
   // Opened without blocking and checked on the open file itself, so that a
   // pipe or a device under the sound's name cannot hold the game up, and a
-  // file swapped between the check and the read is still the one checked.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  // file swapped after the check is still the one checked.
+  WaveFile file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat info {};
-  std::vector<std::uint8_t> bytes;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
-      static_cast<std::uint64_t>(info.st_size) <= kMaxWaveFileBytes) {
-    bytes.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-      const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      got += static_cast<std::size_t>(n);
-    }
-    bytes.resize(got);  // a file that shrank meanwhile is parsed as it was read
-  }
-  ::close(fd);
-  if (bytes.empty()) return std::nullopt;
-  return ParseWave(bytes);
+  if (file.fd_ < 0 || ::fstat(file.fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
+    return std::nullopt;
+  const int fd = file.fd_;
+  const std::optional<Found> found =
+      Find(static_cast<std::uint64_t>(info.st_size),
+           [fd](std::uint64_t at, std::size_t n, std::uint8_t* out) { return ReadAt(fd, at, out, n) == n; });
+  if (!found) return std::nullopt;
+  file.format = found->format;
+  file.offset_ = found->offset;
+  file.bytes = found->size;
+  return file;
+}
+
+std::optional<Wave> LoadWaveFile(const std::string& path) {
+  std::optional<WaveFile> file = OpenWaveFile(path);
+  if (!file) return std::nullopt;
+  Wave wave = std::move(file->format);
+  wave.data.resize(static_cast<std::size_t>(file->bytes));
+  const std::size_t got = file->Read(0, wave.data.data(), wave.data.size());
+  const std::size_t frame = static_cast<std::size_t>(wave.channels) * (wave.bitsPerSample / 8);
+  wave.data.resize(got / frame * frame);  // a file that shrank meanwhile gives what it still holds
+  if (wave.data.empty()) return std::nullopt;
+  return wave;
 }
 
 }  // namespace zorva

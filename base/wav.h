@@ -4,10 +4,12 @@
 // not played.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zorva {
@@ -25,8 +27,32 @@ struct Wave {
 // Parses a wave file image. Returns nothing for anything it cannot play.
 std::optional<Wave> ParseWave(std::span<const std::uint8_t> bytes);
 
-// Reads and parses a file. Missing files, directories, empty, oversized and
-// unreadable files give nothing.
+// A wave file opened to be played: its format, checked like ParseWave's, and
+// its samples, which stay in the file and are read as they are needed.
+class WaveFile {
+ public:
+  explicit WaveFile(int fd) : fd_(fd) {}
+  WaveFile(WaveFile&& other) noexcept { *this = std::move(other); }
+  WaveFile& operator=(WaveFile&& other) noexcept;
+  ~WaveFile();
+
+  Wave format;             // without the samples
+  std::uint64_t bytes = 0;  // sample bytes, whole frames only
+  // Reads up to n sample bytes from sample byte `at` on; how many came (fewer
+  // only when the file has shrunk since it was opened).
+  std::size_t Read(std::uint64_t at, std::uint8_t* out, std::size_t n) const;
+
+ private:
+  int fd_ = -1;
+  std::uint64_t offset_ = 0;  // where the samples start in the file
+  friend std::optional<WaveFile> OpenWaveFile(const std::string& path);
+};
+
+// Opens a file and reads its headers. Missing files, directories, empty,
+// oversized and unreadable files, and anything ParseWave refuses, give nothing.
+std::optional<WaveFile> OpenWaveFile(const std::string& path);
+
+// Reads a whole file, as OpenWaveFile checks it.
 std::optional<Wave> LoadWaveFile(const std::string& path);
 
 }  // namespace zorva

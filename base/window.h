@@ -32,6 +32,40 @@ struct ProgramEnded {
   int status = 0;
 };
 
+// Sees every value that enters a game from outside, call by call, as the
+// window hands it over: a recorder is told each answer of the platform, a
+// player gives the answers itself and the platform is asked none of them.
+class InputTap {
+ public:
+  virtual ~InputTap() = default;
+
+  // Whether this tap gives the answers (playing back) instead of being told
+  // them (recording). While it plays back, the platform's own event pump still
+  // runs, but its keys and menu clicks do not reach the game, and ESCAPE or
+  // closing the window stops the playback.
+  virtual bool PlaysBack() const = 0;
+
+  // A game starts: the seed of its random sequence (the first call of every
+  // game). `clock` is the platform's clock at that moment, which the game
+  // itself does not read. Returns the seed to use.
+  virtual std::uint64_t Seed(std::uint64_t answer, std::int64_t clock) = 0;
+  // A clock reading, taken by the busy wait when `waiting`.
+  virtual std::int64_t Clock(std::int64_t answer, bool waiting) = 0;
+  // A key poll.
+  virtual std::int16_t Key(std::int16_t answer) = 0;
+  // An event pump has run: recording, its effect on the WAIT check mark is
+  // there to see; playing back, the recorded click and close are served here.
+  virtual void Pumped() = 0;
+  // The event pump ended the program: the window was closed (and, playing
+  // back, ESCAPE counts as closing). `clock` is the platform's clock then.
+  virtual void Closed(std::int64_t clock) = 0;
+
+  virtual void PassBegins(Loop) {}
+  virtual void PassEnds(bool /*endsGame*/) {}
+  // PlayGame is about to return.
+  virtual void GameEnds() {}
+};
+
 class Window {
  public:
   Window();
@@ -46,31 +80,46 @@ class Window {
   Surface Res;
   Surface Chr;
 
+  // What enters the game from outside. Each call asks the platform (the
+  // protected calls below) and passes the answer through the input tap, if
+  // one is set; a tap that plays back answers in the platform's place.
+
   // Milliseconds since an origin shortly before start-up; never negative in
   // practice and held in 64 bits, so it never runs out.
-  virtual std::int64_t timeGetTime() = 0;
+  std::int64_t timeGetTime();
   // A clock reading taken by the busy wait while `remaining` milliseconds are
   // still to go, counted from the window's latest reading: the wait ends at
-  // the first reading past that one + remaining. The platform may rest the
-  // processor first, but not past the moment that reading comes.
-  virtual std::int64_t WaitReading(std::int64_t remaining) = 0;
+  // the first reading past that one + remaining.
+  std::int64_t WaitReading(std::int64_t remaining);
   // Non-zero while the key is down (0x8000) or when it was pressed since the
   // previous poll of that key (1); the poll clears that record.
-  virtual std::int16_t GetAsyncKeyState(int vk) = 0;
+  std::int16_t GetAsyncKeyState(int vk);
+  // The event pump: shows the canvas, serves menu clicks and the close request.
+  void DoEvents();
+  // The seed for the random sequence at the start of a game.
+  std::uint64_t TimerSeed();
+
+  // Hooks for following the game pass by pass (the input tap and the
+  // simulator's records).
+  void PassBegins(Loop loop);
+  void PassEnds(bool endsGame);
+  void GameEnds();
+
+  // Attaches an input tap (nullptr detaches it); it must outlive its use.
+  void SetInputTap(InputTap* tap) { tap_ = tap; }
+  // Whether the game's answers come from a tap that plays back.
+  bool PlaysBack() const { return tap_ != nullptr && tap_->PlaysBack(); }
+
   // Plays a wave file asynchronously; a new sound replaces one still playing.
   // A file that cannot be played plays nothing.
   virtual void sndPlaySoundA(const std::string& file, unsigned flags) = 0;
   // Sends one multimedia command string; nothing is ever opened.
   virtual void mciSendStringA(const std::string& command) = 0;
-  // The event pump: shows the canvas, serves menu clicks and the close request.
-  virtual void DoEvents() = 0;
   // The check mark of OPTION -> WAIT.
   virtual bool WaitChecked() const = 0;
   virtual void SetWaitChecked(bool checked) = 0;
   // The folder of the executable, without a trailing separator.
   virtual std::string ExeFolder() = 0;
-  // The seed for the random sequence at the start of a game.
-  virtual std::uint64_t TimerSeed() = 0;
   // Sets the window's size and place and shows it (start-up steps 1 to 8).
   virtual void ShowMain() = 0;
 
@@ -78,10 +127,25 @@ class Window {
   // ProgramEnded that follows unwinds the loops).
   virtual void End() {}
 
-  // Hooks for recording what happens pass by pass (used by the simulator).
-  virtual void PassBegins(Loop) {}
-  virtual void PassEnds(bool /*endsGame*/) {}
+  // Called with each status line as it is printed (used by the simulator).
   virtual void StatusPrinted(const std::string& /*text*/) {}
+
+ protected:
+  // The platform's answers, one call for each game-facing call above.
+  virtual std::int64_t ReadClock() = 0;
+  // May rest the processor first, but not past the moment the reading that
+  // ends the wait comes.
+  virtual std::int64_t ReadClockWaiting(std::int64_t remaining) = 0;
+  virtual std::int16_t PollKey(int vk) = 0;
+  // Shows the canvas and serves the pending events: MENU002_Click for a click
+  // on WAIT, Form_Unload for the close (which throws ProgramEnded).
+  virtual void PumpEvents() = 0;
+  virtual std::uint64_t NewSeed() = 0;
+  virtual void OnPassBegins(Loop) {}
+  virtual void OnPassEnds(bool /*endsGame*/) {}
+
+ private:
+  InputTap* tap_ = nullptr;
 };
 
 // The one window of the program.

@@ -21,7 +21,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 
-from zorva_e2e import Display, Zorva, find_ship, poll, require_tools  # noqa: E402
+from zorva_e2e import Display, Zorva, find_ship, poll  # noqa: E402
 
 OPTION, WAIT = (12, 10), (40, 30)
 
@@ -57,7 +57,6 @@ def main():
         print(__doc__)
         return 2
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 20.0
-    require_tools()
     print(f"zorva: {sys.argv[1]}; {os.cpu_count()} cores; {os.uname().machine}", flush=True)
     with tempfile.TemporaryDirectory() as tmp, Display() as display:
         log = os.path.join(tmp, "frames")

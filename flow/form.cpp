@@ -7,6 +7,12 @@
 namespace zorva {
 
 void Form_Load() {
+  OpenMain();
+  DoEvents();  // paint once
+  TitleLoop();
+}
+
+void OpenMain() {
   // The canvas: 324 by 324 outside its 2-pixel frame, so 320 by 320 to draw
   // in; the starfield buffer takes the canvas's size as read back.
   Main->Crt.SetOuterSize(324, 324);
@@ -15,8 +21,6 @@ void Form_Load() {
   // Size, centre, caption and show: the window appears only once its
   // surfaces are ready.
   Main->ShowMain();
-  DoEvents();  // paint once
-  TitleLoop();
 }
 
 void Form_Unload() {

@@ -8,6 +8,10 @@ namespace zorva {
 // loop. Returns only by the ProgramEnded thrown when the window is closed.
 void Form_Load();
 
+// The part of start-up before the first paint: sizes the canvas and the
+// starfield buffer, remembers the program's folder and shows the window.
+void OpenMain();
+
 // Shutdown: sends "close MIDI notify" and ends the program at once, from
 // inside whichever loop is running (by throwing ProgramEnded).
 [[noreturn]] void Form_Unload();

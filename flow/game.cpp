@@ -104,6 +104,7 @@ void PlayGame() {
     Main->PassEnds(false);
   }
   EndGame();
+  Main->GameEnds();
 }
 
 }  // namespace zorva

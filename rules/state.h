@@ -5,6 +5,9 @@
 // Widths follow the game: 16-bit and 32-bit signed integers, single and double
 // precision. Two kinds of value are held wider so that they never run out:
 // clock values and durations are 64-bit, and the scores are 32-bit.
+//
+// A demo keeps every variable at the start of each game: a new one also goes
+// into the demo's list (EachVariable in demo/demo_file.cpp), with its range.
 #pragma once
 
 #include <array>

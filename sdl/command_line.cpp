@@ -35,7 +35,7 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
       attached = name.substr(eq + 1);
       name = name.substr(0, eq);
     }
-    const bool takesValue = name == "--scale" || name == "--frame-log";
+    const bool takesValue = name == "--scale" || name == "--frame-log" || name == "--record" || name == "--play";
     if (!takesValue && attached) return fail("option " + std::string(name) + " takes no value");
     std::string_view value;
     if (takesValue) {
@@ -63,6 +63,10 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
     } else if (name == "--frame-log") {
       if (value.empty()) return fail("--frame-log needs a file name");
       line.options.frameLog = std::string(value);
+    } else if (name == "--record" || name == "--play") {
+      if (value.empty()) return fail(std::string(name) + " needs a file name");
+      (name == "--record" ? line.record : line.play) = std::string(value);
+      if (!line.record.empty() && !line.play.empty()) return fail("--record and --play do not go together");
     } else {
       return fail((name.rfind("-", 0) == 0 ? "unknown option " : "unexpected argument ") + std::string(name));
     }
@@ -73,7 +77,8 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
 }
 
 std::string UsageLine() {
-  return "usage: zorva [--fullscreen] [--scale N] [--no-sound] [--frame-log FILE] [--help] [--version]";
+  return "usage: zorva [--fullscreen] [--scale N] [--no-sound] [--frame-log FILE] [--record DEMO | --play DEMO] "
+         "[--help] [--version]";
 }
 
 std::string VersionText() { return std::string("zorva ") + ZORVA_VERSION; }
@@ -95,6 +100,10 @@ std::string HelpText(const std::string& soundFile) {
          "  --frame-log FILE  write one line per pass of the title screen or the game\n"
          "                    to FILE: the loop, the clock, WorkTime and FrameTime (ms)\n"
          "                    and whether WAIT was checked\n"
+         "  --record DEMO     record every game of this run in the file DEMO\n"
+         "  --play DEMO       play the games recorded in DEMO back, at their pace and\n"
+         "                    with their sounds, then say whether each ended exactly\n"
+         "                    as recorded; Escape or closing the window stops it\n"
          "  --help            show this help and exit\n"
          "  --version         show the version and exit\n"
          "\n"
@@ -102,7 +111,7 @@ std::string HelpText(const std::string& soundFile) {
          "  SPACE             start a game; fire; leave the GAME OVER screen\n"
          "  LEFT, RIGHT       move the ship\n"
          "  Alt+Enter         fullscreen on and off\n"
-         "  Escape            close the open menu\n"
+         "  Escape            close the open menu; stop a demo playing back\n"
          "  A gamepad works as well: the d-pad or the left stick moves the ship, any\n"
          "  face button or Start is SPACE.\n"
          "\n"

@@ -1,5 +1,6 @@
 // The command line of the real game: zorva [--fullscreen] [--scale N]
-// [--no-sound] [--frame-log FILE] [--help] [--version].
+// [--no-sound] [--frame-log FILE] [--record DEMO | --play DEMO] [--help]
+// [--version].
 #pragma once
 
 #include <string>
@@ -23,7 +24,9 @@ struct CommandLine {
   enum class Action { Play, Help, Version, Error };
   Action action = Action::Play;
   WindowOptions options;
-  std::string error;  // for Error: what was wrong, without the program's name
+  std::string record;  // a demo to record every game of the run in
+  std::string play;    // a demo to play back instead of the title screen
+  std::string error;   // for Error: what was wrong, without the program's name
 };
 
 // Reads the arguments after the program's name. Every option may be given as

@@ -1,15 +1,19 @@
-// The wave player of the real window: one SDL audio device opened at start-up,
-// fed from a queue. A new sound replaces the one still playing. Without a
+// The wave player of the real window: one SDL audio device opened at start-up.
+// The sound playing is read from its file and converted to the device's
+// format only as the device asks for it, a little at a time on the audio
+// thread, so starting a sound costs next to nothing, whatever the file's
+// length and rate. A new sound replaces the one still playing. Without a
 // device the game is simply silent.
 #pragma once
 
 #include <SDL.h>
 
 #include <cstdint>
-#include <filesystem>
+#include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
+
+#include "base/wav.h"
 
 namespace zorva {
 
@@ -22,28 +26,40 @@ class SdlAudio {
 
   // Whether a device could be opened.
   bool IsOpen() const { return device_ != 0; }
-  // Starts playing a wave file at once, dropping whatever was still queued.
-  // A file that is missing or not a playable wave plays nothing.
+  // Starts playing a wave file at once, stopping whatever still plays. A file
+  // that is missing or not a playable wave plays nothing.
   void Play(const std::string& file);
-  // Bytes of sound still waiting to be played.
-  std::uint32_t QueuedBytes() const;
+  // Seconds of the sound playing that the device has still to take.
+  double SecondsLeft() const;
   // Closes the device (again harmless).
   void Close();
 
  private:
-  // A file already read and converted to the device's format; it is read
-  // again only when its size or modification time changes.
-  struct Decoded {
-    std::uintmax_t size = 0;
-    std::filesystem::file_time_type modified{};
-    std::vector<std::uint8_t> samples;  // empty: not playable
+  // A version of a file: it is opened and its headers read again only when
+  // this changes.
+  struct Stamp {
+    long long size = -1, inode = 0, seconds = 0, nanoseconds = 0;
+    bool operator==(const Stamp&) const = default;
   };
-  const Decoded* Load(const std::string& file);
+  // The audio callback: fills the device's buffer from the sound playing.
+  static void Fill(void* self, Uint8* out, int len);
+  // Puts a new converter in place of the one playing (null: silence).
+  void Switch(SDL_AudioStream* next);
 
   SDL_AudioDeviceID device_ = 0;
   SDL_AudioSpec deviceFormat_{};
   bool subsystem_ = false;
-  std::unordered_map<std::string, Decoded> cache_;
+  // The file asked for last; nothing in wave_ when it is not playable.
+  std::string file_;
+  Stamp stamp_;
+  std::optional<WaveFile> wave_;
+  std::uint64_t total_ = 0;  // device frames the sound lasts
+  // Shared with the audio thread, under the device's lock: the converter of
+  // the sound playing (null: silence), the sample bytes put into it, the
+  // device frames taken from it, and a buffer for what goes in.
+  SDL_AudioStream* stream_ = nullptr;
+  std::uint64_t put_ = 0, taken_ = 0;
+  std::vector<std::uint8_t> chunk_;
 };
 
 }  // namespace zorva

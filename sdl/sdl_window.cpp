@@ -227,12 +227,12 @@ void SdlWindow::SetIcon(const Surface& icon) {
 
 // The clock.
 
-std::int64_t SdlWindow::timeGetTime() {
+std::int64_t SdlWindow::ReadClock() {
   lastReading_ = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - origin_).count();
   return lastReading_;
 }
 
-std::int64_t SdlWindow::WaitReading(std::int64_t remaining) {
+std::int64_t SdlWindow::ReadClockWaiting(std::int64_t remaining) {
   // The wait ends at the first reading more than `remaining` past the last
   // one, and the moment that reading comes is known: rest until just then.
   const auto ends = origin_ + std::chrono::milliseconds(lastReading_ + std::max<std::int64_t>(remaining, 0) + 1);
@@ -242,10 +242,10 @@ std::int64_t SdlWindow::WaitReading(std::int64_t remaining) {
     Show(std::chrono::milliseconds(remaining) >= refresh_ + kSyncedPresentSpare);
   }
   SleepUntil(ends);
-  return timeGetTime();
+  return ReadClock();
 }
 
-std::uint64_t SdlWindow::TimerSeed() {
+std::uint64_t SdlWindow::NewSeed() {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
@@ -269,7 +269,7 @@ std::string ProgramFolder() {
 
 // Keys.
 
-std::int16_t SdlWindow::GetAsyncKeyState(int vk) {
+std::int16_t SdlWindow::PollKey(int vk) {
   if (vk < 0 || vk >= static_cast<int>(keys_.size())) return 0;
   Key& key = keys_[static_cast<std::size_t>(vk)];
   const unsigned result = (key.Down() ? 0x8000u : 0u) | (key.pressed ? 1u : 0u);
@@ -365,11 +365,11 @@ void SdlWindow::mciSendStringA(const std::string&) {}
 // The frame log: one line per pass, "LOOP CLOCK WORK FRAME WAIT", where a
 // title pass has no WorkTime ("-").
 
-void SdlWindow::PassEnds(bool endsGame) {
+void SdlWindow::OnPassEnds(bool endsGame) {
   const bool game = loop_ == Loop::Game;
   if (endsGame) loop_ = Loop::Title;  // back in the title pass that ran the game
   if (frameLog_ == nullptr || endsGame) return;
-  const long long clock = timeGetTime(), frame = G.FrameTime, work = G.WorkTime;
+  const long long clock = ReadClock(), frame = G.FrameTime, work = G.WorkTime;
   if (game) {
     std::fprintf(frameLog_, "game %lld %lld %lld %d\n", clock, work, frame, waitChecked_ ? 1 : 0);
   } else {
@@ -510,7 +510,7 @@ void SdlWindow::Show(bool synced) {
   ++presents_;
 }
 
-void SdlWindow::DoEvents() {
+void SdlWindow::PumpEvents() {
   if (window_ == nullptr) return;
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) Serve(event);
@@ -521,8 +521,9 @@ void SdlWindow::DoEvents() {
   ComposePicture(Crt, menu_, waitChecked_, picture_);
   // A paced game frame is shown from its pacing wait, where a present in
   // step with the display costs the frame nothing (unless the frame before
-  // had no wait to show it in).
-  if (loop_ == Loop::Game && waitChecked_ && !framePending_) {
+  // had no wait to show it in). A demo played back waits in its own way, so
+  // its frames are shown at once.
+  if (loop_ == Loop::Game && waitChecked_ && !framePending_ && !PlaysBack()) {
     framePending_ = true;
     return;
   }

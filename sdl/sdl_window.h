@@ -46,20 +46,13 @@ class SdlWindow : public Window {
   void SetIcon(const Surface& icon);
 
   // Window
-  std::int64_t timeGetTime() override;
-  std::int64_t WaitReading(std::int64_t remaining) override;
-  std::int16_t GetAsyncKeyState(int vk) override;
   void sndPlaySoundA(const std::string& file, unsigned flags) override;
   void mciSendStringA(const std::string& command) override;
-  void DoEvents() override;
   bool WaitChecked() const override { return waitChecked_; }
   void SetWaitChecked(bool checked) override { waitChecked_ = checked; }
   std::string ExeFolder() override;
-  std::uint64_t TimerSeed() override;
   void ShowMain() override;
   void End() override;
-  void PassBegins(Loop loop) override { loop_ = loop; }
-  void PassEnds(bool endsGame) override;
 
   // What the window shows and how, for those who look closer.
   SDL_Window* Handle() const { return window_; }
@@ -73,6 +66,15 @@ class SdlWindow : public Window {
   std::chrono::microseconds RefreshPeriod() const { return refresh_; }
   // How often the canvas was shown so far.
   std::uint64_t Presents() const { return presents_; }
+
+ protected:
+  std::int64_t ReadClock() override;
+  std::int64_t ReadClockWaiting(std::int64_t remaining) override;
+  std::int16_t PollKey(int vk) override;
+  void PumpEvents() override;
+  std::uint64_t NewSeed() override;
+  void OnPassBegins(Loop loop) override { loop_ = loop; }
+  void OnPassEnds(bool endsGame) override;
 
  private:
   using Clock = std::chrono::steady_clock;

@@ -1,7 +1,8 @@
 // zorva-sim: the game, headless, on the simulated window.
 //
-//   zorva-sim [--clock MS] [--work MS] [--seed N] [--dump FILE] [--png DIR]
-//             [--png-every K] SCRIPT
+//   zorva-sim [--clock MS] [--work MS] [--seed N] [--record DEMO] [--dump FILE]
+//             [--png DIR] [--png-every K] SCRIPT
+//   zorva-sim --play DEMO [--dump FILE] [--png DIR] [--png-every K]
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -21,7 +22,9 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: zorva-sim [--clock MS] [--work MS] [--seed N] [--dump FILE] [--png DIR] [--png-every K] SCRIPT\n";
+    "usage: zorva-sim [--clock MS] [--work MS] [--seed N] [--record DEMO] [--dump FILE] [--png DIR] [--png-every K]"
+    " SCRIPT\n"
+    "       zorva-sim --play DEMO [--dump FILE] [--png DIR] [--png-every K]\n";
 
 int Usage(const std::string& why) {
   std::cerr << "zorva-sim: " << why << "\n" << kUsage;
@@ -50,7 +53,8 @@ std::string ExecutableFolder(const char* argv0) {
 int main(int argc, char** argv) {
   zorva::SimOptions options;
   options.exeFolder = ExecutableFolder(argv[0]);
-  std::optional<std::string> scriptPath, dumpPath;
+  std::optional<std::string> scriptPath, dumpPath, playPath;
+  bool scriptOptions = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     const auto value = [&](std::string_view& out) {
@@ -59,7 +63,14 @@ int main(int argc, char** argv) {
       return true;
     };
     std::string_view v;
-    if (arg == "--clock") {
+    if (arg == "--clock" || arg == "--work" || arg == "--seed" || arg == "--record") scriptOptions = true;
+    if (arg == "--record") {
+      if (!value(v) || v.empty()) return Usage("--record needs a file name");
+      options.record = std::string(v);
+    } else if (arg == "--play") {
+      if (!value(v) || v.empty()) return Usage("--play needs a demo file");
+      playPath = std::string(v);
+    } else if (arg == "--clock") {
       if (!value(v) || !Number<std::int64_t>(v, 0, std::int64_t{1} << 53, options.clock))
         return Usage("--clock needs a number of milliseconds from 0 to 2^53");
     } else if (arg == "--work") {
@@ -86,23 +97,27 @@ int main(int argc, char** argv) {
       scriptPath = std::string(arg);
     }
   }
-  if (!scriptPath) return Usage("no script given");
-
-  std::string text;
-  if (*scriptPath == "-") {
-    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-  } else {
-    std::ifstream in(*scriptPath, std::ios::binary);
-    if (!in) return Usage("cannot read the script " + *scriptPath);
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (playPath && (scriptPath || scriptOptions)) {
+    return Usage("--play takes no script, --clock, --work, --seed or --record");
   }
+  if (!scriptPath && !playPath) return Usage("no script given");
 
   std::vector<zorva::ScriptLine> script;
-  try {
-    script = zorva::ParseScript(text);
-  } catch (const zorva::ScriptError& e) {
-    std::cerr << "zorva-sim: " << e.what() << "\n";
-    return 2;
+  if (scriptPath) {
+    std::string text;
+    if (*scriptPath == "-") {
+      text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else {
+      std::ifstream in(*scriptPath, std::ios::binary);
+      if (!in) return Usage("cannot read the script " + *scriptPath);
+      text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    try {
+      script = zorva::ParseScript(text);
+    } catch (const zorva::ScriptError& e) {
+      std::cerr << "zorva-sim: " << e.what() << "\n";
+      return 2;
+    }
   }
 
   if (!options.pngDir.empty()) {
@@ -122,8 +137,18 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (playPath) {
+    std::ostream& say = options.dump == &std::cout ? std::cerr : std::cout;
+    const auto play = [&](zorva::DemoPlayer& player) { return zorva::RunPlayback(player, options); };
+    const int status = zorva::PlayDemoFile("zorva-sim", *playPath, false, say, play);
+    if (options.dump != nullptr) options.dump->flush();
+    return status;
+  }
   try {
     zorva::RunSimulation(script, options);
+  } catch (const zorva::DemoError& e) {
+    std::cerr << "zorva-sim: " << e.what() << "\n";
+    return 2;
   } catch (const std::exception& e) {
     std::cerr << "zorva-sim: " << e.what() << "\n";
     return 1;

@@ -2,6 +2,8 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 
 #include "flow/form.h"
@@ -119,27 +121,28 @@ class Json {
   bool first_ = true;
 };
 
+// Runs a script, or plays a demo back when given its player (and no script).
 class ReplayWindow : public SimWindow {
  public:
-  ReplayWindow(const std::vector<ScriptLine>& script, const SimOptions& options)
-      : SimWindow(options.clock, options.work), script_(script), options_(options) {
+  ReplayWindow(const std::vector<ScriptLine>* script, const DemoPlayer* player, const SimOptions& options)
+      : SimWindow(options.clock, options.work), script_(script), player_(player), options_(options) {
     SetSeedBase(options.seed);
     SetExeFolder(options.exeFolder);
   }
 
   SimResult result;
 
-  void PassBegins(Loop loop) override {
-    TakeScriptLine();
+  void OnPassBegins(Loop loop) override {
+    if (script_ != nullptr) TakeScriptLine();
     PassRecord record;
     record.pass = result.passes++;
     record.loop = loop;
-    record.clockStart = Clock();
+    record.clockStart = Now();
     if (loop == Loop::Game) ++result.frames;
     stack_.push_back(std::move(record));
   }
 
-  void PassEnds(bool endsGame) override {
+  void OnPassEnds(bool endsGame) override {
     if (stack_.empty()) return;
     Write(stack_.back(), endsGame, false);
     const Loop loop = stack_.back().loop;
@@ -161,9 +164,9 @@ class ReplayWindow : public SimWindow {
     if (!stack_.empty()) stack_.back().status = text;
   }
 
-  std::uint64_t TimerSeed() override {
+  std::uint64_t NewSeed() override {
     ++result.games;
-    return SimWindow::TimerSeed();
+    return SimWindow::NewSeed();
   }
 
   void End() override {
@@ -175,11 +178,14 @@ class ReplayWindow : public SimWindow {
   }
 
  private:
+  // The simulated clock; playing back, the clock as the demo gave it.
+  std::int64_t Now() const { return player_ != nullptr ? player_->LastReading() : Clock(); }
+
   void TakeScriptLine() {
     bool first = false;
     if (remaining_ == 0) {
-      if (next_ < script_.size()) {
-        line_ = script_[next_++];
+      if (next_ < script_->size()) {
+        line_ = (*script_)[next_++];
       } else {
         // After the last line: one more pass with no key, closed in its pump.
         line_ = ScriptLine{};
@@ -221,13 +227,13 @@ class ReplayWindow : public SimWindow {
     j.Bool("ends_game", endsGame);
     j.Bool("closed", closed);
     j.Int("clock_start", r.clockStart);
-    j.Int("clock_end", Clock());
+    j.Int("clock_end", Now());
     j.Bool("wait", WaitChecked());
     j.Int("sounds", r.sounds);
     j.Strings("mci", r.mci);
     j.String("status", r.status);
     char hash[24];
-    std::snprintf(hash, sizeof hash, "%016" PRIx64, CanvasHash());
+    std::snprintf(hash, sizeof hash, "%016" PRIx64, CanvasHash(Crt));
     j.String("canvas", hash);
     j.Double("PlayerX", G.PlayerX);
     j.Int("PlayerY", G.PlayerY);
@@ -279,7 +285,8 @@ class ReplayWindow : public SimWindow {
     options_.dump->write(line.data(), static_cast<std::streamsize>(line.size()));
   }
 
-  const std::vector<ScriptLine>& script_;
+  const std::vector<ScriptLine>* script_;
+  const DemoPlayer* player_;
   const SimOptions& options_;
   std::size_t next_ = 0;
   ScriptLine line_;
@@ -289,40 +296,48 @@ class ReplayWindow : public SimWindow {
 
 }  // namespace
 
-std::uint64_t CanvasHash() {
-  std::uint64_t h = 0xcbf29ce484222325ull;
-  const Surface& crt = Main->Crt;
-  for (int y = 0; y < crt.Height(); ++y) {
-    const Colour* row = crt.Row(y);
-    for (int x = 0; x < crt.Width(); ++x) {
-      const Colour c = row[x];
-      const unsigned char bytes[4] = {static_cast<unsigned char>(c & 0xFF), static_cast<unsigned char>((c >> 8) & 0xFF),
-                                      static_cast<unsigned char>((c >> 16) & 0xFF), 0};
-      for (const unsigned char b : bytes) {
-        h ^= b;
-        h *= 0x100000001b3ull;
-      }
-    }
-  }
-  return h;
-}
-
-SimResult RunSimulation(const std::vector<ScriptLine>& script, const SimOptions& options) {
-  ResetGameState();
-  ResetRnd();
-  ReplayWindow window(script, options);
+namespace {
+// Runs start-up on `window` as `Main` until the window is closed.
+void RunOn(ReplayWindow& window, const std::function<void()>& run) {
   LoadWindowImages(window);
   Window* const previous = Main;
   Main = &window;
   try {
-    Form_Load();
+    run();
   } catch (const ProgramEnded&) {
   } catch (...) {
     Main = previous;
     throw;
   }
   Main = previous;
+}
+}  // namespace
+
+SimResult RunSimulation(const std::vector<ScriptLine>& script, const SimOptions& options) {
+  ResetGameState();
+  ResetRnd();
+  ReplayWindow window(&script, nullptr, options);
+  std::optional<DemoRecorder> recorder;
+  if (!options.record.empty()) {
+    recorder.emplace(options.record);
+    window.SetInputTap(&*recorder);
+  }
+  RunOn(window, Form_Load);
   return window.result;
+}
+
+PlaybackResult RunPlayback(DemoPlayer& player, const SimOptions& options) {
+  ResetGameState();
+  ResetRnd();
+  ReplayWindow window(nullptr, &player, options);
+  struct Release {
+    DemoPlayer& player;
+    ~Release() { player.onGameStarts = nullptr; }
+  } release{player};
+  player.onGameStarts = [&window](const GameStart& start) { window.result.passes = start.firstPass; };
+  PlaybackResult result;
+  RunOn(window, [&] { result = player.Play(); });
+  return result;
 }
 
 }  // namespace zorva

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/window.h"
+#include "demo/demo.h"
 #include "sim/script.h"
 
 namespace zorva {
@@ -22,6 +23,7 @@ struct SimOptions {
   std::string pngDir;                 // canvas pictures, when not empty
   std::int64_t pngEvery = 1;
   std::string exeFolder = ".";        // where the sound effect is looked up
+  std::string record;                 // a demo of every game, when not empty
   // Called at the end of every pass, after its record is written, with the
   // loop it belonged to and whether it ended a game.
   std::function<void(Loop loop, bool endsGame)> afterPass;
@@ -35,10 +37,14 @@ struct SimResult {
 
 // Runs start-up, the title loop and the games until the window is closed
 // (after the script's last line one more pass runs and closes the window).
+// With options.record, every game is recorded as a demo (DemoError when the
+// file cannot be written).
 SimResult RunSimulation(const std::vector<ScriptLine>& script, const SimOptions& options);
 
-// FNV-1a 64-bit hash of the canvas drawing area, row by row from the top,
-// each pixel as the bytes R, G, B, 0.
-std::uint64_t CanvasHash();
+// Plays a demo back on the simulated window as fast as it goes, writing the
+// records of its games' passes under their recorded pass numbers, as the
+// recording run wrote them (the clock, seed and script options are not used).
+// Takes over the player's onGameStarts. Throws what DemoPlayer::Play throws.
+PlaybackResult RunPlayback(DemoPlayer& player, const SimOptions& options);
 
 }  // namespace zorva

@@ -30,9 +30,9 @@ void SimWindow::Tap(int vk) {
   k->down = false;
 }
 
-std::int64_t SimWindow::WaitReading(std::int64_t) { return ++clock_; }
+std::int64_t SimWindow::ReadClockWaiting(std::int64_t) { return ++clock_; }
 
-std::int16_t SimWindow::GetAsyncKeyState(int vk) {
+std::int16_t SimWindow::PollKey(int vk) {
   Key* k = FindKey(vk);
   if (k == nullptr) return 0;
   const int result = (k->down ? 0x8000 : 0) | (k->pressed ? 1 : 0);
@@ -41,12 +41,12 @@ std::int16_t SimWindow::GetAsyncKeyState(int vk) {
 }
 
 void SimWindow::sndPlaySoundA(const std::string& file, unsigned flags) {
-  sounds_.push_back({file, flags, LoadWaveFile(file).has_value()});
+  sounds_.push_back({file, flags, OpenWaveFile(file).has_value()});  // its headers tell; the samples stay unread
 }
 
 void SimWindow::mciSendStringA(const std::string& command) { mci_.push_back(command); }
 
-void SimWindow::DoEvents() {
+void SimWindow::PumpEvents() {
   ++pumps_;
   clock_ += work_;
   if (pendingWaitClick_) {
@@ -59,7 +59,7 @@ void SimWindow::DoEvents() {
   }
 }
 
-std::uint64_t SimWindow::TimerSeed() {
+std::uint64_t SimWindow::NewSeed() {
   ++gamesSeeded_;
   if (seedBase_) return *seedBase_ + static_cast<std::uint64_t>(gamesSeeded_ - 1);
   return static_cast<std::uint64_t>(clock_);
@@ -70,11 +70,11 @@ void SimWindow::End() {
   if (onClose) onClose();
 }
 
-void SimWindow::PassBegins(Loop loop) {
+void SimWindow::OnPassBegins(Loop loop) {
   if (onPassBegins) onPassBegins(loop);
 }
 
-void SimWindow::PassEnds(bool endsGame) {
+void SimWindow::OnPassEnds(bool endsGame) {
   if (onPassEnds) onPassEnds(endsGame);
 }
 

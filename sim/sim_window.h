@@ -61,20 +61,22 @@ class SimWindow : public Window {
   std::function<void()> onClose;
 
   // Window
-  std::int64_t timeGetTime() override { return clock_; }
-  std::int64_t WaitReading(std::int64_t remaining) override;
-  std::int16_t GetAsyncKeyState(int vk) override;
   void sndPlaySoundA(const std::string& file, unsigned flags) override;
   void mciSendStringA(const std::string& command) override;
-  void DoEvents() override;
   bool WaitChecked() const override { return waitChecked_; }
   void SetWaitChecked(bool checked) override { waitChecked_ = checked; }
   void End() override;
   std::string ExeFolder() override { return exeFolder_; }
-  std::uint64_t TimerSeed() override;
   void ShowMain() override {}
-  void PassBegins(Loop loop) override;
-  void PassEnds(bool endsGame) override;
+
+ protected:
+  std::int64_t ReadClock() override { return clock_; }
+  std::int64_t ReadClockWaiting(std::int64_t remaining) override;
+  std::int16_t PollKey(int vk) override;
+  void PumpEvents() override;
+  std::uint64_t NewSeed() override;
+  void OnPassBegins(Loop loop) override;
+  void OnPassEnds(bool endsGame) override;
 
  private:
   struct Key {

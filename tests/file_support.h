@@ -1,5 +1,5 @@
-// Files on disk for the tests: a scratch folder removed afterwards, and
-// whole-file reads and writes.
+// Small things for the tests: whole-file reads and writes, a scratch folder
+// of the test's own (removed afterwards), and values compared side by side.
 #pragma once
 
 #include <unistd.h>
@@ -17,19 +17,18 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
 struct TempDir {
-  explicit TempDir(const std::string& name)
-      : path(fs::temp_directory_path() / fs::path("zorva-" + std::to_string(::getpid()) + "-" + name)) {
-    fs::remove_all(path);
-    fs::create_directories(path);
+  explicit TempDir(const std::string& name = "scratch")
+      : path(fs::temp_directory_path() / ("zorva-" + std::to_string(::getpid()) + "-" + name)) {
+    fs::remove_all(path), fs::create_directories(path);
   }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
+  ~TempDir() { fs::remove_all(path); }
   fs::path path;
 };
+
+template <class... T>
+std::vector<double> V(T... values) {
+  return {static_cast<double>(values)...};
+}
 
 inline Bytes ReadBytes(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);

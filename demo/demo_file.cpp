@@ -1,0 +1,505 @@
+#include "demo/demo_file.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <type_traits>
+
+namespace zorva {
+
+namespace {
+
+constexpr std::size_t kBufferBytes = 64 * 1024;
+constexpr std::size_t kHeaderBytes = 10;
+
+// Record tags.
+constexpr std::uint8_t kTagWaitBit = 0x40;
+constexpr std::uint8_t kTagRepeat = 0x80;
+constexpr std::uint8_t kTagKey = 0xC0;
+constexpr std::uint8_t kTagKeyRaw = 0xC4;
+constexpr std::uint8_t kTagPump = 0xC8;
+constexpr std::uint8_t kPumpMark = 1, kPumpClosed = 2;
+constexpr std::uint8_t kTagFrameEnd = 0xD0;
+constexpr std::uint8_t kTagChecks = 0xD8;
+constexpr std::uint8_t kTagGameEnd = 0xE0;
+constexpr std::uint8_t kTagGameStart = 0xF0;
+constexpr std::uint8_t kSmallMax = 62, kEscape = 63;
+
+// The key answers with a short record of their own, in the order of their tags.
+constexpr std::uint16_t kKeyAnswers[4] = {0x0000, 0x0001, 0x8000, 0x8001};
+
+constexpr double kClock = static_cast<double>(kDemoClockLimit);
+
+// Every variable of the game but the program's folder, in the order of the
+// file, with the range the game keeps it in. A new variable of GameState
+// belongs here too.
+template <class State, class Visit>
+void EachVariable(State& g, Visit&& v) {
+  constexpr double i16 = 32768, i32 = 2147483648.0, anyFloat = std::numeric_limits<float>::max();
+  const auto all = [&](const char* name, auto& array, double min, double max) {
+    for (auto& x : array) v(name, x, min, max);
+  };
+  v("PlayerX", g.PlayerX, 0, 288);
+  v("PlayerY", g.PlayerY, 0, 288);
+  v("PlayerDead", g.PlayerDead, 0, 1);
+  v("PlayerBlastFrame", g.PlayerBlastFrame, 0, 7);
+  v("GameOverShown", g.GameOverShown, 0, 1);
+  v("Score", g.Score, 0, i32 - 1);
+  v("HiScore", g.HiScore, 0, i32 - 1);
+  all("ShotX", g.ShotX, -i16, i16 - 1);
+  all("ShotY", g.ShotY, -i16, i16 - 1);
+  all("ShotActive", g.ShotActive, 0, 1);
+  all("EnemyX", g.EnemyX, -i16, i16 - 1);
+  all("EnemyY", g.EnemyY, -i16, i16 - 1);
+  all("EnemyState", g.EnemyState, 0, 7);
+  all("BlastSrcX", g.BlastSrcX, -i16, i16 - 1);
+  all("BlastSrcY", g.BlastSrcY, -i16, i16 - 1);
+  v("MarchDir", g.MarchDir, 0, 1);
+  v("MarchStep", g.MarchStep, 0, 11);
+  v("MarchDrop", g.MarchDrop, 0, 8);
+  v("MarchInterval", g.MarchInterval, 0, 200);
+  all("BulletActive", g.BulletActive, 0, 1);
+  all("BulletX", g.BulletX, -anyFloat, anyFloat);
+  all("BulletY", g.BulletY, -anyFloat, anyFloat);
+  all("BulletDX", g.BulletDX, -anyFloat, anyFloat);
+  all("BulletDY", g.BulletDY, -anyFloat, anyFloat);
+  all("BulletDrawX", g.BulletDrawX, -i16, i16 - 1);
+  all("BulletDrawY", g.BulletDrawY, -i16, i16 - 1);
+  v("BulletTop", g.BulletTop, 0, 20);
+  v("BulletGrowth", g.BulletGrowth, 0, anyFloat);
+  v("AimLevel", g.AimLevel, 0, 3);
+  v("KillCount", g.KillCount, 0, 24);
+  for (auto* t : {&g.MarchNext, &g.MarchLast, &g.ShotNext, &g.ShotLast, &g.BlastNext, &g.BlastLast, &g.FpsNext,
+                  &g.FpsLast, &g.GameOverKeyAt, &g.GameOverTimeoutAt, &g.GameOverLast, &g.WorkTime, &g.FrameTime}) {
+    v("a clock value", *t, -kClock, kClock);
+  }
+  v("Fps", g.Fps, 0, 1000);
+  v("ScrollY", g.ScrollY, 0, 319);
+  v("TitleBlink", g.TitleBlink, -1, 0);
+}
+
+// The bits of a variable as the file holds them, and back (with the compiler's
+// own bit cast: the C++ library of the WebAssembly build has no std::bit_cast).
+template <class T>
+std::uint64_t Bits(T v) {
+  if constexpr (std::is_same_v<T, float>) return __builtin_bit_cast(std::uint32_t, v);
+  else if constexpr (std::is_same_v<T, double>) return __builtin_bit_cast(std::uint64_t, v);
+  else return static_cast<std::uint64_t>(static_cast<std::make_unsigned_t<T>>(v));
+}
+
+template <class T>
+T FromBits(std::uint64_t b) {
+  if constexpr (std::is_same_v<T, float>) return __builtin_bit_cast(float, static_cast<std::uint32_t>(b));
+  else if constexpr (std::is_same_v<T, double>) return __builtin_bit_cast(double, b);
+  else return static_cast<T>(static_cast<std::make_unsigned_t<T>>(b));
+}
+
+template <class Each>
+void EachByte(std::uint64_t v, int bytes, Each each) {
+  for (int i = 0; i < bytes; ++i) each(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+std::uint64_t Zigzag(std::int64_t v) {
+  return (static_cast<std::uint64_t>(v) << 1) ^ static_cast<std::uint64_t>(v >> 63);
+}
+
+std::int64_t Unzigzag(std::uint64_t u) { return static_cast<std::int64_t>(u >> 1) ^ -static_cast<std::int64_t>(u & 1); }
+
+}  // namespace
+
+std::uint16_t StateCheck(const GameState& state, std::uint64_t rnd, bool wait) {
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  const auto add = [&h](std::uint8_t b) {
+    h ^= b;
+    h *= 0x100000001b3ull;
+  };
+  EachVariable(state, [&](const char*, const auto& x, double, double) { EachByte(Bits(x), sizeof x, add); });
+  EachByte(rnd, 8, add);
+  add(wait ? 1 : 0);
+  return static_cast<std::uint16_t>(h ^ (h >> 16) ^ (h >> 32) ^ (h >> 48));
+}
+
+// The writer.
+
+DemoWriter::DemoWriter(const std::string& path) : packer_(OpenPacker()) {
+  file_ = std::fopen(path.c_str(), "wb");
+  if (file_ == nullptr) throw DemoError("cannot write " + path + ": " + std::strerror(errno));
+  raw_.reserve(kBufferBytes);
+  std::uint8_t header[kHeaderBytes];
+  std::memcpy(header, kDemoMagic, sizeof kDemoMagic);
+  header[8] = static_cast<std::uint8_t>(kDemoFormat & 0xFF);
+  header[9] = static_cast<std::uint8_t>(kDemoFormat >> 8);
+  if (std::fwrite(header, 1, sizeof header, file_) != sizeof header) {
+    Finish();
+    throw DemoError("cannot write " + path);
+  }
+}
+
+DemoWriter::~DemoWriter() {
+  try {
+    Finish();
+  } catch (const DemoError&) {
+    // Nothing more can be done about a file that cannot be written.
+  }
+}
+
+void DemoWriter::PutVarint(std::uint64_t v) {
+  while (v >= 0x80) {
+    Put(static_cast<std::uint8_t>(v | 0x80));
+    v >>= 7;
+  }
+  Put(static_cast<std::uint8_t>(v));
+}
+
+void DemoWriter::PutSigned(std::int64_t v) { PutVarint(Zigzag(v)); }
+
+void DemoWriter::PutFixed(std::uint64_t v, int bytes) {
+  EachByte(v, bytes, [this](std::uint8_t b) { Put(b); });
+}
+
+void DemoWriter::PutRepeats() {
+  if (repeats_ == 0) return;
+  if (repeats_ <= kSmallMax) {
+    Put(static_cast<std::uint8_t>(kTagRepeat | repeats_));
+  } else {
+    Put(kTagRepeat | kEscape);
+    PutVarint(repeats_);
+  }
+  repeats_ = 0;
+}
+
+void DemoWriter::StartGame(const GameStart& s) {
+  PutRepeats();
+  Put(kTagGameStart);
+  PutVarint(static_cast<std::uint64_t>(s.firstPass));
+  PutSigned(s.clock);
+  PutFixed(s.seed, 8);
+  PutFixed(s.rnd, 8);
+  Put(s.wait ? 1 : 0);
+  EachVariable(s.state, [this](const char*, const auto& x, double, double) { PutFixed(Bits(x), sizeof x); });
+  last_ = s.clock;
+  haveReading_ = false;
+  nextFlush_ = s.clock + 1000;
+  Flush();
+}
+
+void DemoWriter::Clock(std::int64_t reading, bool waiting) {
+  const std::int64_t change = reading - last_;
+  if (haveReading_ && change == lastChange_ && waiting == lastWaiting_ && repeats_ < kDemoMaxRepeat) {
+    // The busy wait reads the same millisecond, or one more each time, over and over.
+    ++repeats_;
+    last_ = reading;
+    if (reading >= nextFlush_) FlushAt(reading);
+    return;
+  }
+  PutRepeats();
+  const std::uint8_t kind = waiting ? kTagWaitBit : 0;
+  if (change >= 0 && change <= kSmallMax) {
+    Put(static_cast<std::uint8_t>(kind | change));
+  } else {
+    Put(kind | kEscape);
+    PutSigned(change);
+  }
+  last_ = reading;
+  lastChange_ = change;
+  lastWaiting_ = waiting;
+  haveReading_ = true;
+  if (reading >= nextFlush_) {
+    FlushAt(reading);
+  } else if (raw_.size() >= kBufferBytes) {
+    Pack(Packer::Flush::None);
+  }
+}
+
+void DemoWriter::FlushAt(std::int64_t reading) {
+  Flush();
+  nextFlush_ = reading + 1000;
+}
+
+void DemoWriter::Key(std::int16_t answer) {
+  PutRepeats();
+  const auto bits = static_cast<std::uint16_t>(answer);
+  for (std::uint8_t i = 0; i < 4; ++i) {
+    if (kKeyAnswers[i] == bits) {
+      Put(kTagKey | i);
+      return;
+    }
+  }
+  Put(kTagKeyRaw);
+  PutFixed(bits, 2);
+}
+
+void DemoWriter::Pump(bool waitMark) {
+  PutRepeats();
+  Put(kTagPump | (waitMark ? kPumpMark : 0));
+}
+
+void DemoWriter::Close(bool waitMark, std::int64_t clock) {
+  PutChecks();
+  Put(kTagPump | kPumpClosed | (waitMark ? kPumpMark : 0));
+  PutSigned(clock - last_);
+}
+
+void DemoWriter::FrameEnd(std::uint16_t check) {
+  PutRepeats();
+  Put(kTagFrameEnd);
+  checks_[static_cast<std::size_t>(pendingChecks_++)] = check;
+  if (pendingChecks_ == kDemoMaxChecks) PutChecks();
+}
+
+void DemoWriter::PutChecks() {
+  PutRepeats();
+  if (pendingChecks_ == 0) return;
+  Put(kTagChecks);
+  Put(static_cast<std::uint8_t>(pendingChecks_));
+  for (int i = 0; i < pendingChecks_; ++i) PutFixed(checks_[static_cast<std::size_t>(i)], 2);
+  pendingChecks_ = 0;
+}
+
+void DemoWriter::EndGame(const Trailer& t) {
+  PutChecks();
+  Put(kTagGameEnd);
+  PutVarint(static_cast<std::uint64_t>(t.frames));
+  PutSigned(t.score);
+  PutFixed(t.canvas, 8);
+  Flush();
+}
+
+void DemoWriter::Pack(Packer::Flush flush) {
+  if (file_ == nullptr) return;
+  packer_->Pack(raw_, flush, [this](std::span<const std::uint8_t> packed) {
+    if (std::fwrite(packed.data(), 1, packed.size(), file_) != packed.size()) {
+      std::fclose(file_);
+      file_ = nullptr;
+      throw DemoError(std::string("cannot write the demo: ") + std::strerror(errno));
+    }
+  });
+  raw_.clear();
+}
+
+void DemoWriter::Flush() {
+  if (file_ == nullptr) return;
+  PutChecks();
+  Pack(Packer::Flush::Sync);
+  std::fflush(file_);
+}
+
+void DemoWriter::Finish() {
+  if (file_ == nullptr) return;
+  PutChecks();
+  Pack(Packer::Flush::Finish);
+  const bool ok = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (!ok) throw DemoError(std::string("cannot write the demo: ") + std::strerror(errno));
+}
+
+// The reader.
+
+DemoReader::DemoReader(std::istream& in)
+    : unpacker_(OpenUnpacker()), in_(in), packed_(kBufferBytes), raw_(kBufferBytes) {
+  char header[kHeaderBytes] = {};
+  in_.read(header, sizeof header);
+  fileBytes_ = static_cast<std::uint64_t>(in_.gcount());
+  if (fileBytes_ < sizeof header || std::memcmp(header, kDemoMagic, sizeof kDemoMagic) != 0) {
+    throw DemoError("not a ZORVA demo");
+  }
+  const int format = static_cast<std::uint8_t>(header[8]) | (static_cast<std::uint8_t>(header[9]) << 8);
+  if (format != kDemoFormat) {
+    throw DemoError("demo format " + std::to_string(format) + " is not known here (this program reads format " +
+                    std::to_string(kDemoFormat) + ")");
+  }
+  raw_.resize(0);
+}
+
+void DemoReader::Fail(const std::string& why) const { throw DemoError(why); }
+
+// Unpacks the next piece of the records into raw_. False at the end of the
+// stream or of the file.
+bool DemoReader::Fill() {
+  pos_ = 0;
+  raw_.resize(kBufferBytes);
+  for (;;) {
+    if (streamEnd_) {
+      raw_.resize(0);
+      return false;
+    }
+    if (unpacker_->Left() == 0) {
+      in_.read(reinterpret_cast<char*>(packed_.data()), static_cast<std::streamsize>(packed_.size()));
+      const auto n = static_cast<std::size_t>(in_.gcount());
+      fileBytes_ += n;
+      if (fileBytes_ > kDemoMaxFileBytes) Fail("the file is larger than 64 MiB, more than any demo");
+      if (n == 0) {
+        raw_.resize(0);
+        return false;
+      }
+      unpacker_->Feed({packed_.data(), n});
+    }
+    const std::size_t n = unpacker_->Unpack(raw_, streamEnd_);
+    recordBytes_ += n;
+    if (recordBytes_ > kDemoMaxRecordBytes) Fail("the demo unpacks to more than 1 GiB");
+    if (n > 0) {
+      raw_.resize(n);
+      return true;
+    }
+  }
+}
+
+std::uint8_t DemoReader::Byte() {
+  if (pos_ == raw_.size() && !Fill()) {
+    Fail(streamEnd_ ? "the demo ends in the middle of a game" : "the file ends early");
+  }
+  return raw_[pos_++];
+}
+
+std::uint64_t DemoReader::Varint() {
+  std::uint64_t v = 0;
+  for (int shift = 0; shift < 64; shift += 7) {
+    const std::uint8_t b = Byte();
+    if (shift == 63 && b > 1) break;
+    v |= static_cast<std::uint64_t>(b & 0x7F) << shift;
+    if ((b & 0x80) == 0) return v;
+  }
+  Fail("the file is damaged (a number longer than 64 bits)");
+}
+
+std::int64_t DemoReader::Signed() { return Unzigzag(Varint()); }
+
+std::uint64_t DemoReader::Fixed(int bytes) {
+  std::uint64_t v = 0;
+  for (int i = 0; i < bytes; ++i) v |= static_cast<std::uint64_t>(Byte()) << (8 * i);
+  return v;
+}
+
+std::int64_t DemoReader::Reading(std::int64_t change) {
+  std::int64_t v = 0;
+  if (__builtin_add_overflow(last_, change, &v) || v < -kDemoClockLimit || v > kDemoClockLimit) {
+    Fail("the file is damaged (a clock reading out of range)");
+  }
+  return v;
+}
+
+void DemoReader::ReadStart() {
+  GameStart s;
+  const std::uint64_t pass = Varint();
+  if (pass > static_cast<std::uint64_t>(kDemoClockLimit)) Fail("the file is damaged (a pass number out of range)");
+  s.firstPass = static_cast<std::int64_t>(pass);
+  last_ = 0;
+  s.clock = Reading(Signed());
+  s.seed = Fixed(8);
+  s.rnd = Fixed(8);
+  const std::uint8_t wait = Byte();
+  if (wait > 1) Fail("the file is damaged (a WAIT mark of " + std::to_string(wait) + ")");
+  s.wait = wait == 1;
+  EachVariable(s.state, [this](const char* name, auto& x, double min, double max) {
+    using T = std::remove_reference_t<decltype(x)>;
+    x = FromBits<T>(Fixed(sizeof x));
+    const auto d = static_cast<double>(x);
+    if (!std::isfinite(d) || d < min || d > max) {
+      char value[32];
+      std::snprintf(value, sizeof value, "%.9g", d);
+      Fail(std::string("the file is damaged (") + name + " " + value + " is out of range)");
+    }
+  });
+  start_ = std::move(s);
+  last_ = start_.clock;
+  haveReading_ = false;
+  repeats_ = 0;
+  unchecked_ = 0;
+}
+
+DemoReader::Event DemoReader::Next() {
+  Event e;
+  if (repeats_ > 0) {
+    --repeats_;
+    last_ = Reading(lastChange_);
+    e.kind = lastWaiting_ ? Kind::Wait : Kind::Clock;
+    e.value = last_;
+    return e;
+  }
+  if (place_ == Place::Between || place_ == Place::Done) {
+    if (pos_ == raw_.size() && !Fill()) {
+      if (!streamEnd_) Fail("the file ends early");
+      char extra = 0;
+      if (unpacker_->Left() > 0 || in_.read(&extra, 1).gcount() > 0) Fail("the file is damaged (bytes after its end)");
+      return e;  // Kind::End
+    }
+  }
+  const std::uint8_t tag = Byte();
+  if (place_ == Place::Done) Fail("the file is damaged (a record after the window was closed)");
+  if (place_ == Place::Between && tag != kTagGameStart) Fail("the file is damaged (a record outside a game)");
+  if (place_ == Place::AfterClose && tag != kTagGameEnd) Fail("the file is damaged (a record after the close)");
+
+  if (tag == kTagGameStart) {
+    if (place_ != Place::Between) Fail("the file is damaged (a game starts inside another)");
+    ReadStart();
+    place_ = Place::InGame;
+    e.kind = Kind::GameStart;
+  } else if (tag < kTagRepeat) {
+    const std::uint8_t small = tag & kEscape;
+    const std::int64_t change = small == kEscape ? Signed() : small;
+    e.value = Reading(change);
+    lastWaiting_ = (tag & kTagWaitBit) != 0;
+    e.kind = lastWaiting_ ? Kind::Wait : Kind::Clock;
+    last_ = e.value;
+    lastChange_ = change;
+    haveReading_ = true;
+  } else if (tag < kTagKey) {
+    std::uint64_t n = tag & kEscape;
+    if (n == kEscape) n = Varint();
+    if (n == 0 || n > kDemoMaxRepeat) Fail("the file is damaged (a repeat count out of range)");
+    if (!haveReading_) Fail("the file is damaged (a repeat before any reading)");
+    repeats_ = n - 1;
+    last_ = Reading(lastChange_);
+    e.kind = lastWaiting_ ? Kind::Wait : Kind::Clock;
+    e.value = last_;
+  } else if (tag < kTagKeyRaw) {
+    e.kind = Kind::Key;
+    e.value = static_cast<std::int16_t>(kKeyAnswers[tag - kTagKey]);
+  } else if (tag == kTagKeyRaw) {
+    e.kind = Kind::Key;
+    e.value = static_cast<std::int16_t>(static_cast<std::uint16_t>(Fixed(2)));
+  } else if ((tag & ~(kPumpMark | kPumpClosed)) == kTagPump) {
+    e.kind = Kind::Pump;
+    e.waitMark = (tag & kPumpMark) != 0;
+    e.closed = (tag & kPumpClosed) != 0;
+    if (e.closed) {
+      if (unchecked_ != 0) Fail("the file is damaged (frames without checks)");
+      e.value = Reading(Signed());
+      place_ = Place::AfterClose;
+    }
+  } else if (tag == kTagFrameEnd) {
+    if (unchecked_ == kDemoMaxChecks) Fail("the file is damaged (frames without checks)");
+    ++unchecked_;
+    e.kind = Kind::FrameEnd;
+  } else if (tag == kTagChecks) {
+    const int n = Byte();
+    if (n == 0 || n != unchecked_) Fail("the file is damaged (checks of frames that did not end)");
+    for (int i = 0; i < n; ++i) checks_[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(Fixed(2));
+    unchecked_ = 0;
+    e.kind = Kind::Checks;
+    e.value = n;
+  } else if (tag == kTagGameEnd) {
+    if (unchecked_ != 0) Fail("the file is damaged (frames without checks)");
+    Trailer t;
+    const std::uint64_t frames = Varint();
+    const std::int64_t score = Signed();
+    if (frames > static_cast<std::uint64_t>(kDemoClockLimit) || score < 0 ||
+        score > std::numeric_limits<std::int32_t>::max()) {
+      Fail("the file is damaged (a game's end out of range)");
+    }
+    t.frames = static_cast<std::int64_t>(frames);
+    t.score = static_cast<std::int32_t>(score);
+    t.canvas = Fixed(8);
+    trailer_ = t;
+    place_ = place_ == Place::AfterClose ? Place::Done : Place::Between;
+    e.kind = Kind::GameEnd;
+  } else {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", tag);
+    Fail(std::string("the file is damaged (an unknown record ") + hex + ")");
+  }
+  return e;
+}
+
+}  // namespace zorva

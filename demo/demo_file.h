@@ -1,0 +1,190 @@
+// The demo file: games as they were played, written as they go and read back
+// with every byte treated as hostile.
+//
+// A demo starts with 10 bytes: the magic "ZORVADMO" and the format number as
+// a 16-bit little-endian value (1). A zlib stream follows with the records:
+//
+//   0xF0 game start   pass of the first frame (varint), clock at the start
+//                     (signed varint), seed (8 bytes), random state
+//                     (8 bytes), WAIT mark (1 byte), every game variable
+//   0x00..0x3F        a clock reading, 0x40..0x7F one taken by the busy wait:
+//                     the low 6 bits are the change from the previous reading
+//                     (0..62), or 63 and a signed varint with the change
+//   0x80..0xBF        n more readings of the same kind, each changed as much
+//                     as the one before: n in the low 6 bits (1..62), or 63
+//                     and a varint with n
+//   0xC0..0xC3        a key poll answered 0, 1, 0x8000, 0x8001;
+//                     0xC4 and 2 bytes for any other answer
+//   0xC8..0xCB        an event pump: bit 0 the WAIT mark it left, bit 1 set
+//                     when it closed the window (the clock at the close
+//                     follows as a signed varint change)
+//   0xD0              the end of a frame
+//   0xD8              the checks of the frames ended since the last such
+//                     record: their count n (1 byte, 1..64), then n 16-bit
+//                     checks of the game's state at the end of each frame
+//   0xE0              the end of a game: frames (varint), score (signed
+//                     varint), hash of the last canvas shown (8 bytes)
+//
+// The checks come together, at least every 64 frames and before each flush,
+// the close and the end of a game, because random bytes in every frame would
+// keep the compressor from finding the frames' repeating patterns.
+//
+// Numbers are little-endian; a varint holds 7 bits a byte, low bits first; a
+// signed varint is the zigzag of the value. The writer flushes the stream at
+// least once for every second of game clock, so a file cut short still reads
+// up to its last flush.
+#pragma once
+
+#include <cstdint>
+#include <array>
+#include <cstdio>
+#include <istream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "demo/demo_stream.h"
+#include "rules/state.h"
+
+namespace zorva {
+
+inline constexpr char kDemoMagic[8] = {'Z', 'O', 'R', 'V', 'A', 'D', 'M', 'O'};
+inline constexpr int kDemoFormat = 1;
+// Larger files are refused at once: 64 MiB is days of play.
+inline constexpr std::uint64_t kDemoMaxFileBytes = std::uint64_t{64} << 20;
+// The records of a demo unpack to at most this much.
+inline constexpr std::uint64_t kDemoMaxRecordBytes = std::uint64_t{1} << 30;
+// Clock readings stay within this distance of 0.
+inline constexpr std::int64_t kDemoClockLimit = std::int64_t{1} << 62;
+// The most readings a single repeat record holds.
+inline constexpr std::uint64_t kDemoMaxRepeat = std::uint64_t{1} << 24;
+// The most frames one record of checks covers.
+inline constexpr int kDemoMaxChecks = 64;
+
+// A file that is not a demo this program can read; the message says why.
+struct DemoError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Everything a game's course depends on, as it was when the game started.
+struct GameStart {
+  std::int64_t firstPass = 0;  // pass number of the game's first frame
+  std::int64_t clock = 0;      // the clock when the game started
+  std::uint64_t seed = 0;
+  std::uint64_t rnd = 0;       // the random sequence's state
+  bool wait = true;            // the WAIT check mark
+  GameState state;             // every variable but the program's folder
+};
+
+// How a game ended.
+struct Trailer {
+  std::int64_t frames = 0;
+  std::int32_t score = 0;
+  std::uint64_t canvas = 0;  // CanvasHash of the last frame shown
+};
+
+// A 16-bit check of the game's variables, the random state and the WAIT mark.
+std::uint16_t StateCheck(const GameState& state, std::uint64_t rnd, bool wait);
+
+class DemoWriter {
+ public:
+  // Creates the file and writes its header. Throws DemoError.
+  explicit DemoWriter(const std::string& path);
+  ~DemoWriter();
+  DemoWriter(const DemoWriter&) = delete;
+  DemoWriter& operator=(const DemoWriter&) = delete;
+
+  void StartGame(const GameStart& start);
+  void Clock(std::int64_t reading, bool waiting);
+  void Key(std::int16_t answer);
+  void Pump(bool waitMark);
+  void Close(bool waitMark, std::int64_t clock);
+  void FrameEnd(std::uint16_t check);
+  void EndGame(const Trailer& trailer);
+  // Hands everything so far to the file.
+  void Flush();
+  // Ends the stream and closes the file; later calls do nothing.
+  void Finish();
+
+ private:
+  void Put(std::uint8_t b) { raw_.push_back(b); }
+  void PutVarint(std::uint64_t v);
+  void PutSigned(std::int64_t v);
+  void PutFixed(std::uint64_t v, int bytes);
+  void PutRepeats();
+  void PutChecks();
+  void FlushAt(std::int64_t reading);
+  void Pack(Packer::Flush flush);
+
+  std::unique_ptr<Packer> packer_;  // made first: without one no file is created
+  std::FILE* file_ = nullptr;
+  std::vector<std::uint8_t> raw_;
+  std::int64_t last_ = 0;        // the previous reading
+  std::int64_t lastChange_ = 0;  // and its change from the one before
+  bool lastWaiting_ = false;
+  bool haveReading_ = false;
+  std::uint64_t repeats_ = 0;  // of the previous change, not yet written
+  std::array<std::uint16_t, kDemoMaxChecks> checks_{};
+  int pendingChecks_ = 0;  // not yet written
+  std::int64_t nextFlush_ = 0;
+};
+
+class DemoReader {
+ public:
+  enum class Kind { GameStart, Clock, Wait, Key, Pump, FrameEnd, Checks, GameEnd, End };
+  struct Event {
+    Kind kind = Kind::End;
+    std::int64_t value = 0;  // reading, key answer, or the number of checks
+    bool waitMark = false;   // Pump
+    bool closed = false;     // Pump: the window was closed; value is the clock
+  };
+
+  // Reads from `in`; checks the header at once. Throws DemoError.
+  explicit DemoReader(std::istream& in);
+  DemoReader(const DemoReader&) = delete;
+  DemoReader& operator=(const DemoReader&) = delete;
+
+  // The next record. Kind::End only after the last game, at the end of the
+  // stream. Throws DemoError for anything else: a cut, damage, a value out
+  // of range, a record out of place.
+  Event Next();
+  // The game that the last GameStart record began, and the trailer of the
+  // last GameEnd.
+  const GameStart& Start() const { return start_; }
+  const Trailer& End() const { return trailer_; }
+  // The checks of the last Checks record, the first `value` of them.
+  const std::array<std::uint16_t, kDemoMaxChecks>& Checks() const { return checks_; }
+
+ private:
+  bool Fill();
+  std::uint8_t Byte();
+  std::uint64_t Varint();
+  std::int64_t Signed();
+  std::uint64_t Fixed(int bytes);
+  std::int64_t Reading(std::int64_t change);
+  void ReadStart();
+  [[noreturn]] void Fail(const std::string& why) const;
+
+  std::unique_ptr<Unpacker> unpacker_;  // made first: without one no file is read
+  std::istream& in_;
+  std::vector<std::uint8_t> packed_;
+  std::vector<std::uint8_t> raw_;
+  std::size_t pos_ = 0;
+  std::uint64_t fileBytes_ = 0;
+  std::uint64_t recordBytes_ = 0;
+  bool streamEnd_ = false;
+
+  enum class Place { Between, InGame, AfterClose, Done } place_ = Place::Between;
+  GameStart start_;
+  Trailer trailer_;
+  std::array<std::uint16_t, kDemoMaxChecks> checks_{};
+  int unchecked_ = 0;  // frames ended since the last checks
+  std::int64_t last_ = 0;
+  std::int64_t lastChange_ = 0;
+  bool haveReading_ = false;
+  bool lastWaiting_ = false;
+  std::uint64_t repeats_ = 0;
+};
+
+}  // namespace zorva

@@ -1,0 +1,161 @@
+// Demos: a recorded run plays back to the same records, a changed key is
+// found at its frame, and hostile files get one line and status 2.
+#include "demo/demo.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "tests/file_support.h"
+#include "sim/replay.h"
+#include "sim/script.h"
+
+namespace zorva {
+namespace {
+
+using Kind = DemoReader::Kind;
+
+// Game 1 (WAIT off from the title screen, on again during it) ends after its
+// GAME OVER; game 2 is closed while it runs. RIGHT is held in frames 1..100.
+struct Recorded {
+  TempDir dir{"demo"};
+  std::string demo = (dir.path / "run.zdm").string();
+  std::string games;  // the records of the game passes
+  Recorded() {
+    std::ostringstream out;
+    SimOptions options;
+    options.seed = 5, options.record = demo, options.dump = &out;
+    RunSimulation(ParseScript("1 wait\n1 tap:SPACE\n100 RIGHT SPACE\n1 wait\n50 LEFT\n400 -\n1 SPACE\n5 -\n60 SPACE\n1 close\n"),
+                  options);
+    std::istringstream dump(out.str());
+    for (std::string line; std::getline(dump, line);) {
+      if (line.find("\"loop\":\"game\"") != std::string::npos) games += line + "\n";
+    }
+  }
+};
+
+const Recorded& Recording() {
+  static const Recorded run;
+  return run;
+}
+
+std::string In(const std::string& name) { return (Recording().dir.path / name).string(); }
+
+// zorva-sim --play: the exit status and what it wrote to standard error.
+std::pair<int, std::string> Play(const std::string& demo) {
+  const std::string command = "'" ZORVA_BINARY_DIR "/zorva-sim' --play '" + demo + "' >/dev/null 2>'" + demo + ".err'";
+  const int raw = std::system(command.c_str());
+  const Bytes errors = ReadBytes(demo + ".err");
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, std::string(errors.begin(), errors.end())};
+}
+
+TEST(Demo, PlaybackWritesTheRecordedGamesPassForPass) {
+  std::ifstream in(Recording().demo, std::ios::binary);
+  DemoReader reader(in);
+  DemoPlayer player(reader, false);
+  std::ostringstream dump;
+  SimOptions options;
+  options.dump = &dump;
+  const PlaybackResult result = RunPlayback(player, options);
+  EXPECT_EQ(result.games, 2);
+  EXPECT_FALSE(result.stopped);
+  EXPECT_EQ(dump.str(), Recording().games);
+}
+
+// Calls `each` with the reader and every record of a demo.
+template <class Each>
+void ForEachRecord(const std::string& path, Each each) {
+  std::ifstream in(path, std::ios::binary);
+  DemoReader reader(in);
+  for (DemoReader::Event e = reader.Next(); e.kind != Kind::End; e = reader.Next()) each(reader, e);
+}
+
+// Copies a demo record by record, with the first key poll of `frame` answered `answer`.
+void CopyWithKey(const std::string& from, const std::string& to, std::size_t frame, std::int16_t answer) {
+  std::vector<std::uint16_t> checks;
+  ForEachRecord(from, [&](const DemoReader& r, const DemoReader::Event& e) {
+    if (e.kind == Kind::Checks) checks.insert(checks.end(), r.Checks().begin(), r.Checks().begin() + e.value);
+  });
+  DemoWriter out(to);
+  std::size_t ended = 0;
+  ForEachRecord(from, [&](const DemoReader& r, const DemoReader::Event& e) {
+    if (e.kind == Kind::GameStart) out.StartGame(r.Start());
+    if (e.kind == Kind::Clock || e.kind == Kind::Wait) out.Clock(e.value, e.kind == Kind::Wait);
+    if (e.kind == Kind::Key) out.Key(static_cast<std::int16_t>(ended + 1 == frame ? answer : e.value));
+    if (e.kind == Kind::Key && ended + 1 == frame) frame = 0;  // only the first poll
+    if (e.kind == Kind::Pump) e.closed ? out.Close(e.waitMark, e.value) : out.Pump(e.waitMark);
+    if (e.kind == Kind::FrameEnd) out.FrameEnd(checks[ended++]);
+    if (e.kind == Kind::GameEnd) out.EndGame(r.End());
+  });
+}
+
+TEST(Demo, AChangedKeyIsADesyncAtItsFrame) {
+  // RIGHT is polled first; at frame 10 the ship is far from the edge.
+  CopyWithKey(Recording().demo, In("same.zdm"), 10, static_cast<std::int16_t>(0x8000));
+  CopyWithKey(Recording().demo, In("key.zdm"), 10, 0);
+  EXPECT_EQ(Play(In("same.zdm")).first, 0);
+  const auto [status, errors] = Play(In("key.zdm"));
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(errors.find(": desync at frame 10 ("), std::string::npos) << errors;
+}
+
+// A demo of the given format around `records`.
+std::string Pack(const std::string& records, int format = kDemoFormat) {
+  std::string packed(compressBound(records.size()), '\0');
+  uLongf size = packed.size();
+  compress(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(records.data()),
+           records.size());
+  return std::string(kDemoMagic, 8) + char(format) + '\0' + packed.substr(0, size);
+}
+
+// The records of a demo that starts a game in `state`.
+std::string StartRecords(const GameState& state) {
+  DemoWriter(In("start.zdm")).StartGame({0, 1000, 1, 2, true, state});
+  const Bytes file = ReadBytes(In("start.zdm"));
+  std::string records(1 << 16, '\0');
+  uLongf size = records.size();
+  uncompress(reinterpret_cast<Bytef*>(records.data()), &size, file.data() + 10, file.size() - 10);
+  return records.substr(0, size);
+}
+
+TEST(Demo, HostileFilesGetOneLineAndStatusTwo) {
+  const Bytes whole = ReadBytes(Recording().demo);
+  const std::string demo(whole.begin(), whole.end()), start = StartRecords(GameState{}), bad = "the file is damaged (";
+  GameState farScroll;
+  farScroll.ScrollY = 5000;
+  const fs::path huge = In("huge.zdm");
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "not a ZORVA demo"},
+      {Pack(start, 2), "demo format 2 is not known here (this program reads format 1)"},
+      {demo.substr(0, 10) + "not zlib at all", bad + "incorrect header check)"},
+      {demo.substr(0, demo.size() / 2), "the file ends early, at frame "},
+      {demo + "x", bad + "bytes after its end)"},
+      {Pack(start), "the demo ends in the middle of a game"},
+      {Pack("\x01"), bad + "a record outside a game)"},
+      {Pack(start + "\xBF\x80\x80\x80\x80\x80\x20"), bad + "a repeat count out of range)"},
+      {Pack(start + "\x3F" + std::string(10, '\xFF') + "\x01"), bad + "a number longer than 64 bits)"},
+      {Pack(start + "\x3F\xFE\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x01"), bad + "a clock reading out of range)"},
+      {Pack(start + "\xD8\x01\x00\x00"), bad + "checks of frames that did not end)"},
+      {Pack(start + "\xF7"), bad + "an unknown record 0xF7)"},
+      {Pack(StartRecords(farScroll)), bad + "ScrollY 5000 is out of range)"},
+      {"3 GiB", "the file is larger than 64 MiB, more than any demo"},  // refused before it is read
+  };
+  int i = 0;
+  for (const auto& [bytes, message] : cases) {
+    const std::string path = bytes == "3 GiB" ? huge.string() : In("hostile" + std::to_string(i++));
+    WriteBytes(path, Bytes(bytes.begin(), bytes.end()));
+    if (bytes == "3 GiB") fs::resize_file(huge, std::uintmax_t{3} << 30);
+    const auto [status, errors] = Play(path);
+    EXPECT_EQ(status, 2) << message;
+    EXPECT_EQ(errors.rfind("zorva-sim: " + path + ": " + message, 0), 0u) << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+  }
+}
+
+}  // namespace
+}  // namespace zorva

@@ -1,0 +1,56 @@
+"""A game played in the real window with real keys, recorded (zorva --record) and played back by zorva-sim and by
+the window (zorva --play): each ends with the score, frames and last canvas the window reported and showed."""
+
+import os
+import re
+import subprocess
+import tempfile
+import time
+
+from zorva_e2e import ASSETS, Display, Zorva, arguments, bmp, check, poll
+
+
+def canvas_hash(picture):
+    """The game's hash of the drawing area: FNV-1a 64 over R, G, B, 0 of each pixel."""
+    h = 0xCBF29CE484222325
+    for y in range(320):
+        for x in range(320):
+            for byte in (*picture.canvas(x, y), 0):
+                h = ((h ^ byte) * 0x100000001B3) & 0xFFFFFFFFFFFFFFFF
+    return f"{h:016x}"
+
+
+def main():
+    args = arguments("zorva", "sim")
+    banner = [row[:160] for row in bmp(os.path.join(ASSETS, "lettering.bmp"))[46:130]]  # GAME OVER
+    with tempfile.TemporaryDirectory() as folder, Display() as display:
+        demo = os.path.join(folder, "game.zdm")
+        game = Zorva(display, args["zorva"], args=("--record", demo), stdout=subprocess.PIPE)
+        game.wait_window()
+        # SPACE starts the game and fires; the ship steps right, then waits for the enemies' fire.
+        game.key_down("space")
+        time.sleep(0.5)
+        game.key("Right")
+        game.key_up("space")
+        poll(lambda: game.grab().has(85, 110, banner), 90, "GAME OVER")
+        time.sleep(2.5)  # SPACE ends the GAME OVER screen from two seconds on
+        game.key("space")
+        # The end of a game holds its last frame for two seconds: two equal screenshots.
+        last = poll(lambda: (a := game.grab()) and time.sleep(0.15) is None and (b := game.grab()).r == a.r and b,
+                    15, "the last frame to stay")  # 10 s more if SPACE came too early
+        check(game.close() == 0, f"zorva --record failed: {game.errors()}")
+        line = re.fullmatch(r"recorded game 1: (score \d+, \d+ frames, last canvas ([0-9a-f]{16}))\n",
+                            game.proc.stdout.read().decode())
+        check(line, "zorva --record did not report the game")
+        check(line[2] == canvas_hash(last), f"the window showed {canvas_hash(last)} last, the demo has {line[2]}")
+
+        played = f"game 1: {line[1]}: as recorded\n"
+        sim = subprocess.run([args["sim"], "--play", demo], capture_output=True, timeout=60)
+        check((sim.returncode, sim.stdout.decode()) == (0, played), f"zorva-sim --play: {sim}")
+        player = Zorva(display, args["zorva"], args=("--play", demo), stdout=subprocess.PIPE)
+        check(player.proc.wait(120) == 0, f"zorva --play failed: {player.errors()}")
+        check(player.proc.stdout.read().decode() == played, "zorva --play did not reach the recorded end")
+
+
+if __name__ == "__main__":
+    main()

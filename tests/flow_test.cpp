@@ -1,0 +1,158 @@
+// Whole runs on the simulated window (start-up paints once at clock 1000, each
+// event pump takes 5 ms, WAIT checked): what a game keeps from before it, its
+// end, and the change of wave; the golden replays; the artwork made again.
+
+#include <cstdio>
+
+#include "tests/support.h"
+#include "tools/embedded_assets.h"
+
+namespace zorva {
+namespace {
+
+TEST(Flow, PressesMadeBeforeAScreenAreForgottenWhenItStarts) {
+  // PlayerX in each game frame: a LEFT or RIGHT tap on the title screen is
+  // forgotten when SPACE starts the game; one in its first frame counts.
+  const std::pair<const char*, std::vector<double>> games[] = {
+      {"1 tap:LEFT\n1 SPACE\n2 -\n", {146, 146}}, {"1 tap:RIGHT SPACE\n2 -\n", {146, 146}}, {"1 SPACE\n1 tap:LEFT\n1 -\n", {138, 138}}};
+  for (const auto& [script, x] : games) {
+    std::vector<double> seen;
+    for (const Pass& p : Play(script)) p.Game() ? seen.push_back(p.g.PlayerX) : void();
+    EXPECT_EQ(seen, x) << script;
+  }
+  for (const bool held : {false, true}) {  // a SPACE tap before the title screen is forgotten; SPACE held starts a game
+    SimMain m;
+    held ? m.sim.Press(VK_SPACE) : m.sim.Tap(VK_SPACE);
+    m.sim.onPassBegins = [&, passes = 0](Loop) mutable { passes++ == 1 ? m.sim.CloseInNextPump() : void(); };
+    EXPECT_THROW(Form_Load(), ProgramEnded);
+    EXPECT_EQ(m.sim.GamesSeeded(), held ? 1 : 0);
+  }
+}
+
+TEST(Flow, TheFirstGameTakesOverTheGatesScrollAndBlinkOfTheTitleScreen) {
+  // Title pass 0 (clock 1005) records the blink gate's poll; pass 1 (1010)
+  // blinks, MarchNext = 1810, shows the frame rate of 5 ms passes (FpsNext
+  // 1510) and starts the game at 1015. Frames every 31 ms: frame 27 (1821) is
+  // the first poll past 1810, so the formation's first step is frame 28's.
+  const std::vector<Pass> passes = Play("1 -\n1 tap:SPACE\n30 -\n");
+  const GameState& first = passes[1].g;  // passes[0] is title pass 0
+  EXPECT_EQ(V(first.ScrollY, first.TitleBlink, first.MarchNext, first.FpsNext, first.Fps), V(3, -1, 1810, 1510, 200));
+  EXPECT_EQ(V(FirstWhere(passes, [](const Pass& p) { return p.g.MarchStep == 1; }), passes[28].clock), V(28, 1852 + 31));
+  EXPECT_EQ(Play("1 tap:SPACE\n2 -\n")[0].g.MarchStep, 1);  // started on pass 0, it steps in frame 1
+}
+
+TEST(Flow, AGameEndsWithItsGameOverScreenAndTheNextStartsAfreshKeepingItsHiScore) {
+  // SPACE held from the start; after frame 3 the ship is lost with 120 points
+  // at a harder wave. SPACE held on ends the GAME OVER screen and, after the
+  // title's one pass, starts the next game (next_game.script shows the rest).
+  const std::vector<Pass> p = Play("1 tap:SPACE\n200 SPACE\n", 1, [](const std::vector<Pass>& p) {
+    if (p.size() == 3) G.Score = G.HiScore = 120, G.PlayerDead = 1, G.AimLevel = 1.2f, G.MarchInterval = 170, G.BulletTop = 7;
+  });
+  const std::size_t end = FirstWhere(p, [](const Pass& pass) { return pass.endsGame; });
+  ASSERT_LT(end + 2, p.size());
+  const GameState &title = p[end + 1].g, &next = p[end + 2].g;
+  // Two waits of 1000 ms (each ends at the first reading past it); the frame rate cleared.
+  EXPECT_EQ(V(p[end + 1].clock - p[end].clock, title.Fps, title.PlayerDead, title.PlayerBlastFrame, title.GameOverShown),
+            V(2002, 0, 0, 0, 0));
+  // The shot of frame 2 flew on and destroyed the fourth column's bottom enemy: 130.
+  EXPECT_EQ(V(p[end + 2].Game(), next.Score, next.HiScore, next.PlayerX, next.AimLevel, next.MarchInterval, next.BulletTop),
+            V(1, 0, 130, 146, 0, 200, 4));
+}
+
+TEST(Flow, TheShipIsDrawnWhereItWasAndItsShotLeavesFromWhereItIsNow) {
+  // Frame 1 moves the ship to 154 (the fresh fire gate only records); frame 2 draws it there, moves it to 162 and
+  // fires from 162: the shot drawn at 282.
+  bool drawn = false;
+  const auto p = Play("1 SPACE RIGHT\n2 SPACE RIGHT\n", 1, [&](const std::vector<Pass>& p) {
+    if (p.size() == 2) drawn = Drawn(154, 288, 0, 0) && !Drawn(162, 288, 0, 0) && Drawn(162, 282, 32, 0);
+  });
+  EXPECT_EQ(V(p[1].g.PlayerX, p[1].g.ShotX[0], p[1].g.ShotY[0], drawn), V(162, 162, 282, 1));
+}
+
+TEST(Flow, AWaveCanChangeDuringTheDeathSequence) {
+  // After frame 3 the ship is lost while the last enemy is in its last
+  // explosion frame: at the next tick it is gone, the ship's explosion starts,
+  // and in the same frame the next wave is placed.
+  const auto passes = Play("1 tap:SPACE\n400 -\n", 1, [](const std::vector<Pass>& p) {
+    if (p.size() == 3) G.PlayerDead = 1, G.EnemyState.fill(7), G.EnemyState[5] = 6, G.KillCount = 23, G.BulletActive.fill(0);
+  });
+  const std::size_t wave = FirstWhere(passes, [](const Pass& p) { return p.g.MarchInterval == 190; });
+  ASSERT_LT(wave, passes.size());
+  const GameState& g = passes[wave].g;
+  EXPECT_EQ(V(passes[wave - 1].g.KillCount, g.KillCount, g.PlayerDead, g.PlayerBlastFrame, g.EnemyX[0], g.EnemyY[0], g.BulletTop,
+              g.AimLevel, std::count(g.EnemyState.begin(), g.EnemyState.end(), 0)),
+            V(23, 0, 1, 1, 10, 16, 3, 0.4f, 24));
+  EXPECT_TRUE(std::any_of(passes.begin() + static_cast<long>(wave), passes.end(), [](const Pass& p) { return p.endsGame; }));
+}
+
+TEST(Flow, DifficultyClimbsWaveByWave) {
+  SimMain m;
+  G.MarchInterval = 200, G.BulletTop = 4;
+  // Wave, MarchInterval, AimLevel (single precision), BulletGrowth, BulletTop.
+  const double table[][5] = {{2, 190, 0.4000000059604645, 0.5, 3},  {3, 180, 0.800000011920929, 1.0, 4},
+                             {4, 170, 1.2000000476837158, 1.5, 4}, {5, 160, 1.600000023841858, 2.0, 5},
+                             {6, 150, 2.0, 2.5, 5},                {7, 140, 2.4000000953674316, 3.0, 6},
+                             {8, 130, 2.8000001907348633, 3.5, 6}, {9, 120, 3.0, 4.0, 7},
+                             {20, 10, 3.0, 9.5, 12},               {21, 0, 3.0, 10.0, 13},
+                             {35, 0, 3.0, 17.0, 20},               {40, 0, 3.0, 19.5, 20}};
+  for (int wave = 1; const auto& row : table) {
+    for (; wave < row[0]; ++wave) G.EnemyState.fill(7), G.KillCount = 24, CheckWave();
+    EXPECT_EQ(V(G.MarchInterval, G.AimLevel, G.BulletGrowth, G.BulletTop, G.KillCount), V(row[1], row[2], row[3], row[4], 0)) << wave;
+  }
+  // KillCount, shot slot in flight, bullet slot in flight (-1 none), whether the wave changes.
+  const int cases[][4] = {{24, -1, -1, 1}, {23, -1, -1, 0}, {24, 8, -1, 0}, {24, -1, 20, 0}, {24, -1, 15, 0}, {24, -1, 21, 1}};
+  for (const auto& [kills, shot, bullet, change] : cases) {
+    ResetGameState();
+    G.MarchInterval = 200, G.EnemyState.fill(7), G.KillCount = static_cast<std::int16_t>(kills), G.EnemyX[0] = 99, G.MarchStep = 7;
+    G.MarchDrop = 8, G.MarchDir = 1, G.Score = 240, G.ShotY[3] = 123, G.BulletX[2] = 55.5f;
+    if (shot >= 0) G.ShotActive[shot] = 1;
+    if (bullet >= 0) G.BulletActive[bullet] = 1;
+    CheckWave();
+    EXPECT_EQ(V(G.KillCount, G.EnemyState[5], G.EnemyX[0], G.EnemyY[23], G.MarchInterval, G.MarchStep, G.MarchDrop, G.MarchDir,
+                G.BlastSrcX[0]),
+              change ? V(0, 0, 10, 121, 190, 0, 0, 0, 64) : V(kills, 7, 99, 0, 200, 7, 8, 1, 0)) << kills << " " << shot << " " << bullet;
+    EXPECT_EQ(V(G.Score, G.ShotY[3], G.BulletX[2]), V(240, 123, 55.5f));  // not its business
+  }
+}
+
+const fs::path kSource = ZORVA_SOURCE_DIR, kBinary = ZORVA_BINARY_DIR;
+
+// Each tests/golden/NAME.script starts with "# zorva-sim OPTIONS" and says
+// what it shows; its dump must be NAME.jsonl byte for byte.
+TEST(Sim, GoldenReplaysMatchByteForByte) {
+  int checked = 0;
+  for (const auto& entry : fs::directory_iterator(kSource / "tests" / "golden")) {
+    if (entry.path().extension() != ".script") continue;
+    std::ifstream in(entry.path());
+    std::string options;
+    std::getline(in, options);
+    ASSERT_EQ(options.rfind("# zorva-sim", 0), 0u) << entry.path();
+    const std::string command =
+        "'" + (kBinary / "zorva-sim").string() + "'" + options.substr(11) + " --dump - '" + entry.path().string() + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string dump;
+    for (int c; (c = std::fgetc(pipe)) != EOF;) dump += static_cast<char>(c);
+    EXPECT_EQ(pclose(pipe), 0) << entry.path();
+    const Bytes expected = ReadBytes(fs::path(entry.path()).replace_extension(".jsonl"));
+    EXPECT_TRUE(dump == std::string(expected.begin(), expected.end())) << entry.path().filename() << " differs from its recorded dump";
+    ++checked;
+  }
+  EXPECT_GE(checked, 4);
+}
+
+TEST(Sim, TheArtworkIsMadeAgainToTheByteAndTheProgramCarriesIt) {
+  const fs::path out = kBinary / "assets-regenerated", assets = kSource / "assets";
+  fs::remove_all(out);
+  ASSERT_EQ(std::system(("'" + (kBinary / "zorva-assetgen").string() + "' '" + out.string() + "' > /dev/null").c_str()), 0);
+  for (const auto& e : fs::directory_iterator(out)) EXPECT_EQ(ReadBytes(e.path()), ReadBytes(assets / e.path().filename())) << e.path();
+  const auto count = [](const fs::path& folder) { return std::distance(fs::directory_iterator(folder), fs::directory_iterator()); };
+  EXPECT_EQ(count(out), count(assets));
+  fs::remove_all(out);
+  const std::pair<const char*, std::span<const std::uint8_t>> embedded[] = {{"logo.bmp", embedded::LogoBmp()},
+      {"lettering.bmp", embedded::LetteringBmp()}, {"sprites.bmp", embedded::SpriteSheetBmp()}, {"icon.bmp", embedded::IconBmp()}};
+  for (const auto& [name, bytes] : embedded) EXPECT_EQ(ReadBytes(assets / name), Bytes(bytes.begin(), bytes.end())) << name;
+  EXPECT_EQ(ReadBytes(kBinary / "効果音.wav"), ReadBytes(assets / "効果音.wav"));  // beside the programs
+}
+
+}  // namespace
+}  // namespace zorva

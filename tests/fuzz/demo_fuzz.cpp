@@ -1,0 +1,40 @@
+// Feeds arbitrary bytes to the demo reader. Every record it hands out must be
+// one the player can follow (readings in range, checks only for frames that
+// ended, games that start and end in turn); anything else is a one-line
+// DemoError.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <utility>
+
+#include "demo/demo_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using Kind = zorva::DemoReader::Kind;
+  const auto check = [](bool ok) {
+    if (!ok) std::abort();
+  };
+  std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+  try {
+    zorva::DemoReader reader(in);
+    bool inGame = false;
+    int unchecked = 0;
+    for (zorva::DemoReader::Event e = reader.Next(); e.kind != Kind::End; e = reader.Next()) {
+      check(inGame == (e.kind != Kind::GameStart));
+      inGame = e.kind != Kind::GameEnd;
+      if (e.kind == Kind::GameStart) check(reader.Start().state.ScrollY >= 0 && reader.Start().state.ScrollY < 320);
+      if (e.kind == Kind::Clock || e.kind == Kind::Wait) {
+        check(e.value >= -zorva::kDemoClockLimit && e.value <= zorva::kDemoClockLimit);
+      }
+      if (e.kind == Kind::FrameEnd) check(++unchecked <= zorva::kDemoMaxChecks);
+      if (e.kind == Kind::Checks) check(std::exchange(unchecked, 0) == e.value);
+      if (e.kind == Kind::GameEnd) check(unchecked == 0 && reader.End().frames >= 0 && reader.End().score >= 0);
+    }
+    check(!inGame);
+  } catch (const zorva::DemoError& e) {
+    check(std::string(e.what()).find('\n') == std::string::npos);
+  }
+  return 0;
+}
