@@ -6,6 +6,7 @@
 # make web   the browser version: a static page in build-web/ (make serve
 #            shows it on 127.0.0.1, make test-web plays it in chromium)
 .PHONY: run test soak build build-asan deps deps-test clean golden bench install bench-window
+.PHONY: deb deps-deb test-package screenshot
 .PHONY: web serve test-web web-sim deps-web deps-web-test deps-npm
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -16,6 +17,10 @@ CMAKE_FLAGS ?=
 RUN_PACKAGES := cmake make g++ pkg-config libsdl2-dev libpng-dev zlib1g-dev
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
   python3 xvfb xdotool x11-utils openbox desktop-file-utils
+# The Debian package: its build dependencies, the tools that build and check
+# it, and what make test-package runs it with.
+DEB_PACKAGES := $(RUN_PACKAGES) debhelper dpkg-dev help2man lintian appstream \
+  desktop-file-utils man-db git xvfb xdotool imagemagick
 
 define install_missing
 	@missing=""; for p in $(1); do \
@@ -34,6 +39,9 @@ deps:
 
 deps-test:
 	$(call install_missing,$(TEST_PACKAGES))
+
+deps-deb:
+	$(call install_missing,$(DEB_PACKAGES))
 
 build:
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVA_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
@@ -66,11 +74,42 @@ bench: deps-test
 	./build-bench/bench/zorva_bench
 
 # Installs the game: the program and its sound in $(PREFIX)/lib/zorva, the
-# launcher $(PREFIX)/bin/zorva, a desktop entry and the icon (DESTDIR works).
+# launcher $(PREFIX)/bin/zorva, a desktop entry, the icons, the metadata and
+# the manual page (DESTDIR works).
 PREFIX ?= /usr/local
 install: deps
-	@$(MAKE) --no-print-directory build CMAKE_FLAGS="$(CMAKE_FLAGS) -DZORVA_TESTS=OFF"
+	$(call install_missing,help2man)
+	@$(MAKE) --no-print-directory build \
+	  CMAKE_FLAGS="$(CMAKE_FLAGS) -DZORVA_TESTS=OFF -DZORVA_MANUAL=ON -DCMAKE_INSTALL_PREFIX=$(PREFIX)"
 	cmake --install build --prefix "$(PREFIX)"
+
+# The Debian package, built by dpkg-buildpackage from a copy of the files git
+# knows (committed or new, not ignored), so nothing of a local build gets in:
+# build-deb/zorva_VERSION_ARCH.deb.
+deb: deps-deb
+	rm -rf build-deb && mkdir -p build-deb/zorva
+	git ls-files -z --cached --others --exclude-standard > build-deb/files
+	tar --null -T build-deb/files -cf build-deb/source.tar && tar -xf build-deb/source.tar -C build-deb/zorva
+	rm build-deb/files build-deb/source.tar
+	cd build-deb/zorva && dpkg-buildpackage -b -us -uc -j$(JOBS)
+	@ls build-deb/*.deb
+
+# Builds the package and checks it as a player gets it: lintian, the desktop
+# entry and metadata validators, the files and versions unpacked, then (as
+# root) installed, started in a virtual display and removed without a trace.
+test-package: deb
+	tests/package/package_test.sh build-deb \
+	  $$(sed -n 's/^project(zorva VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+
+# The software centre's screenshot, packaging/screenshot.png: the last picture
+# zorva-sim writes for packaging/screenshot.script, doubled with sharp pixels.
+screenshot: deps-test build
+	$(call install_missing,imagemagick)
+	rm -rf build/screenshot
+	./build/zorva-sim $$(head -n 1 packaging/screenshot.script | sed -n 's/^# zorva-sim//p') \
+	  --png build/screenshot packaging/screenshot.script
+	convert "build/screenshot/$$(ls build/screenshot | tail -n 1)" -filter point -resize 200% \
+	  -strip -define png:exclude-chunks=date,time packaging/screenshot.png
 
 # The real window under Xvfb: passes per second and CPU use of the title
 # screen, a paced and an unpaced game, and how long the paced frames last; see
@@ -81,7 +120,7 @@ bench-window: deps-test
 	python3 bench/window_bench.py build-bench/zorva
 
 clean:
-	rm -rf build build-asan build-bench build-wasm build-web build-node build-webtest
+	rm -rf build build-asan build-bench build-deb build-wasm build-web build-node build-webtest
 
 # The browser version, compiled by Debian's Emscripten, whose own scripts
 # need Debian's Node.js modules: the page in build-web/, ready for any static

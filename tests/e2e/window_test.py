@@ -71,7 +71,7 @@ def install(display, zorva, cmake, build, source):
         check(read(path("lib/zorva/効果音.wav")) == read(os.path.join(source, "assets", "効果音.wav")), "the sound is not the game's")
         check(os.access(path("bin/zorva"), os.X_OK) and read(path("bin/zorva")).startswith(b"#!"), "the launcher is no script")
         check(read(path("share/icons/hicolor/32x32/apps/zorva.png"))[12:24] == b"IHDR" + bytes([0, 0, 0, 32] * 2), "no 32 x 32 icon")
-        entry = path("share/applications/zorva.desktop")
+        entry = path("share/applications/org.zorva.Zorva.desktop")
         done = subprocess.run(["desktop-file-validate", entry], capture_output=True)
         check(done.returncode == 0 and not done.stdout.strip(), f"desktop-file-validate: {done.stdout + done.stderr}")
         # Exec: a string value (a doubled backslash is one), then a quoted argument (a backslash escapes).

@@ -23,10 +23,17 @@ std::string_view Text(std::span<const std::uint8_t> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-std::vector<std::uint8_t> Png(const art::Picture& pic, int factor) {
+// The picture enlarged by a whole factor, each pixel a sharp square; with
+// `transparent`, colour 0 is see-through (the desktop icons), otherwise the
+// picture is opaque (the previews).
+std::vector<std::uint8_t> Png(const art::Picture& pic, int factor, bool transparent) {
   std::vector<bool> opaque(pic.Pixels().size() * factor * factor, true);
-  if (factor == 1)
-    for (std::size_t i = 0; i < pic.Pixels().size(); ++i) opaque[i] = pic.Pixels()[i] != 0;
+  if (transparent)
+    for (std::size_t i = 0; i < opaque.size(); ++i) {
+      const int x = static_cast<int>(i % static_cast<std::size_t>(pic.Width() * factor)) / factor;
+      const int y = static_cast<int>(i / static_cast<std::size_t>(pic.Width() * factor)) / factor;
+      opaque[i] = pic.Pixels()[static_cast<std::size_t>(y * pic.Width() + x)] != 0;
+    }
   return art::EncodePng(pic.Width() * factor, pic.Height() * factor,
                         art::Enlarge(art::ToRgb(pic), pic.Width(), pic.Height(), factor), opaque);
 }
@@ -59,15 +66,18 @@ int main(int argc, char** argv) {
     Write(out / "lettering.bmp", art::EncodeBmp(lettering));
     Write(out / "sprites.bmp", art::EncodeBmp(sheet));
     Write(out / "icon.bmp", art::EncodeBmp(icon));
-    Write(out / "icon.png", Png(icon, 1));
+    Write(out / "icon.png", Png(icon, 1, true));
+    // The desktop's larger icon sizes: the same 32 x 32 art, pixels kept sharp.
+    Write(out / "icon-128.png", Png(icon, 4, true));
+    Write(out / "icon-256.png", Png(icon, 8, true));
     Write(out / u8"効果音.wav", art::EncodeWav16(22050, art::MakeExplosion(22050)));
 
     if (!previews.empty()) {
       std::filesystem::create_directories(previews);
-      Write(previews / "logo-x4.png", Png(logo, 4));
-      Write(previews / "lettering-x4.png", Png(lettering, 4));
-      Write(previews / "sprites-x4.png", Png(sheet, 4));
-      Write(previews / "icon-x4.png", Png(icon, 4));
+      Write(previews / "logo-x4.png", Png(logo, 4, false));
+      Write(previews / "lettering-x4.png", Png(lettering, 4, false));
+      Write(previews / "sprites-x4.png", Png(sheet, 4, false));
+      Write(previews / "icon-x4.png", Png(icon, 4, false));
     }
     std::printf("logo %d colours, lettering %d, sprites %d, icon %d\n", logo.PaletteSize(),
                 lettering.PaletteSize(), sheet.PaletteSize(), icon.PaletteSize());
