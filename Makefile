@@ -2,10 +2,12 @@
 # make test  installs what is missing, builds and runs the tests, also under
 #            AddressSanitizer and UndefinedBehaviorSanitizer
 # make soak  the same for a million frames of random play, under the sanitizers
+# make check every test: make test, the fuzzing, the soak, the browser version
+#            and the Debian package (what CI runs)
 # make fuzz  fuzzes the readers of bitmaps, the sound and demos
 # make web   the browser version: a static page in build-web/ (make serve
 #            shows it on 127.0.0.1, make test-web plays it in chromium)
-.PHONY: run test soak build build-asan deps deps-test clean golden bench install bench-window
+.PHONY: run test check soak build build-asan deps deps-test clean golden bench install bench-window
 .PHONY: deb deps-deb test-package screenshot
 .PHONY: web serve test-web web-sim deps-web deps-web-test deps-npm
 
@@ -66,6 +68,14 @@ soak: deps-test
 	@$(MAKE) --no-print-directory build-asan CMAKE_FLAGS="$(CMAKE_FLAGS) -DZORVA_TESTS=ON"
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build-asan --output-on-failure -j $(JOBS) -L soak
+
+# Every test there is, the slow ones too; the fuzzing first, since it is bounded.
+check:
+	@$(MAKE) --no-print-directory fuzz
+	@$(MAKE) --no-print-directory test
+	@$(MAKE) --no-print-directory test-web
+	@$(MAKE) --no-print-directory soak
+	@$(MAKE) --no-print-directory test-package
 
 # Speed measurements (Google Benchmark); see the README's performance section.
 bench: deps-test
