@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "base/fnv.h"
 #include "base/font.h"
 
 namespace zorva {
@@ -85,20 +86,15 @@ int BitBlt(Surface& dst, int x, int y, int width, int height, const Surface& src
 }
 
 std::uint64_t CanvasHash(const Surface& surface) {
-  std::uint64_t h = 0xcbf29ce484222325ull;
+  Fnv1a h;
   for (int y = 0; y < surface.Height(); ++y) {
     const Colour* row = surface.Row(y);
     for (int x = 0; x < surface.Width(); ++x) {
       const Colour c = row[x];
-      const unsigned char bytes[4] = {static_cast<unsigned char>(c & 0xFF), static_cast<unsigned char>((c >> 8) & 0xFF),
-                                      static_cast<unsigned char>((c >> 16) & 0xFF), 0};
-      for (const unsigned char b : bytes) {
-        h ^= b;
-        h *= 0x100000001b3ull;
-      }
+      for (const std::uint8_t b : {c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF, 0u}) h.Add(b);
     }
   }
-  return h;
+  return h.value;
 }
 
 }  // namespace zorva

@@ -57,7 +57,7 @@ std::optional<Found> Find(std::uint64_t total, Read read) {
     } else if (std::memcmp(head, "data", 4) == 0) {
       if (!haveFormat) return std::nullopt;
       // A data chunk that claims more than the file holds is cut to what is there.
-      const std::uint64_t frame = static_cast<std::uint64_t>(wave.channels) * (wave.bitsPerSample / 8);
+      const auto frame = static_cast<std::uint64_t>(wave.FrameBytes());
       found.offset = body;
       found.size = (size < left ? size : left) / frame * frame;
       if (found.size == 0) return std::nullopt;
@@ -132,18 +132,6 @@ std::optional<WaveFile> OpenWaveFile(const std::string& path) {
   file.offset_ = found->offset;
   file.bytes = found->size;
   return file;
-}
-
-std::optional<Wave> LoadWaveFile(const std::string& path) {
-  std::optional<WaveFile> file = OpenWaveFile(path);
-  if (!file) return std::nullopt;
-  Wave wave = std::move(file->format);
-  wave.data.resize(static_cast<std::size_t>(file->bytes));
-  const std::size_t got = file->Read(0, wave.data.data(), wave.data.size());
-  const std::size_t frame = static_cast<std::size_t>(wave.channels) * (wave.bitsPerSample / 8);
-  wave.data.resize(got / frame * frame);  // a file that shrank meanwhile gives what it still holds
-  if (wave.data.empty()) return std::nullopt;
-  return wave;
 }
 
 }  // namespace zorva

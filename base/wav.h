@@ -22,6 +22,8 @@ struct Wave {
   int sampleRate = 0;      // 1000..384000 Hz
   int bitsPerSample = 0;   // 8 or 16
   std::vector<std::uint8_t> data;  // the sample bytes, whole frames only
+  // The bytes of one sample frame: a sample for each channel.
+  int FrameBytes() const { return channels * (bitsPerSample / 8); }
 };
 
 // Parses a wave file image. Returns nothing for anything it cannot play.
@@ -51,8 +53,5 @@ class WaveFile {
 // Opens a file and reads its headers. Missing files, directories, empty,
 // oversized and unreadable files, and anything ParseWave refuses, give nothing.
 std::optional<WaveFile> OpenWaveFile(const std::string& path);
-
-// Reads a whole file, as OpenWaveFile checks it.
-std::optional<Wave> LoadWaveFile(const std::string& path);
 
 }  // namespace zorva

@@ -1,6 +1,7 @@
 // The game's window `Main` and the platform services the game relies on.
 // Every window implementation stands behind this one narrow interface: the SDL
-// window of the real game (sdl/) and the simulated one of the tests and zorva-sim (sim/).
+// window of the real game (sdl/), the browser page's (web/) and the simulated
+// one of the tests and zorva-sim (sim/).
 #pragma once
 
 #include <cstdint>

@@ -269,7 +269,7 @@ int PlayDemoFile(const std::string& program, const std::string& path, bool paced
   };
   std::error_code error;
   if (std::filesystem::is_regular_file(path, error) && std::filesystem::file_size(path, error) > kDemoMaxFileBytes) {
-    return fail(2, "the file is larger than 64 MiB, more than any demo");
+    return fail(2, kDemoTooLarge);
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) return fail(2, "cannot read the demo");

@@ -6,6 +6,8 @@
 #include <limits>
 #include <type_traits>
 
+#include "base/fnv.h"
+
 namespace zorva {
 
 namespace {
@@ -109,14 +111,12 @@ std::int64_t Unzigzag(std::uint64_t u) { return static_cast<std::int64_t>(u >> 1
 }  // namespace
 
 std::uint16_t StateCheck(const GameState& state, std::uint64_t rnd, bool wait) {
-  std::uint64_t h = 0xcbf29ce484222325ull;
-  const auto add = [&h](std::uint8_t b) {
-    h ^= b;
-    h *= 0x100000001b3ull;
-  };
+  Fnv1a fnv;
+  const auto add = [&fnv](std::uint8_t b) { fnv.Add(b); };
   EachVariable(state, [&](const char*, const auto& x, double, double) { EachByte(Bits(x), sizeof x, add); });
   EachByte(rnd, 8, add);
   add(wait ? 1 : 0);
+  const std::uint64_t h = fnv.value;
   return static_cast<std::uint16_t>(h ^ (h >> 16) ^ (h >> 32) ^ (h >> 48));
 }
 
@@ -328,7 +328,7 @@ bool DemoReader::Fill() {
       in_.read(reinterpret_cast<char*>(packed_.data()), static_cast<std::streamsize>(packed_.size()));
       const auto n = static_cast<std::size_t>(in_.gcount());
       fileBytes_ += n;
-      if (fileBytes_ > kDemoMaxFileBytes) Fail("the file is larger than 64 MiB, more than any demo");
+      if (fileBytes_ > kDemoMaxFileBytes) Fail(kDemoTooLarge);
       if (n == 0) {
         raw_.resize(0);
         return false;
@@ -408,15 +408,20 @@ void DemoReader::ReadStart() {
   unchecked_ = 0;
 }
 
-DemoReader::Event DemoReader::Next() {
+DemoReader::Event DemoReader::Repeated() {
   Event e;
+  last_ = Reading(lastChange_);
+  e.kind = lastWaiting_ ? Kind::Wait : Kind::Clock;
+  e.value = last_;
+  return e;
+}
+
+DemoReader::Event DemoReader::Next() {
   if (repeats_ > 0) {
     --repeats_;
-    last_ = Reading(lastChange_);
-    e.kind = lastWaiting_ ? Kind::Wait : Kind::Clock;
-    e.value = last_;
-    return e;
+    return Repeated();
   }
+  Event e;
   if (place_ == Place::Between || place_ == Place::Done) {
     if (pos_ == raw_.size() && !Fill()) {
       if (!streamEnd_) Fail("the file ends early");
@@ -450,9 +455,7 @@ DemoReader::Event DemoReader::Next() {
     if (n == 0 || n > kDemoMaxRepeat) Fail("the file is damaged (a repeat count out of range)");
     if (!haveReading_) Fail("the file is damaged (a repeat before any reading)");
     repeats_ = n - 1;
-    last_ = Reading(lastChange_);
-    e.kind = lastWaiting_ ? Kind::Wait : Kind::Clock;
-    e.value = last_;
+    e = Repeated();
   } else if (tag < kTagKeyRaw) {
     e.kind = Kind::Key;
     e.value = static_cast<std::int16_t>(kKeyAnswers[tag - kTagKey]);

@@ -53,6 +53,7 @@ inline constexpr char kDemoMagic[8] = {'Z', 'O', 'R', 'V', 'A', 'D', 'M', 'O'};
 inline constexpr int kDemoFormat = 1;
 // Larger files are refused at once: 64 MiB is days of play.
 inline constexpr std::uint64_t kDemoMaxFileBytes = std::uint64_t{64} << 20;
+inline constexpr const char* kDemoTooLarge = "the file is larger than 64 MiB, more than any demo";
 // The records of a demo unpack to at most this much.
 inline constexpr std::uint64_t kDemoMaxRecordBytes = std::uint64_t{1} << 30;
 // Clock readings stay within this distance of 0.
@@ -163,6 +164,8 @@ class DemoReader {
   std::int64_t Signed();
   std::uint64_t Fixed(int bytes);
   std::int64_t Reading(std::int64_t change);
+  // The next reading of a repeat: changed as much as the one before.
+  Event Repeated();
   void ReadStart();
   [[noreturn]] void Fail(const std::string& why) const;
 

@@ -210,7 +210,7 @@ void SdlWindow::End() {
   if (frameLog_ != nullptr) std::fclose(frameLog_);
   frameLog_ = nullptr;
   focus_ = false;
-  ReleaseAllKeys();
+  keys_.Clear();
   menu_.Close();
 }
 
@@ -269,15 +269,8 @@ std::string ProgramFolder() {
 
 // Keys.
 
-std::int16_t SdlWindow::PollKey(int vk) {
-  if (vk < 0 || vk >= static_cast<int>(keys_.size())) return 0;
-  Key& key = keys_[static_cast<std::size_t>(vk)];
-  const unsigned result = (key.Down() ? 0x8000u : 0u) | (key.pressed ? 1u : 0u);
-  key.pressed = false;
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(result));
-}
+std::int16_t SdlWindow::PollKey(int vk) { return keys_.Poll(vk); }
 
-void SdlWindow::ReleaseAllKeys() { keys_.fill(Key{}); }
 
 void SdlWindow::ServeKey(const SDL_KeyboardEvent& event) {
   const bool down = event.type == SDL_KEYDOWN;
@@ -288,18 +281,16 @@ void SdlWindow::ServeKey(const SDL_KeyboardEvent& event) {
   }
   if (down && sym == SDLK_ESCAPE && menu_.Escape()) return;
 
-  const int vk = VirtualKey(sym);
-  if (vk < 0) return;
-  Key& key = keys_[static_cast<std::size_t>(vk)];
+  KeyRecord* key = keys_.Find(VirtualKey(sym));
+  if (key == nullptr) return;
   if (!down) {
-    key.keyboard = false;
+    key->Release(KeyRecord::kKeyboard);
     return;
   }
   // Only presses made while the window has the keyboard count; a held key's
   // repeats add nothing.
   if (!focus_ || event.repeat != 0) return;
-  if (!key.Down()) key.pressed = true;
-  key.keyboard = true;
+  key->Hold(KeyRecord::kKeyboard);
 }
 
 // Gamepads: the d-pad and the left stick are LEFT and RIGHT, every face
@@ -342,14 +333,13 @@ void SdlWindow::UpdatePadKeys() {
   for (std::size_t i = 0; i < held.size(); ++i) {
     if (held[i] == padHeld_[i]) continue;
     padHeld_[i] = held[i];
-    Key& key = keys_[static_cast<std::size_t>(kPadKeys[i])];
+    KeyRecord& key = *keys_.Find(kPadKeys[i]);
     // Like a key: a press counts only while the window has the focus, and a
     // pad held through a change of focus must be pressed again.
     if (!held[i]) {
-      key.pad = false;
+      key.Release(KeyRecord::kPad);
     } else if (focus_) {
-      if (!key.Down()) key.pressed = true;
-      key.pad = true;
+      key.Hold(KeyRecord::kPad);
     }
   }
 }
@@ -440,7 +430,7 @@ void SdlWindow::ServeWindowEvent(const SDL_WindowEvent& event) {
     case SDL_WINDOWEVENT_FOCUS_LOST:
       // Keys held while another window takes the keyboard read as up.
       focus_ = false;
-      ReleaseAllKeys();
+      keys_.Clear();
       menu_.Close();
       break;
     case SDL_WINDOWEVENT_LEAVE:

@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/key_record.h"
 #include "base/window.h"
 #include "frame/layout.h"
 #include "sdl/command_line.h"
@@ -79,13 +80,6 @@ class SdlWindow : public Window {
  private:
   using Clock = std::chrono::steady_clock;
 
-  // A key of the game, held on the keyboard or on a gamepad or both.
-  struct Key {
-    bool keyboard = false;
-    bool pad = false;
-    bool pressed = false;  // pressed since the previous poll of the key
-    bool Down() const { return keyboard || pad; }
-  };
   // A gamepad, with what of it the game reads.
   struct Pad {
     SDL_GameController* controller = nullptr;
@@ -100,7 +94,6 @@ class SdlWindow : public Window {
   // Feeds the key record from what the gamepads hold now.
   void UpdatePadKeys();
   Point ToPicture(int x, int y) const;
-  void ReleaseAllKeys();
   void ToggleFullscreen();
   void MeasureRefresh();
   // Shows the composed picture, in step with the display's refresh or not.
@@ -120,7 +113,7 @@ class SdlWindow : public Window {
   Surface picture_;
   bool waitChecked_ = true;
   bool focus_ = false;
-  std::array<Key, 256> keys_{};
+  KeyRecords keys_;  // held on the keyboard, on a gamepad or both
   std::map<SDL_JoystickID, Pad> pads_;
   std::array<bool, 3> padHeld_{};  // LEFT, RIGHT, SPACE as the gamepads last held them
   Loop loop_ = Loop::Title;

@@ -7,38 +7,21 @@ namespace zorva {
 
 SimWindow::SimWindow(std::int64_t clockStart, std::int64_t work) : clock_(clockStart), work_(work) {}
 
-SimWindow::Key* SimWindow::FindKey(int vk) {
-  if (vk < 0 || vk > 255) return nullptr;
-  return &keys_[static_cast<std::size_t>(vk)];
-}
-
 void SimWindow::Press(int vk) {
-  Key* k = FindKey(vk);
-  if (k == nullptr) return;
-  if (!k->down) k->pressed = true;
-  k->down = true;
+  if (KeyRecord* k = keys_.Find(vk)) k->Hold();
 }
 
 void SimWindow::Release(int vk) {
-  if (Key* k = FindKey(vk)) k->down = false;
+  if (KeyRecord* k = keys_.Find(vk)) k->Release();
 }
 
 void SimWindow::Tap(int vk) {
-  Key* k = FindKey(vk);
-  if (k == nullptr) return;
-  k->pressed = true;
-  k->down = false;
+  if (KeyRecord* k = keys_.Find(vk)) k->Tap();
 }
 
 std::int64_t SimWindow::ReadClockWaiting(std::int64_t) { return ++clock_; }
 
-std::int16_t SimWindow::PollKey(int vk) {
-  Key* k = FindKey(vk);
-  if (k == nullptr) return 0;
-  const int result = (k->down ? 0x8000 : 0) | (k->pressed ? 1 : 0);
-  k->pressed = false;
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(result));
-}
+std::int16_t SimWindow::PollKey(int vk) { return keys_.Poll(vk); }
 
 void SimWindow::sndPlaySoundA(const std::string& file, unsigned flags) {
   sounds_.push_back({file, flags, OpenWaveFile(file).has_value()});  // its headers tell; the samples stay unread

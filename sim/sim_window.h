@@ -2,13 +2,13 @@
 // record of every sound and multimedia command. Deterministic to the bit.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "base/key_record.h"
 #include "base/window.h"
 
 namespace zorva {
@@ -79,16 +79,9 @@ class SimWindow : public Window {
   void OnPassEnds(bool endsGame) override;
 
  private:
-  struct Key {
-    bool down = false;
-    bool pressed = false;
-  };
-  // The record of a virtual key, or none for a code outside 0..255.
-  Key* FindKey(int vk);
-
   std::int64_t clock_;
   std::int64_t work_;
-  std::array<Key, 256> keys_{};
+  KeyRecords keys_;
   bool waitChecked_ = true;
   bool pendingWaitClick_ = false;
   bool pendingClose_ = false;

@@ -173,7 +173,7 @@ TEST(Base, TheWaveReaderReadsEveryPlayableLayoutAndNothingElse) {
   ASSERT_EQ(::mkfifo((dir.path / "pipe.wav").c_str(), 0600), 0);
   const std::pair<const char*, bool> files[] = {{"効果音 é.wav", true}, {"link.wav", true}, {"huge.wav", false}, {"empty.wav", false},
                                                {"folder.wav", false}, {"pipe.wav", false}, {"missing.wav", false}};
-  for (const auto& [name, plays] : files) EXPECT_EQ(LoadWaveFile((dir.path / name).string()).has_value(), plays) << name;
+  for (const auto& [name, plays] : files) EXPECT_EQ(OpenWaveFile((dir.path / name).string()).has_value(), plays) << name;
 }
 
 }  // namespace

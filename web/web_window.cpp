@@ -171,26 +171,19 @@ std::uint64_t WebWindow::NewSeed() { return static_cast<std::uint64_t>(emscripte
 
 // Keys.
 
-std::int16_t WebWindow::PollKey(int vk) {
-  if (vk < 0 || vk >= static_cast<int>(keys_.size())) return 0;
-  KeyRecord& key = keys_[static_cast<std::size_t>(vk)];
-  const unsigned result = (key.down ? 0x8000u : 0u) | (key.pressed ? 1u : 0u);
-  key.pressed = false;
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(result));
-}
+std::int16_t WebWindow::PollKey(int vk) { return keys_.Poll(vk); }
 
 bool WebWindow::Key(const char* code, bool down, bool repeat) {
   const std::string_view name(code);
   if (down && name == "Escape" && menu_.Escape()) return true;
   for (const auto& [keyName, vk] : kKeys) {
     if (keyName != name) continue;
-    KeyRecord& key = keys_[static_cast<std::size_t>(vk)];
+    KeyRecord& key = *keys_.Find(vk);
     // A held key's repeats add nothing.
     if (!down) {
-      key.down = false;
+      key.Release();
     } else if (!repeat) {
-      if (!key.down) key.pressed = true;
-      key.down = true;
+      key.Hold();
     }
     return true;
   }
@@ -200,7 +193,7 @@ bool WebWindow::Key(const char* code, bool down, bool repeat) {
 
 void WebWindow::Blur() {
   // Keys held while the page loses the keyboard read as up.
-  keys_.fill(KeyRecord{});
+  keys_.Clear();
   menu_.Close();
 }
 

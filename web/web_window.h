@@ -7,11 +7,11 @@
 // they are written.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "base/key_record.h"
 #include "base/window.h"
 #include "frame/layout.h"
 
@@ -55,11 +55,6 @@ class WebWindow : public Window {
   // display frame.
   void Show();
 
-  struct KeyRecord {
-    bool down = false;
-    bool pressed = false;  // pressed since the previous poll of the key
-  };
-
   double origin_;
   MenuBar menu_;
   Surface picture_;
@@ -69,7 +64,7 @@ class WebWindow : public Window {
   bool passBegun_ = false;  // the loops have begun their first pass
   bool showDue_ = true;     // a display frame has come since the last show
   bool waiting_ = false;    // a pass waits in the event pump, its canvas whole and not yet shown
-  std::array<KeyRecord, 256> keys_{};
+  KeyRecords keys_;
   int winW_ = kPictureWidth, winH_ = kPictureHeight;  // the page, in CSS pixels
   int outW_ = kPictureWidth, outH_ = kPictureHeight;  // the page, in device pixels
 };

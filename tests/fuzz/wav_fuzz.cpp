@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "base/wav.h"
 
@@ -14,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto check = [](bool ok) { ok ? void() : std::abort(); };
   const std::optional<zorva::Wave> w = zorva::ParseWave(std::span<const std::uint8_t>(data, size));
   if (w) {
-    const std::size_t frame = static_cast<std::size_t>(w->channels * w->bitsPerSample / 8);
+    const auto frame = static_cast<std::size_t>(w->FrameBytes());
     check((w->channels == 1 || w->channels == 2) && (w->bitsPerSample == 8 || w->bitsPerSample == 16));
     check(w->sampleRate >= 1000 && w->sampleRate <= 384000 && !w->data.empty() && w->data.size() % frame == 0);
     check(w->data.size() + 44 <= size);
@@ -24,8 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (f == nullptr) return 0;
   const bool written = std::fwrite(data, 1, size, f) == size;
   if (std::fclose(f) != 0 || !written) return 0;
-  const std::optional<zorva::Wave> loaded = zorva::LoadWaveFile(file);
+  const std::optional<zorva::WaveFile> opened = zorva::OpenWaveFile(file);
+  std::vector<std::uint8_t> samples(opened ? opened->bytes : 0);
+  if (opened) samples.resize(opened->Read(0, samples.data(), samples.size()));
   std::remove(file.c_str());
-  check(loaded.has_value() == w.has_value() && (!loaded || loaded->data == w->data));
+  check(opened.has_value() == w.has_value() && (!opened || samples == w->data));
   return 0;
 }
