@@ -1,6 +1,7 @@
 // The SDL window on SDL's dummy video driver, fed with SDL events: the key
 // record as the game polls it, a click at twice the size, Alt+Enter, the
-// close, the clock, the wait and the presents; and the start without any display.
+// close, the clock, the wait and the presents; a poll that reads the keys as
+// they are now; and the start without any display.
 #include "sdl/sdl_window.h"
 
 #include <gtest/gtest.h>
@@ -78,6 +79,41 @@ TEST_F(SdlWindowTest, TheKeyRecordIsWhatTheGamePollsAndOnlyPressesWithTheKeyboar
     Pump({Key(false, sym)});
   }
   for (int vk : {-1, 256}) EXPECT_EQ(window->GetAsyncKeyState(vk), 0);
+}
+
+TEST_F(SdlWindowTest, APollReadsTheKeysAsTheyAreNowAndLeavesTheMenuAndTheCloseToThePump) {
+  // Events pushed while the game waits (the keyboard away before or not); what the next poll of SPACE reads, before
+  // any pump, and after the pump (-1: the pump ends the program).
+  enum Ev { Down, Lost, Gained, Click, Close };
+  constexpr int P = 1, D = 0x8000;
+  const struct { const char* name; bool away; std::vector<Ev> during; int poll, afterPump; } cases[] = {
+      {"a press during the wait is seen at once", false, {Down}, D | P, D},
+      {"a press after the keyboard left waits for the pump, which drops it", false, {Lost, Down}, 0, 0},
+      {"a press after the keyboard came back waits for the pump, which counts it", true, {Gained, Down}, 0, D | P},
+      {"a click on WAIT and the close are the pump's, in their order", false, {Down, Click, Close}, D | P, -1}};
+  const auto push = [](SDL_Event e) { ASSERT_EQ(SDL_PushEvent(&e), 1); };
+  for (const auto& c : cases) {
+    Pump({Key(false, SDLK_SPACE), Window(c.away ? SDL_WINDOWEVENT_FOCUS_LOST : SDL_WINDOWEVENT_FOCUS_GAINED)});
+    window->GetAsyncKeyState(VK_SPACE);
+    for (const Ev ev : c.during) {
+      if (ev == Down) push(Key(true, SDLK_SPACE));
+      if (ev == Lost || ev == Gained) push(Window(ev == Lost ? SDL_WINDOWEVENT_FOCUS_LOST : SDL_WINDOWEVENT_FOCUS_GAINED));
+      if (ev == Close) push(Window(SDL_WINDOWEVENT_CLOSE));
+      if (ev == Click)
+        for (const auto& [x, y] : {std::pair{12, 10}, std::pair{40, 30}}) push(Button(true, x, y)), push(Button(false, x, y));  // OPTION, WAIT
+    }
+    Wait(3);
+    std::int16_t read = 0;
+    EXPECT_NO_THROW(read = window->GetAsyncKeyState(VK_SPACE)) << c.name;
+    EXPECT_EQ(V(static_cast<std::uint16_t>(read), window->WaitChecked()), V(c.poll, 1)) << c.name;
+    if (c.afterPump < 0) {
+      EXPECT_THROW(window->DoEvents(), ProgramEnded) << c.name;
+      EXPECT_FALSE(window->WaitChecked()) << c.name;
+    } else {
+      window->DoEvents();
+      EXPECT_EQ(static_cast<std::uint16_t>(window->GetAsyncKeyState(VK_SPACE)), c.afterPump) << c.name;
+    }
+  }
 }
 
 TEST_F(SdlWindowTest, AClickAtTwiceTheSizeReachesTheMenuAndAltEnterTogglesFullscreenButNotOnRepeats) {

@@ -176,13 +176,17 @@ class Zorva:
         return values[3].value, values[4].value
 
     def grab(self):
-        check(self.proc.poll() is None, f"zorva ended with {self.proc.returncode}: {self.errors()}")
         w, h = self.size()
-        image = _x11.XGetImage(self.display.x, self.window, 0, 0, w, h, 0xFFFFFFFF, 2)  # ZPixmap
+        return Picture(w, self.pixels(0, 0, w, h))
+
+    def pixels(self, x, y, w, h):
+        """The window's pixels in the rectangle, 4 bytes each: blue, green, red and one more."""
+        check(self.proc.poll() is None, f"zorva ended with {self.proc.returncode}: {self.errors()}")
+        image = _x11.XGetImage(self.display.x, self.window, x, y, w, h, 0xFFFFFFFF, 2)  # ZPixmap
         check(image and _XImage.from_address(image).bytes_per_line == 4 * w, "cannot read the window's pixels")
         pixels = ctypes.string_at(_XImage.from_address(image).data, 4 * w * h)
         _x11.XDestroyImage(image)
-        return Picture(w, pixels)
+        return pixels
 
     def next_frame(self, picture):  # the stars move on every pass
         return poll(lambda: (p := self.grab()).r != picture.r and p, 5, "the next frame")
