@@ -7,7 +7,7 @@
 # make fuzz  fuzzes the readers of bitmaps, the sound and demos
 # make web   the browser version: a static page in build-web/ (make serve
 #            shows it on 127.0.0.1, make test-web plays it in chromium)
-.PHONY: run test check soak build build-asan deps deps-test clean golden bench install bench-window
+.PHONY: run test check soak build build-asan deps deps-test clean golden bench install bench-window bench-latency
 .PHONY: deb deps-deb test-package screenshot
 .PHONY: web serve test-web web-sim deps-web deps-web-test deps-npm
 
@@ -128,6 +128,13 @@ bench-window: deps-test
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZORVA_TESTS=OFF >/dev/null
 	cmake --build build-bench -j $(JOBS) --target zorva
 	python3 bench/window_bench.py build-bench/zorva
+
+# The real window's input latency under Xvfb: from a key pressed through the X
+# server to the first picture that shows the ship moved, paced and unpaced.
+bench-latency: deps-test
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZORVA_TESTS=OFF >/dev/null
+	cmake --build build-bench -j $(JOBS) --target zorva
+	python3 bench/latency_bench.py build-bench/zorva
 
 clean:
 	rm -rf build build-asan build-bench build-deb build-wasm build-web build-node build-webtest

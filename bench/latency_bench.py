@@ -5,7 +5,8 @@ A game runs; again and again the bench presses LEFT or RIGHT through the X
 server (towards the middle of the field) and reads the ship's row of the
 window back as fast as the X server answers, until the picture shows the ship
 moved by a step or more; then it releases the key and rests a random 0.15 to
-0.35 s, so that the presses fall on every moment of a frame. The latency is
+0.35 s. Each press comes a random 0 to 62 ms after the read that found the
+ship, so that the presses fall on every moment of a frame. The latency is
 from just before the press is sent to the end of the first read that shows
 the ship moved, so it is over, never under, by up to one read (about a
 millisecond). A press while the ship is hit or the game is over is not
@@ -78,6 +79,10 @@ def measure(game, row, presses):
             new_game(game, row)
             continue
         key, step = ("Right", 1) if x < (FIELD - CELL) // 2 else ("Left", -1)
+        # A read is answered when the X server gets round to it, which is often
+        # right after the game's present: pressing at once would favour the
+        # start of a frame.
+        time.sleep(random.uniform(0, 0.062))
         pressed = time.monotonic()
         game.key_down(key)
         seen = None
