@@ -27,7 +27,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 
 from zorva_e2e import CANVAS_X, CANVAS_Y, Display, Zorva, check, find_ship, poll  # noqa: E402
 
-OPTION, WAIT = (12, 10), (40, 30)
 SHIP_Y, FIELD, CELL = 288, 320, 32
 
 
@@ -118,10 +117,7 @@ def main():
         poll(lambda: find_ship(game.grab()) is not None, 10, "the game to start")
         row = ShipRow(game)
         report("paced", *measure(game, row, presses))
-        game.click(*OPTION)
-        time.sleep(0.3)
-        game.click(*WAIT)
-        time.sleep(0.3)
+        game.click_wait()
         report("unpaced", *measure(game, row, presses))
         print(f"closed with {game.close()}; load average {os.getloadavg()[0]:.1f}")
     return 0

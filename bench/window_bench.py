@@ -25,8 +25,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 
 from zorva_e2e import Display, Zorva, find_ship, poll  # noqa: E402
 
-OPTION, WAIT = (12, 10), (40, 30)
-
 
 def cpu_of(pid):
     with open(f"/proc/{pid}/stat") as f:
@@ -86,10 +84,7 @@ def main():
         paced = cpu_use(pids, seconds, swing)
         game.key_up("Left")
         game.key_up("Right")
-        game.click(*OPTION)
-        time.sleep(0.3)
-        game.click(*WAIT)
-        time.sleep(0.3)
+        game.click_wait()
         unpaced = cpu_use(pids, seconds / 2, swing)
         for key in ("space", "Left", "Right"):
             game.key_up(key)

@@ -210,6 +210,11 @@ class Zorva:
     def click(self, x, y):  # at (x, y) of the picture
         self.display.tool("xdotool", "mousemove", "--window", str(self.window), str(x), str(y), "click", "1")
 
+    def click_wait(self):  # OPTION, then WAIT in the drop-down: the check mark switches
+        for x, y in ((12, 10), (40, 30)):
+            self.click(x, y)
+            time.sleep(0.3)
+
     def close(self):
         """The window manager's close (Alt+F4); returns the exit status."""
         self.key("Alt_L", "F4")
