@@ -115,11 +115,7 @@ test-package: deb
 # zorva-sim writes for packaging/screenshot.script, doubled with sharp pixels.
 screenshot: deps-test build
 	$(call install_missing,imagemagick)
-	rm -rf build/screenshot
-	./build/zorva-sim $$(head -n 1 packaging/screenshot.script | sed -n 's/^# zorva-sim//p') \
-	  --png build/screenshot packaging/screenshot.script
-	convert "build/screenshot/$$(ls build/screenshot | tail -n 1)" -filter point -resize 200% \
-	  -strip -define png:exclude-chunks=date,time packaging/screenshot.png
+	cmake --build build --target screenshot
 
 # The real window under Xvfb: passes per second and CPU use of the title
 # screen, a paced and an unpaced game, and how long the paced frames last; see
