@@ -176,5 +176,21 @@ TEST(Base, TheWaveReaderReadsEveryPlayableLayoutAndNothingElse) {
   for (const auto& [name, plays] : files) EXPECT_EQ(OpenWaveFile((dir.path / name).string()).has_value(), plays) << name;
 }
 
+TEST(Base, ConvertingAWaveKeepsItsSoundAtAnyRate) {
+  const auto wave = [](int channels, int rate, int bits, Bytes data) { return Wave{channels, rate, bits, std::move(data)}; };
+  // 16-bit 0 and 16384 (0.5) at 1000 Hz: four times as many frames at 4000 Hz, the last one held.
+  const Wave up = wave(1, 1000, 16, {0, 0, 0, 0x40});
+  const Wave stereo8 = wave(2, 2000, 8, {128, 0, 192, 255});  // two channels of two 8-bit frames each
+  const Wave down = wave(1, 384000, 8, Bytes{128, 1, 2, 3, 192, 5, 6, 7});
+  const std::tuple<const Wave*, int, std::vector<float>> cases[] = {
+      {&up, 4000, {0, 0.125f, 0.25f, 0.375f, 0.5f, 0.5f, 0.5f, 0.5f}},
+      {&up, 1000, {0, 0.5f}},
+      {&stereo8, 4000, {0, 0.25f, 0.5f, 0.5f, -1, -0.00390625f, 0.9921875f, 0.9921875f}},
+      {&down, 96000, {0, 0.5f}},
+      {&down, 1000, {}},  // less than one frame
+  };
+  for (const auto& [w, rate, expected] : cases) EXPECT_EQ(ConvertWave(*w, rate), expected) << w->sampleRate << " to " << rate;
+}
+
 }  // namespace
 }  // namespace zorva

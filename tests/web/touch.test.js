@@ -1,0 +1,96 @@
+// The page on a phone: its touch controls, driven by the DevTools protocol's
+// touch events, in portrait and landscape; and the page in viewports smaller
+// than the picture, and on a desktop without touch.
+'use strict';
+const { test, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const path = require('node:path');
+const { root, picture, serve, launch, open, until, onPage } = require('./helpers');
+
+let server, browser;
+before(async () => { server = await serve(); browser = await launch(); });
+after(async () => { await browser?.close(); server?.stop(); });
+
+const phone = (width, height) => ({ width, height, deviceScaleFactor: 2, isMobile: true, hasTouch: true });
+const boxes = (page) => page.evaluate(() => Object.fromEntries(['Left', 'Right', 'Fire'].map((name) =>
+  [name, document.querySelector(`[aria-label="${name}"]`)]).concat([['picture', document.getElementById('screen')]])
+  .map(([name, e]) => [name, e.checkVisibility() ? e.getBoundingClientRect().toJSON() : null])));
+const centre = (box) => ({ x: box.x + box.width / 2, y: box.y + box.height / 2 });
+
+// Touch points held at once, by id: touch(page, 'touchStart', [[0, point], [1, point]]).
+async function touch(page, type, points = []) {
+  page.cdp = page.cdp || await page.createCDPSession();
+  await page.cdp.send('Input.dispatchTouchEvent', { type, touchPoints: points.map(([id, { x, y }]) => ({ id, x, y })) });
+}
+const tap = async (page, point) => { await touch(page, 'touchStart', [[0, point]]); await touch(page, 'touchEnd'); };
+
+const layouts = [
+  { name: 'portrait', viewport: phone(360, 740), beside: (c, p) => c.y >= p.y + p.height },
+  { name: 'landscape', viewport: phone(740, 360),
+    beside: (c, p, name) => (name === 'Fire' ? c.x >= p.x + p.width : c.x + c.width <= p.x) },
+];
+
+for (const { name, viewport, beside } of layouts) {
+  test(`a phone in ${name}: the controls beside the picture play the game, several at once`, async () => {
+    const page = await open(browser, server.url, viewport);
+    const at = await boxes(page), { picture: shown } = at;
+    assert.ok(Number.isInteger(shown.width * viewport.deviceScaleFactor / picture.width), `${shown.width}`);
+    for (const control of ['Left', 'Right', 'Fire']) {
+      const box = at[control];
+      assert.ok(box && box.width >= 48 && box.height >= 48, control);
+      assert.ok(box.x >= 0 && box.y >= 0 && box.x + box.width <= viewport.width && box.y + box.height <= viewport.height, control);
+      assert.ok(beside(box, shown, control), `${control} ${JSON.stringify(box)} ${JSON.stringify(shown)}`);
+    }
+    await tap(page, centre(at.Fire));
+    await until(page, () => shipX() === 146);
+    await touch(page, 'touchStart', [[0, centre(at.Right)], [1, centre(at.Fire)]]);
+    await until(page, () => shipX() > 180);
+    // The finger on RIGHT slides over to LEFT without lifting.
+    const right = await page.evaluate(() => shipX());
+    await touch(page, 'touchMove', [[0, centre(at.Left)], [1, centre(at.Fire)]]);
+    await until(page, (from) => shipX() >= 0 && shipX() < from - 20, right);
+    await touch(page, 'touchEnd');
+    await page.screenshot({ path: path.join(root, `docs/page-${name}.png`) });
+    await page.browserContext().close();
+  });
+}
+
+test('a tap on OPTION then WAIT toggles the check mark; a key or a pad puts the controls aside until the next touch', async () => {
+  const page = await open(browser, server.url, phone(360, 740), (p) => p.evaluateOnNewDocument(() => {
+    window.pad = { axes: [0, 0], buttons: Array.from({ length: 17 }, () => ({ pressed: false })) };
+    navigator.getGamepads = () => [window.pad];
+  }));
+  for (const mark of [true, false, true]) {
+    await tap(page, await onPage(page, picture.option));
+    await until(page, (mark) => menuOpen() && checked() === mark, mark);
+    await tap(page, await onPage(page, picture.wait));
+    await until(page, () => !menuOpen());
+  }
+  const shown = () => page.$eval('[aria-label="Fire"]', (e) => e.checkVisibility());
+  const ways = [
+    () => page.keyboard.press('ArrowDown'),
+    () => page.evaluate(() => { pad.buttons[3].pressed = true; }),
+  ];
+  for (const use of ways) {
+    await use();
+    await until(page, () => !document.querySelector('[aria-label="Fire"]').checkVisibility());
+    await page.evaluate(() => { pad.buttons[3].pressed = false; });
+    await tap(page, { x: 180, y: 100 });
+    assert.equal(await shown(), true);
+  }
+  await page.browserContext().close();
+});
+
+test('without a touch screen there are no controls; a page smaller than the picture keeps OPTION on it', async () => {
+  for (const viewport of [{ width: 800, height: 720 }, { width: 200, height: 200 }, { width: 3000, height: 200 }]) {
+    const page = await open(browser, server.url, viewport);
+    const at = await boxes(page);
+    assert.deepEqual([at.Left, at.Right, at.Fire], [null, null, null]);
+    assert.ok(at.picture.x >= 0 && at.picture.y >= 0 && at.picture.x + at.picture.width <= viewport.width &&
+      at.picture.y + at.picture.height <= viewport.height, JSON.stringify(at.picture));
+    const option = await onPage(page, picture.option);
+    await page.mouse.click(option.x, option.y);
+    await until(page, () => menuOpen() && checked());
+    await page.browserContext().close();
+  }
+});
