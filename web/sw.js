@@ -34,7 +34,10 @@ self.addEventListener('fetch', (event) => {
   event.respondWith(fetch(event.request.url, { cache: 'no-cache' }).then((response) => {
     if (response.ok) {
       const copy = response.clone();
-      event.waitUntil(caches.open(cacheName).then((cache) => cache.put(url.href, copy)));
+      // Only into this version's cache while it is there: once a new version
+      // has dropped it, it is not made again.
+      event.waitUntil(caches.has(cacheName).then((has) => has && caches.open(cacheName)
+        .then((cache) => cache.put(url.href, copy))));
     }
     return response;
   }, () => caches.match(url.href, { cacheName }).then((hit) => hit || Response.error())));

@@ -54,7 +54,8 @@ function shipSprite() {
 // game. Inside it: seen.presents counts the pictures shown, shipX() says where
 // the ship stands on its line (-1: not there), checked() whether the open
 // drop-down shows WAIT's check mark (menuOpen(): whether it is open), and seen.sounds holds every sound started.
-async function open(browser, url, viewport = { width: 800, height: 720 }, before = async () => {}) {
+// `before` prepares the page before it loads; without `shown` nothing is waited for.
+async function open(browser, url, { viewport = { width: 800, height: 720 }, before = async () => {}, shown = true } = {}) {
   const context = await browser.createBrowserContext();
   const page = await context.newPage();
   await page.setViewport(viewport);
@@ -96,12 +97,18 @@ async function open(browser, url, viewport = { width: 800, height: 720 }, before
   }, shipSprite(), picture);
   await before(page);
   await page.goto(url);
-  await page.waitForFunction(() => seen.presents > 0, { timeout: 20000 });
+  if (shown) await page.waitForFunction(() => seen.presents > 0, { timeout: 20000 });
   return page;
 }
 
 // Waits, with a bound, until fn (run in the page) gives a true value.
 const until = (page, fn, ...args) => page.waitForFunction(fn, { timeout: 10000, polling: 20 }, ...args);
+
+// Where the ship stands once it is seen (a shot or a blast may hide it).
+const shipAt = async (page) => (await (await until(page, () => {
+  const x = shipX();
+  return x >= 0 && [x];
+})).jsonValue())[0];
 
 // Where a point of the picture at 1x is on the page, in CSS pixels.
 async function onPage(page, [x, y]) {
@@ -109,4 +116,4 @@ async function onPage(page, [x, y]) {
   return { x: box.x + (x + 0.5) * box.width / picture.width, y: box.y + (y + 0.5) * box.height / picture.height };
 }
 
-module.exports = { root, pageDir, picture, serve, launch, open, until, onPage };
+module.exports = { root, pageDir, picture, serve, launch, open, until, shipAt, onPage };

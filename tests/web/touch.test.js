@@ -5,7 +5,7 @@
 const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const path = require('node:path');
-const { root, picture, serve, launch, open, until, onPage } = require('./helpers');
+const { picture, serve, launch, open, until, shipAt, onPage } = require('./helpers');
 
 let server, browser;
 before(async () => { server = await serve(); browser = await launch(); });
@@ -32,7 +32,7 @@ const layouts = [
 
 for (const { name, viewport, beside } of layouts) {
   test(`a phone in ${name}: the controls beside the picture play the game, several at once`, async () => {
-    const page = await open(browser, server.url, viewport);
+    const page = await open(browser, server.url, { viewport });
     const at = await boxes(page), { picture: shown } = at;
     assert.ok(Number.isInteger(shown.width * viewport.deviceScaleFactor / picture.width), `${shown.width}`);
     for (const control of ['Left', 'Right', 'Fire']) {
@@ -46,20 +46,20 @@ for (const { name, viewport, beside } of layouts) {
     await touch(page, 'touchStart', [[0, centre(at.Right)], [1, centre(at.Fire)]]);
     await until(page, () => shipX() > 180);
     // The finger on RIGHT slides over to LEFT without lifting.
-    const right = await page.evaluate(() => shipX());
+    const right = await shipAt(page);
     await touch(page, 'touchMove', [[0, centre(at.Left)], [1, centre(at.Fire)]]);
     await until(page, (from) => shipX() >= 0 && shipX() < from - 20, right);
     await touch(page, 'touchEnd');
-    await page.screenshot({ path: path.join(root, `docs/page-${name}.png`) });
+    await page.screenshot({ path: path.join(path.dirname(process.env.ZORVA_SHOT), `page-${name}.png`) });
     await page.browserContext().close();
   });
 }
 
 test('a tap on OPTION then WAIT toggles the check mark; a key or a pad puts the controls aside until the next touch', async () => {
-  const page = await open(browser, server.url, phone(360, 740), (p) => p.evaluateOnNewDocument(() => {
+  const page = await open(browser, server.url, { viewport: phone(360, 740), before: (p) => p.evaluateOnNewDocument(() => {
     window.pad = { axes: [0, 0], buttons: Array.from({ length: 17 }, () => ({ pressed: false })) };
     navigator.getGamepads = () => [window.pad];
-  }));
+  }) });
   for (const mark of [true, false, true]) {
     await tap(page, await onPage(page, picture.option));
     await until(page, (mark) => menuOpen() && checked() === mark, mark);
@@ -83,7 +83,7 @@ test('a tap on OPTION then WAIT toggles the check mark; a key or a pad puts the 
 
 test('without a touch screen there are no controls; a page smaller than the picture keeps OPTION on it', async () => {
   for (const viewport of [{ width: 800, height: 720 }, { width: 200, height: 200 }, { width: 3000, height: 200 }]) {
-    const page = await open(browser, server.url, viewport);
+    const page = await open(browser, server.url, { viewport });
     const at = await boxes(page);
     assert.deepEqual([at.Left, at.Right, at.Fire], [null, null, null]);
     assert.ok(at.picture.x >= 0 && at.picture.y >= 0 && at.picture.x + at.picture.width <= viewport.width &&
