@@ -61,6 +61,7 @@ async function open(browser, url, { viewport = { width: 800, height: 720 }, befo
   await page.setViewport(viewport);
   await page.evaluateOnNewDocument((ship, at) => {
     const seen = window.seen = { presents: 0, sounds: [] };
+    navigator.getGamepads = () => window.pads || [];  // the pads of pad() below
     const put = CanvasRenderingContext2D.prototype.putImageData;
     CanvasRenderingContext2D.prototype.putImageData = function (...args) {
       if (this.canvas.id === 'screen') ++seen.presents;
@@ -104,6 +105,17 @@ async function open(browser, url, { viewport = { width: 800, height: 720 }, befo
 // Waits, with a bound, until fn (run in the page) gives a true value.
 const until = (page, fn, ...args) => page.waitForFunction(fn, { timeout: 10000, polling: 20 }, ...args);
 
+// A gamepad of standard mapping handed to the page (the browser cannot be
+// given a real one): buttons 0..3 the face buttons, 9 Start, 14 and 15 the
+// d-pad's left and right, 'stick' the left stick sideways. changes: [[what, value]].
+const pad = (page, changes) => page.evaluate((changes) => {
+  window.pads = window.pads || [{ axes: [0, 0, 0, 0], buttons: Array.from({ length: 17 }, () => ({ pressed: false })) }];
+  for (const [what, value] of changes) {
+    if (what === 'stick') pads[0].axes[0] = value;
+    else pads[0].buttons[what].pressed = value;
+  }
+}, changes);
+
 // Where the ship stands once it is seen (a shot or a blast may hide it).
 const shipAt = async (page) => (await (await until(page, () => {
   const x = shipX();
@@ -116,4 +128,4 @@ async function onPage(page, [x, y]) {
   return { x: box.x + (x + 0.5) * box.width / picture.width, y: box.y + (y + 0.5) * box.height / picture.height };
 }
 
-module.exports = { root, pageDir, picture, serve, launch, open, until, shipAt, onPage };
+module.exports = { root, pageDir, picture, serve, launch, open, until, pad, shipAt, onPage };

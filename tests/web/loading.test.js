@@ -1,6 +1,9 @@
-// The page as an installed app: its manifest and icons, the service worker's
-// cache that lets it start with no network, a new version's cache replacing
-// the old; and a WebAssembly file that cannot be loaded.
+// The page's files as a browser gets them: the manifest and icons that install
+// it, the service worker's cache that lets it start with no network, a new
+// version's cache replacing the old; a WebAssembly file that cannot be loaded;
+// sound files at the ends of the range the game plays, 1,000 Hz (which the
+// browser's own decoder refuses) and 384,000 Hz, rendered by Web Audio and
+// their pitch and loudness measured.
 'use strict';
 const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
@@ -9,9 +12,9 @@ const os = require('node:os');
 const path = require('node:path');
 const { root, pageDir, serve, launch, open, until, shipAt } = require('./helpers');
 
-let browser;
-before(async () => { browser = await launch(); });
-after(async () => { await browser?.close(); });
+let server, browser;
+before(async () => { server = await serve(); browser = await launch(); });
+after(async () => { await browser?.close(); server?.stop(); });
 
 const version = /project\(zorva VERSION ([0-9.]+)/.exec(fs.readFileSync(path.join(root, 'CMakeLists.txt'), 'utf8'))[1];
 const kept = ['./', 'index.html', 'zorva.js', 'zorva.wasm', '効果音.wav', 'manifest.json', 'icon-192.png', 'icon-512.png'];
@@ -31,10 +34,27 @@ const cached = (page, name) => until(page, async (name, count) => {
   return names.length === 1 && names[0] === name && (await (await caches.open(name)).keys()).length === count;
 }, name, kept.length);
 
-test('after one visit the game starts with no network', async (t) => {
+test('the page installs (its manifest, icons of the sizes stated, under 1 MiB) and after one visit plays with no network', async (t) => {
   const { server } = await copyServed(t);
   const page = await open(browser, server.url);
+  const cdp = await page.createCDPSession();
+  const { errors, data } = await cdp.send('Page.getAppManifest');
+  assert.deepEqual(errors, []);
+  const manifest = JSON.parse(data);
+  assert.deepEqual([manifest.name, manifest.short_name, manifest.display, manifest.start_url], ['ZORVA', 'ZORVA', 'standalone', './']);
+  assert.match(manifest.theme_color, /^#[0-9a-f]{6}$/);
+  assert.deepEqual(manifest.icons.map((icon) => icon.sizes), ['192x192', '512x512']);
+  for (const icon of manifest.icons) {
+    const png = fs.readFileSync(path.join(pageDir, icon.src));
+    assert.equal(`${png.readUInt32BE(16)}x${png.readUInt32BE(20)}`, icon.sizes, icon.src);
+  }
+  const files = fs.readdirSync(pageDir);
+  assert.ok(files.reduce((sum, file) => sum + fs.statSync(path.join(pageDir, file)).size, 0) < 1 << 20, 'the page under 1 MiB');
   await cached(page, `zorva-${version}`);
+  await until(page, () => navigator.serviceWorker.controller);
+  // Nothing installs from a browser context of its own, as from a private window; that aside, it would.
+  const { installabilityErrors } = await cdp.send('Page.getInstallabilityErrors');
+  assert.deepEqual(installabilityErrors.map((e) => e.errorId).filter((id) => id !== 'in-incognito'), []);
   server.stop();
   await page.setOfflineMode(true);
   await page.reload();
@@ -60,33 +80,8 @@ test('a new version replaces the cache of the old one and says so once', async (
   await page.browserContext().close();
 });
 
-test('the manifest has what installing needs, with icons of the sizes it states; the page is under 1 MiB', async (t) => {
-  const { server } = await copyServed(t);
-  const page = await open(browser, server.url);
-  const cdp = await page.createCDPSession();
-  const { errors, data } = await cdp.send('Page.getAppManifest');
-  assert.deepEqual(errors, []);
-  const manifest = JSON.parse(data);
-  assert.deepEqual([manifest.name, manifest.short_name, manifest.display, manifest.start_url], ['ZORVA', 'ZORVA', 'standalone', './']);
-  assert.match(manifest.theme_color, /^#[0-9a-f]{6}$/);
-  assert.deepEqual(manifest.icons.map((icon) => icon.sizes), ['192x192', '512x512']);
-  const files = fs.readdirSync(pageDir);
-  assert.ok(files.reduce((sum, file) => sum + fs.statSync(path.join(pageDir, file)).size, 0) < 1 << 20, 'the page under 1 MiB');
-  for (const icon of manifest.icons) {
-    const png = fs.readFileSync(path.join(pageDir, icon.src));
-    assert.equal(`${png.readUInt32BE(16)}x${png.readUInt32BE(20)}`, icon.sizes, icon.src);
-  }
-  await cached(page, `zorva-${version}`);
-  await until(page, () => navigator.serviceWorker.controller);
-  // Nothing installs from a browser context of its own, as from a private window; that aside, it would.
-  const { installabilityErrors } = await cdp.send('Page.getInstallabilityErrors');
-  assert.deepEqual(installabilityErrors.map((e) => e.errorId).filter((id) => id !== 'in-incognito'), []);
-  await page.browserContext().close();
-});
-
 test('a missing or cut WebAssembly file says that the game could not be loaded', async () => {
   const wasm = fs.readFileSync(path.join(pageDir, 'zorva.wasm'));
-  const server = await serve();
   const answers = [{ status: 404, body: 'not here' }, { status: 200, contentType: 'application/wasm', body: wasm.subarray(0, wasm.length / 2) }];
   for (const answer of answers) {
     const page = await open(browser, server.url, { shown: false, before: async (p) => {
@@ -97,5 +92,51 @@ test('a missing or cut WebAssembly file says that the game could not be loaded',
     assert.equal(await page.$eval('#note', (note) => note.textContent), 'ZORVA cannot start: its WebAssembly (zorva.wasm) could not be loaded.');
     await page.browserContext().close();
   }
-  server.stop();
+});
+
+// A wave file: half a second of a sine of `tone` Hz at half loudness, 16-bit mono.
+function wave(rate, tone) {
+  const frames = rate / 2, file = Buffer.alloc(44 + 2 * frames);
+  file.write('RIFF', 0), file.writeUInt32LE(36 + 2 * frames, 4), file.write('WAVEfmt ', 8);
+  file.writeUInt32LE(16, 16), file.writeUInt16LE(1, 20), file.writeUInt16LE(1, 22), file.writeUInt32LE(rate, 24);
+  file.writeUInt32LE(2 * rate, 28), file.writeUInt16LE(2, 32), file.writeUInt16LE(16, 34);
+  file.write('data', 36), file.writeUInt32LE(2 * frames, 40);
+  for (let i = 0; i < frames; ++i) file.writeInt16LE(Math.round(16384 * Math.sin(2 * Math.PI * tone * i / rate)), 44 + 2 * i);
+  return file;
+}
+
+test('1,000 Hz and 384,000 Hz wave files are heard at their pitch', async () => {
+  for (const [rate, tone] of [[1000, 100], [384000, 440]]) {
+    const page = await open(browser, server.url, { before: async (p) => {
+      await p.setRequestInterception(true);
+      p.on('request', (request) => (request.url().endsWith('.wav')
+        ? request.respond({ status: 200, contentType: 'audio/wav', body: wave(rate, tone) }) : request.continue()));
+    } });
+    await page.keyboard.press('ArrowDown');  // lets the page play
+    await until(page, () => audio && audio.state === 'running');
+    await page.evaluate(() => Module.playSound('効果音.wav'));
+    await until(page, () => seen.sounds.length > 0);
+    const heard = await page.evaluate(async () => {
+      const played = seen.sounds[0], rate = 48000;
+      const context = new OfflineAudioContext(1, Math.ceil(played.duration * rate), rate);
+      const source = context.createBufferSource();
+      source.buffer = played;
+      source.connect(context.destination);
+      source.start();
+      const out = (await context.startRendering()).getChannelData(0);
+      // Half waves: swings from below -0.1 to above 0.1 and back.
+      let crossings = 0, power = 0, side = 0;
+      for (const x of out) {
+        const now = x > 0.1 ? 1 : x < -0.1 ? -1 : side;
+        crossings += side !== 0 && now !== side ? 1 : 0;
+        side = now;
+        power += x * x;
+      }
+      return { seconds: played.duration, pitch: crossings / 2 / played.duration, loudness: Math.sqrt(power / out.length) };
+    });
+    assert.ok(Math.abs(heard.seconds - 0.5) < 0.01, `${rate}: ${heard.seconds} s`);
+    assert.ok(Math.abs(heard.pitch - tone) < tone * 0.05, `${rate}: ${heard.pitch} Hz`);
+    assert.ok(heard.loudness > 0.3 && heard.loudness < 0.4, `${rate}: ${heard.loudness}`);
+    await page.browserContext().close();
+  }
 });

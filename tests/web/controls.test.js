@@ -1,11 +1,11 @@
-// The page on a phone: its touch controls, driven by the DevTools protocol's
-// touch events, in portrait and landscape; and the page in viewports smaller
-// than the picture, and on a desktop without touch.
+// The page's controls: on a phone its touch controls, driven by the DevTools
+// protocol's touch events, in portrait and landscape; a gamepad; the page in
+// viewports smaller than the picture, and on a desktop without touch.
 'use strict';
 const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const path = require('node:path');
-const { picture, serve, launch, open, until, shipAt, onPage } = require('./helpers');
+const { picture, serve, launch, open, until, pad, shipAt, onPage } = require('./helpers');
 
 let server, browser;
 before(async () => { server = await serve(); browser = await launch(); });
@@ -56,27 +56,19 @@ for (const { name, viewport, beside } of layouts) {
 }
 
 test('a tap on OPTION then WAIT toggles the check mark; a key or a pad puts the controls aside until the next touch', async () => {
-  const page = await open(browser, server.url, { viewport: phone(360, 740), before: (p) => p.evaluateOnNewDocument(() => {
-    window.pad = { axes: [0, 0], buttons: Array.from({ length: 17 }, () => ({ pressed: false })) };
-    navigator.getGamepads = () => [window.pad];
-  }) });
+  const page = await open(browser, server.url, { viewport: phone(360, 740) });
   for (const mark of [true, false, true]) {
     await tap(page, await onPage(page, picture.option));
     await until(page, (mark) => menuOpen() && checked() === mark, mark);
     await tap(page, await onPage(page, picture.wait));
     await until(page, () => !menuOpen());
   }
-  const shown = () => page.$eval('[aria-label="Fire"]', (e) => e.checkVisibility());
-  const ways = [
-    () => page.keyboard.press('ArrowDown'),
-    () => page.evaluate(() => { pad.buttons[3].pressed = true; }),
-  ];
-  for (const use of ways) {
+  for (const use of [() => page.keyboard.press('ArrowDown'), () => pad(page, [[3, true]])]) {
     await use();
     await until(page, () => !document.querySelector('[aria-label="Fire"]').checkVisibility());
-    await page.evaluate(() => { pad.buttons[3].pressed = false; });
+    await pad(page, [[3, false]]);
     await tap(page, { x: 180, y: 100 });
-    assert.equal(await shown(), true);
+    assert.equal(await page.$eval('[aria-label="Fire"]', (e) => e.checkVisibility()), true);
   }
   await page.browserContext().close();
 });
@@ -91,6 +83,32 @@ test('without a touch screen there are no controls; a page smaller than the pict
     const option = await onPage(page, picture.option);
     await page.mouse.click(option.x, option.y);
     await until(page, () => menuOpen() && checked());
+    await page.browserContext().close();
+  }
+});
+
+test('a pad connected during play starts the game, moves the ship by stick and d-pad and fires', async () => {
+  const starts = [[[0, true]], [[9, true]], [[3, true]]];
+  for (const start of starts) {
+    const page = await open(browser, server.url);
+    await pad(page, start);
+    await until(page, () => shipX() === 146);
+    await pad(page, [[start[0][0], false]]);
+    // [what is held, ship's way: 1 right, -1 left]; a stick pushed less than a quarter does nothing.
+    const moves = [[['stick', 0.2], 0], [['stick', 0.6], 1], [['stick', -0.9], -1], [[15, true], 1], [[14, true], -1]];
+    for (const [held, way] of moves) {
+      const from = await shipAt(page);
+      await pad(page, [held, [1, true]]);
+      if (way === 0) {
+        // The ship stays while a shot goes up above it: many bright blue pixels.
+        await until(page, (x) => Array.from(document.getElementById('screen').getContext('2d')
+          .getImageData(x, 100, 36, 200).data).filter((v, i) => i % 4 === 2 && v > 200).length > 40, from);
+        assert.equal(await shipAt(page), from);
+      } else {
+        await until(page, (from, way) => shipX() >= 0 && (shipX() - from) * way > 30, from, way);
+      }
+      await pad(page, [[held[0], held[0] === 'stick' ? 0 : false], [1, false]]);
+    }
     await page.browserContext().close();
   }
 });
