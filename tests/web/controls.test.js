@@ -42,7 +42,7 @@ for (const { name, viewport, beside } of layouts) {
       assert.ok(beside(box, shown, control), `${control} ${JSON.stringify(box)} ${JSON.stringify(shown)}`);
     }
     await tap(page, centre(at.Fire));
-    await until(page, () => shipX() === 146);
+    await until(page, () => shipX() === 146 && audio.state === 'running');  // a touch lets the page play, too
     await touch(page, 'touchStart', [[0, centre(at.Right)], [1, centre(at.Fire)]]);
     await until(page, () => shipX() > 180);
     // The finger on RIGHT slides over to LEFT without lifting.

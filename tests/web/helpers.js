@@ -32,7 +32,7 @@ const launch = () => puppeteer.launch({
   executablePath: '/usr/bin/chromium',
   headless: true,
   args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-    '--disable-component-update', '--disable-sync', '--autoplay-policy=no-user-gesture-required'],
+    '--disable-component-update', '--disable-sync'],
 });
 
 // The ship as the sprite sheet holds it (its top-left 32 x 32 cell; an
