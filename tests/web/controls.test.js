@@ -36,10 +36,9 @@ for (const { name, viewport, beside } of layouts) {
     const at = await boxes(page), { picture: shown } = at;
     assert.ok(Number.isInteger(shown.width * viewport.deviceScaleFactor / picture.width), `${shown.width}`);
     for (const control of ['Left', 'Right', 'Fire']) {
-      const box = at[control];
-      assert.ok(box && box.width >= 48 && box.height >= 48, control);
-      assert.ok(box.x >= 0 && box.y >= 0 && box.x + box.width <= viewport.width && box.y + box.height <= viewport.height, control);
-      assert.ok(beside(box, shown, control), `${control} ${JSON.stringify(box)} ${JSON.stringify(shown)}`);
+      const box = at[control];  // thumb-sized, on the screen, beside the picture
+      assert.ok(box && box.width >= 48 && box.height >= 48 && box.x >= 0 && box.y >= 0 && box.x + box.width <= viewport.width &&
+        box.y + box.height <= viewport.height && beside(box, shown, control), `${control} ${JSON.stringify(box)} ${JSON.stringify(shown)}`);
     }
     await tap(page, centre(at.Fire));
     await until(page, () => shipX() === 146 && audio.state === 'running');  // a touch lets the page play, too
@@ -88,8 +87,7 @@ test('without a touch screen there are no controls; a page smaller than the pict
 });
 
 test('a pad connected during play starts the game, moves the ship by stick and d-pad and fires', async () => {
-  const starts = [[[0, true]], [[9, true]], [[3, true]]];
-  for (const start of starts) {
+  for (const start of [[[0, true]], [[9, true]], [[3, true]]]) {
     const page = await open(browser, server.url);
     await pad(page, start);
     await until(page, () => shipX() === 146);
