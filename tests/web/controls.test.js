@@ -5,7 +5,7 @@
 const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const path = require('node:path');
-const { picture, serve, launch, open, until, pad, shipAt, onPage } = require('./helpers');
+const { picture, serve, launch, open, until, pad, shipAt, onPage } = require('./support');
 
 let server, browser;
 before(async () => { server = await serve(); browser = await launch(); });

@@ -10,7 +10,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
-const { root, pageDir, serve, launch, open, until, shipAt } = require('./helpers');
+const { root, pageDir, serve, launch, open, until, shipAt } = require('./support');
 
 let server, browser;
 before(async () => { server = await serve(); browser = await launch(); });

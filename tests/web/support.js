@@ -128,4 +128,4 @@ async function onPage(page, [x, y]) {
   return { x: box.x + (x + 0.5) * box.width / picture.width, y: box.y + (y + 0.5) * box.height / picture.height };
 }
 
-module.exports = { root, pageDir, picture, serve, launch, open, until, pad, shipAt, onPage };
+module.exports = { root, pageDir, picture, serve, launch, shipSprite, open, until, pad, shipAt, onPage };
