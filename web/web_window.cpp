@@ -255,8 +255,8 @@ bool WebWindow::Key(const char* code, bool down, bool repeat) {
 
 void WebWindow::Blur() {
   // Keys held while the page loses the keyboard read as up.
+  HoldKeys(KeyRecord::kTouch, touchHeld_, 0);
   keys_.Clear();
-  touchHeld_ = 0;
   menuTouch_ = -1;
   menu_.Close();
 }
