@@ -10,10 +10,10 @@
 
 if(ZORVA_NODE)
   # Without zlib and libpng: --record, --play and --png say that they are not here.
+  # The stand-ins sit beside what they replace: demo/demo_stream_none.cpp and
+  # sim/png_none.cpp.
   zorva_layer(zorva_demo demo LINKS zorva_flow EXCLUDE demo_stream.cpp)
-  target_sources(zorva_demo PRIVATE ${PROJECT_SOURCE_DIR}/web/node/demo_stream_none.cpp)
   zorva_layer(zorva_sim sim LINKS zorva_demo EXCLUDE main.cpp png.cpp)
-  target_sources(zorva_sim PRIVATE ${PROJECT_SOURCE_DIR}/web/node/png_none.cpp)
   add_executable(zorva-sim sim/main.cpp)
   target_link_libraries(zorva-sim PRIVATE zorva_sim)
   # Node.js only, with the machine's own files; compiled at once, since the
@@ -31,10 +31,13 @@ target_link_libraries(zorva PRIVATE zorva_web)
 set_target_properties(zorva PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZORVA_PAGE_DIR})
 # A suspended call stack (main down to the pump or the wait) is saved in
 # ASYNCIFY_STACK_SIZE bytes: ample room.
-target_link_options(zorva PRIVATE -sENVIRONMENT=web -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536)
+# The memory grows for a long sound read by the page's wave reader.
+target_link_options(zorva PRIVATE -sENVIRONMENT=web -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1)
 
-# The page and the sound effect beside the program.
-foreach(file web/index.html assets/効果音.wav)
+# The page, its manifest and icons, and the sound effect beside the program;
+# the service worker names its cache after the version.
+configure_file(${PROJECT_SOURCE_DIR}/web/sw.js ${ZORVA_PAGE_DIR}/sw.js @ONLY)
+foreach(file web/index.html web/manifest.json assets/icon-192.png assets/icon-512.png assets/効果音.wav)
   get_filename_component(name ${file} NAME)
   add_custom_command(OUTPUT ${ZORVA_PAGE_DIR}/${name}
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/${file} ${ZORVA_PAGE_DIR}/${name}
