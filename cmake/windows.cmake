@@ -20,10 +20,11 @@ configure_file(${PROJECT_SOURCE_DIR}/win32/zorva.manifest.in ${CMAKE_BINARY_DIR}
 # -municode: the programs start at wmain, with their arguments in UTF-16.
 add_executable(zorva WIN32 win32/main.cpp ${ZORVA_RC})
 target_link_libraries(zorva PRIVATE zorva_win32)
-target_link_options(zorva PRIVATE -municode)
+target_link_options(zorva PRIVATE -municode $<$<CONFIG:Release>:-s>)
 
 add_executable(zorva-sim sim/main.cpp)
 target_link_libraries(zorva-sim PRIVATE zorva_sim)
+target_link_options(zorva-sim PRIVATE $<$<CONFIG:Release>:-s>)
 
 if(ZORVA_TESTS)
   # The tests of everything below the windows, on the simulated window, run

@@ -2,7 +2,7 @@
 // file name comes through), opens the window, loads its images and hands over
 // to the window's load event, which runs until the window is closed; or plays
 // a demo back in the window.
-#include <windows.h>
+#include "win32/windows_api.h"
 
 #include <cstdio>
 #include <exception>
@@ -16,7 +16,7 @@
 #include "demo/demo.h"
 #include "flow/form.h"
 #include "present/images.h"
-#include "win32/wide.h"
+#include "platform/wide.h"
 #include "win32/win32_window.h"
 
 namespace {
@@ -60,7 +60,7 @@ int wmain(int argc, wchar_t** argv) {
       Say("zorva: " + line.error + "; " + UsageLine() + "\n", true);
       return 2;
     case CommandLine::Action::Help:
-      Say(HelpText(ProgramFolder() + "\\効果音.wav"), false);
+      Say(HelpText(ProgramFolder(nullptr) + "\\効果音.wav"), false);
       return 0;
     case CommandLine::Action::Version:
       Say(VersionText() + "\n", false);

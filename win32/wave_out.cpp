@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "win32/wide.h"
+#include "platform/wide.h"
 
 namespace zorva {
 

@@ -6,8 +6,7 @@
 // one still playing. Without a device the game is simply silent.
 #pragma once
 
-#include <windows.h>
-#include <mmsystem.h>
+#include "win32/windows_api.h"
 
 #include <array>
 #include <cstdint>

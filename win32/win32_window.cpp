@@ -1,15 +1,12 @@
 #include "win32/win32_window.h"
 
-#include <mmsystem.h>
-#include <xinput.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "flow/form.h"
 #include "rules/state.h"
-#include "win32/wide.h"
+#include "platform/wide.h"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
@@ -50,21 +47,6 @@ std::array<bool, 3> PadKeys(unsigned buttons, int stickX) {
           (buttons & XINPUT_GAMEPAD_DPAD_RIGHT) != 0 || stickX > kStickDeadZone,
           (buttons & (XINPUT_GAMEPAD_A | XINPUT_GAMEPAD_B | XINPUT_GAMEPAD_X | XINPUT_GAMEPAD_Y |
                       XINPUT_GAMEPAD_START)) != 0};
-}
-
-std::string ProgramFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return ".";
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  const std::size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? "." : Utf8(path.substr(0, slash));
 }
 
 Win32Window::Win32Window(WindowOptions options) : options_(std::move(options)), canvas_(kCanvasSize * kCanvasSize) {
@@ -199,18 +181,20 @@ void Win32Window::SetWaitChecked(bool checked) {
   if (option_ != nullptr) CheckMenuItem(option_, kWaitItem, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
-// The frame log: one line per pass, "LOOP CLOCK WORK FRAME WAIT", where a
-// title pass has no WorkTime ("-").
+// The frame log: one line per pass, "LOOP CLOCK WORK FRAME WAIT CANVAS",
+// where a title pass has no WorkTime ("-") and CANVAS is the canvas's hash as
+// zorva-sim's dump gives it.
 
 void Win32Window::OnPassEnds(bool endsGame) {
   const bool game = loop_ == Loop::Game;
   if (endsGame) loop_ = Loop::Title;  // back in the title pass that ran the game
   if (frameLog_ == nullptr || endsGame) return;
   const long long clock = ReadClock(), frame = G.FrameTime, work = G.WorkTime;
+  const auto canvas = static_cast<unsigned long long>(CanvasHash(Crt));
   if (game) {
-    std::fprintf(frameLog_, "game %lld %lld %lld %d\n", clock, work, frame, waitChecked_ ? 1 : 0);
+    std::fprintf(frameLog_, "game %lld %lld %lld %d %016llx\n", clock, work, frame, waitChecked_ ? 1 : 0, canvas);
   } else {
-    std::fprintf(frameLog_, "title %lld - %lld %d\n", clock, frame, waitChecked_ ? 1 : 0);
+    std::fprintf(frameLog_, "title %lld - %lld %d %016llx\n", clock, frame, waitChecked_ ? 1 : 0, canvas);
   }
 }
 
@@ -221,7 +205,8 @@ void Win32Window::ShowMain() {
   // The canvas in the display's own pixels: at 144 dots per inch, a window
   // of scale 1 is 486 pixels across and shows the canvas at 1x; at 192, 2x.
   const UINT dpi = std::max(GetDpiForWindow(window_), 96u);
-  MONITORINFO monitor{sizeof(MONITORINFO)};
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
   GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
   const RECT& room = monitor.rcWork;
   RECT frame{};
@@ -250,8 +235,10 @@ void Win32Window::ShowMain() {
 
 void Win32Window::ToggleFullscreen() {
   if (!fullscreen_) {
+    placement_.length = sizeof placement_;
     GetWindowPlacement(window_, &placement_);
-    MONITORINFO monitor{sizeof(MONITORINFO)};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
     GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
     const RECT& r = monitor.rcMonitor;
     SetWindowLongPtrW(window_, GWL_STYLE, WS_POPUP | WS_VISIBLE);

@@ -5,7 +5,7 @@
 // the wave player, the frame log and the event pump.
 #pragma once
 
-#include <windows.h>
+#include "win32/windows_api.h"
 
 #include <array>
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/files.h"
 #include "base/key_record.h"
 #include "base/window.h"
 #include "frame/command_line.h"
@@ -27,9 +28,6 @@ namespace zorva {
 struct StartupError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
-
-// The folder of the running program, without a trailing separator.
-std::string ProgramFolder();
 
 // The largest whole multiple of the 324 x 324 canvas that fits a client area
 // of w x h pixels (never below 1), and where it goes, centred.
@@ -54,7 +52,7 @@ class Win32Window : public Window {
   void mciSendStringA(const std::string& command) override;
   bool WaitChecked() const override { return waitChecked_; }
   void SetWaitChecked(bool checked) override;
-  std::string ExeFolder() override { return ProgramFolder(); }
+  std::string ExeFolder() override { return ProgramFolder(nullptr); }
   void ShowMain() override;
   void End() override;
 
@@ -109,7 +107,7 @@ class Win32Window : public Window {
   std::int64_t lastPresent_ = -1000;
   bool framePending_ = false;
   bool fullscreen_ = false;
-  WINDOWPLACEMENT placement_{sizeof(WINDOWPLACEMENT)};
+  WINDOWPLACEMENT placement_{};
 };
 
 }  // namespace zorva

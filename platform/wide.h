@@ -1,4 +1,5 @@
-// UTF-8, the game's text, to and from UTF-16, the Windows API's.
+// Windows only: UTF-8, the game's text, to and from UTF-16, the Windows API's
+// (defined in platform/win32.cpp, for the Windows window as well).
 #pragma once
 
 #include <string>
