@@ -22,7 +22,7 @@ add_executable(zorva WIN32 win32/main.cpp ${ZORVA_RC})
 target_link_libraries(zorva PRIVATE zorva_win32)
 target_link_options(zorva PRIVATE -municode $<$<CONFIG:Release>:-s>)
 
-add_executable(zorva-sim sim/main.cpp)
+add_executable(zorva-sim sim/main.cpp ${ZORVA_RC})
 target_link_libraries(zorva-sim PRIVATE zorva_sim)
 target_link_options(zorva-sim PRIVATE $<$<CONFIG:Release>:-s>)
 

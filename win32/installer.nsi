@@ -5,6 +5,8 @@
 ; machine: chosen on its first page, or with /CurrentUser or /AllUsers; /S
 ; installs silently. The uninstaller is listed in Apps & features.
 Unicode true
+; A 64-bit installer for the 64-bit game.
+Target amd64-unicode
 ManifestDPIAware true
 SetCompressor /SOLID lzma
 
@@ -23,7 +25,6 @@ SetCompressor /SOLID lzma
 !define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_VALUENAME "InstallFolder"
 !include MultiUser.nsh
 !include MUI2.nsh
-!include x64.nsh
 
 Name "${NAME}"
 OutFile "${OUTFILE}"
@@ -45,16 +46,10 @@ VIAddVersionKey "LegalCopyright" "${NAME} developers"
 !insertmacro MUI_LANGUAGE "English"
 
 Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_ICONSTOP "${NAME} needs 64-bit Windows." /SD IDOK
-    Abort
-  ${EndIf}
-  SetRegView 64
   !insertmacro MULTIUSER_INIT
 FunctionEnd
 
 Function un.onInit
-  SetRegView 64
   !insertmacro MULTIUSER_UNINIT
 FunctionEnd
 

@@ -135,19 +135,18 @@ std::int64_t Win32Window::ReadClock() {
 }
 
 void Win32Window::SleepUntil(std::int64_t tick) {
-  for (std::int64_t now = Ticks(); now < tick; now = Ticks()) {
-    if (timer_ == nullptr) {
-      Sleep(1);
-      continue;
-    }
+  // The timer may wake up to a millisecond late: it is set that much early,
+  // and the rest is given away a time slice at a time.
+  const std::int64_t early = tick - frequency_ / 1000;
+  for (std::int64_t now = Ticks(); now < early && timer_ != nullptr; now = Ticks()) {
     // Negative: relative, in units of 100 ns.
     LARGE_INTEGER due{};
-    due.QuadPart = -std::max<std::int64_t>(Scale(tick - now, frequency_, 10000000), 1);
-    if (!SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE)) {
-      Sleep(1);
-      continue;
-    }
+    due.QuadPart = -std::max<std::int64_t>(Scale(early - now, frequency_, 10000000), 1);
+    if (!SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE)) break;
     WaitForSingleObject(timer_, INFINITE);
+  }
+  while (Ticks() < tick) {
+    if (!SwitchToThread()) Sleep(0);
   }
 }
 
@@ -181,21 +180,24 @@ void Win32Window::SetWaitChecked(bool checked) {
   if (option_ != nullptr) CheckMenuItem(option_, kWaitItem, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
-// The frame log: one line per pass, "LOOP CLOCK WORK FRAME WAIT CANVAS",
-// where a title pass has no WorkTime ("-") and CANVAS is the canvas's hash as
-// zorva-sim's dump gives it.
+// The frame log: one line per pass, "LOOP CLOCK WORK FRAME WAIT", where a
+// title pass has no WorkTime ("-"). The first line also gives the canvas's
+// hash as zorva-sim's dump does, which ties the run to the simulated one (for
+// that line only: hashing every pass would cost the title more than its pass).
 
 void Win32Window::OnPassEnds(bool endsGame) {
   const bool game = loop_ == Loop::Game;
   if (endsGame) loop_ = Loop::Title;  // back in the title pass that ran the game
   if (frameLog_ == nullptr || endsGame) return;
   const long long clock = ReadClock(), frame = G.FrameTime, work = G.WorkTime;
-  const auto canvas = static_cast<unsigned long long>(CanvasHash(Crt));
   if (game) {
-    std::fprintf(frameLog_, "game %lld %lld %lld %d %016llx\n", clock, work, frame, waitChecked_ ? 1 : 0, canvas);
+    std::fprintf(frameLog_, "game %lld %lld %lld %d", clock, work, frame, waitChecked_ ? 1 : 0);
   } else {
-    std::fprintf(frameLog_, "title %lld - %lld %d %016llx\n", clock, frame, waitChecked_ ? 1 : 0, canvas);
+    std::fprintf(frameLog_, "title %lld - %lld %d", clock, frame, waitChecked_ ? 1 : 0);
   }
+  if (!logged_) std::fprintf(frameLog_, " %016llx", static_cast<unsigned long long>(CanvasHash(Crt)));
+  std::fputc('\n', frameLog_);
+  logged_ = true;
 }
 
 // The window.
@@ -330,8 +332,14 @@ LRESULT CALLBACK Win32Window::Procedure(HWND window, UINT message, WPARAM w, LPA
 LRESULT Win32Window::Serve(UINT message, WPARAM w, LPARAM l) {
   switch (message) {
     case WM_CLOSE:
+      // Served by the pump; a menu open meanwhile (Alt+F4 leaves the menu
+      // bar armed by its Alt) would hold the pump up.
       closing_ = true;
+      EndMenu();
       return 0;
+    case WM_SYSCOMMAND:
+      if ((w & 0xFFF0) == SC_KEYMENU && closing_) return 0;
+      break;
     case WM_COMMAND:
       if (LOWORD(w) == kWaitItem) ++clicks_;
       return 0;

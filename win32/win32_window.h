@@ -100,6 +100,7 @@ class Win32Window : public Window {
   std::int64_t padSearch_ = -1000000;  // when the absent pads were last looked for
   Loop loop_ = Loop::Title;
   std::FILE* frameLog_ = nullptr;
+  bool logged_ = false;  // whether the frame log has its first line
 
   Surface picture_;
   std::vector<std::uint32_t> canvas_;  // 324 x 324 as the DIB wants it: blue, green, red, unused
