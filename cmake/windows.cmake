@@ -27,17 +27,19 @@ target_link_libraries(zorva-sim PRIVATE zorva_sim)
 target_link_options(zorva-sim PRIVATE $<$<CONFIG:Release>:-s>)
 
 if(ZORVA_TESTS)
-  # The tests of everything below the windows, on the simulated window, run
-  # under Wine (make test-windows); googletest is built from Debian's sources.
-  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  # The tests of everything below the windows, on the simulated window, and
+  # of the Windows window's arithmetic, run under Wine (make test-windows);
+  # googletest is built from Debian's sources.
+  set(ZORVA_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "googletest's sources (Debian: googletest)")
+  add_subdirectory(${ZORVA_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   set(ZORVA_PORTABLE_TESTS rules base flow frame frame_hidpi frame_command_line)
   list(TRANSFORM ZORVA_PORTABLE_TESTS PREPEND ${PROJECT_SOURCE_DIR}/tests/)
   list(TRANSFORM ZORVA_PORTABLE_TESTS APPEND _test.cpp)
-  add_executable(zorva_tests ${ZORVA_PORTABLE_TESTS})
+  add_executable(zorva_tests ${ZORVA_PORTABLE_TESTS} ${PROJECT_SOURCE_DIR}/tests/win32/win32_test.cpp)
   target_include_directories(zorva_tests PRIVATE ${PROJECT_SOURCE_DIR})
   target_compile_definitions(zorva_tests PRIVATE ZORVA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
                              ZORVA_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  target_link_libraries(zorva_tests PRIVATE zorva_sim zorva_frame gtest_main)
+  target_link_libraries(zorva_tests PRIVATE zorva_sim zorva_win32 gtest_main)
 endif()
 
 include(cmake/windows-package.cmake)
