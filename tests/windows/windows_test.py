@@ -2,8 +2,8 @@
 tests; zorva-sim.exe replaying every golden script byte for byte; demos recorded by the Linux zorva-sim played back
 in sync under Wine and the other way round; the zip unpacked into a folder named with Japanese, accented and blank
 characters, its game played there in Xvfb (first title pass as the golden one, SPACE, the arrows, OPTION -> WAIT, the
-paced frames, the close, a bad option, a broken sound file); and the installer: silent install, the files and the
-Start-menu entry, the installed game, the uninstaller leaving nothing.
+paced frames, the close, a bad option, a broken sound file that plays nothing); and the installer: silent install,
+the files and the Start-menu entry, the installed game with its sound, the uninstaller leaving nothing.
 
   windows_test.py --windows BUILD_WINDOWS --sim LINUX_ZORVA_SIM --version VERSION"""
 
@@ -41,6 +41,10 @@ class Wine:
         # No Mono or Gecko to offer, nothing of Wine's own chatter.
         self.env = display.env(WINEPREFIX=str(self.prefix), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                                HOME=str(home))
+        # Whatever the programs play goes to a file, through ALSA's file plugin.
+        self.sound = home / "sound.raw"
+        (home / ".asoundrc").write_text(f'pcm.!default {{ type file; slave.pcm "null"; file "{self.sound}"; '
+                                        'format "raw" }\n')
         start = time.monotonic()
         self.run("wineboot", "-i", timeout=180, wine=False)
         subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -142,6 +146,7 @@ def window(wine, game, golden_first):
     time.sleep(2)
     run.key_up("space")
     check(run.close() == 0, f"the close ended zorva.exe with {run.proc.returncode}: {run.errors()}")
+    check(not zorva_e2e.heard(wine.sound), "the broken sound file played something")
     lines = [line.split() for line in log.read_text().splitlines()]
     check(lines and lines[0][0] == "title" and lines[0][5:] == [golden_first],
           f"the first title pass shows {lines[0] if lines else None}, the golden one {golden_first}")
@@ -151,7 +156,9 @@ def window(wine, game, golden_first):
     paced = [int(line[3]) for line in lines if line[:1] == ["game"] and line[4] == "1"][1:]
     check(min(paced) >= 31, f"a paced frame of {min(paced)} ms: faster than 32 frames a second")
     lengths = collections.Counter(paced)
-    print(f"window: {len(lines)} passes; paced frames {len(paced)}: " +
+    title = [line for line in itertools.takewhile(lambda line: line[0] == "title", lines) if line[4] == "0"]
+    rate = 1000 * (len(title) - 1) / max(int(title[-1][1]) - int(title[0][1]), 1)
+    print(f"window: {len(lines)} passes, the title's {rate:.0f} a second; paced frames {len(paced)}: " +
           ", ".join(f"{ms} ms x{n}" for ms, n in sorted(lengths.items())))
     bad = wine.run(str(game / "zorva.exe"), "--bogus")
     check((bad.returncode, b"unknown option --bogus" in bad.stderr) == (2, True), f"a bad option: {bad}")
@@ -173,6 +180,9 @@ def installer(wine, setup, version):
     check(listed.returncode == 0 and version.encode() in listed.stdout, f"Apps & features: {listed.stdout}")
     run = wine.game(found[0])
     run.wait_window()
+    run.key_down("space")  # a game, firing until something is destroyed and the sound plays
+    poll(lambda: wine.sound.exists() and zorva_e2e.heard(wine.sound), 30, "the sound of the installed game")
+    run.key_up("space")
     check(run.close() == 0, "the installed game did not end well")
     # The uninstaller copies itself away and runs from there: wait for it to finish its work.
     wine.run(str(folder / "uninstall.exe"), "/S", "/CurrentUser")
