@@ -3,7 +3,8 @@ tests; zorva-sim.exe replaying every golden script byte for byte; demos recorded
 in sync under Wine and the other way round; the zip unpacked into a folder named with Japanese, accented and blank
 characters, its game played there in Xvfb (first title pass as the golden one, SPACE, the arrows, OPTION -> WAIT, the
 paced frames, the close, a bad option, a broken sound file that plays nothing); and the installer: silent install,
-the files and the Start-menu entry, the installed game with its sound, the uninstaller leaving nothing.
+the files and the Start-menu entry, the installed game at 192 dots per inch, Alt+Enter, its sound, the uninstaller
+leaving nothing.
 
   windows_test.py --windows BUILD_WINDOWS --sim LINUX_ZORVA_SIM --version VERSION"""
 
@@ -178,8 +179,17 @@ def installer(wine, setup, version):
     key = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZORVA"
     listed = wine.run("reg", "query", key)
     check(listed.returncode == 0 and version.encode() in listed.stdout, f"Apps & features: {listed.stdout}")
+    # The installed game on a display of 192 dots per inch: the canvas at 2x, in the display's own pixels.
+    wine.run("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", "192", "/f")
     run = wine.game(found[0])
     run.wait_window()
+    w, h = run.size()
+    check(w == 648 and h - 648 > 10, f"at 192 dots per inch a window of {w} x {h}")
+    # Alt+Enter: fullscreen on the whole display, and back.
+    run.key("Alt_L", "Return")
+    poll(lambda: run.size() == (1280, 1024), 10, "fullscreen")
+    run.key("Alt_L", "Return")
+    poll(lambda: run.size() == (w, h), 10, "the window back from fullscreen")
     run.key_down("space")  # a game, firing until something is destroyed and the sound plays
     poll(lambda: wine.sound.exists() and zorva_e2e.heard(wine.sound), 30, "the sound of the installed game")
     run.key_up("space")
@@ -188,7 +198,8 @@ def installer(wine, setup, version):
     wine.run(str(folder / "uninstall.exe"), "/S", "/CurrentUser")
     poll(lambda: not folder.exists() and not links[0].exists(), 60, "the uninstaller to remove everything")
     check(wine.run("reg", "query", key).returncode != 0, "the uninstaller left its entry in Apps & features")
-    print(f"installer: installed to {folder.relative_to(users)}, started, uninstalled without a trace")
+    print(f"installer: installed to {folder.relative_to(users)}, started at 2x for 192 dpi, fullscreen and back,"
+          " heard, uninstalled without a trace")
 
 
 def main():
