@@ -88,6 +88,9 @@ int main(int argc, char** argv) {
     // The desktop's larger icon sizes: the same 32 x 32 art, pixels kept sharp.
     Write(out / "icon-128.png", Png(icon, 4, true));
     Write(out / "icon-256.png", Png(icon, 8, true));
+    // The web page's icons, for a phone's home screen.
+    Write(out / "icon-192.png", Png(icon, 6, true));
+    Write(out / "icon-512.png", Png(icon, 16, true));
     // The Windows program's icon: the same sizes in one file.
     Write(out / "icon.ico", Ico({{32, Png(icon, 1, true)}, {64, Png(icon, 2, true)}, {128, Png(icon, 4, true)},
                                  {256, Png(icon, 8, true)}}));
