@@ -288,7 +288,7 @@ void Win32Window::LoseFocus() {
 void Win32Window::PollPads() {
   // Asking for a pad that is not there is slow: absent pads are looked for
   // once a second only.
-  const std::int64_t now = ReadClock();
+  const std::int64_t now = Scale(Ticks(), frequency_, 1000);  // not a reading of the game's
   const bool search = now - padSearch_ >= 1000;
   if (search) padSearch_ = now;
   std::array<bool, 3> held{};
