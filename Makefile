@@ -225,7 +225,7 @@ fuzz: deps-fuzz $(addprefix build-fuzz/,$(FUZZ_TARGETS))
 # The Windows version, cross-compiled by Debian's mingw-w64 and statically
 # linked: build-windows/ gets zorva-VERSION-windows-x64.zip and the NSIS
 # installer zorva-VERSION-setup.exe (and zorva-sim.exe).
-WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nsis
+WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nsis python3
 # The tests run under Wine (one prefix per run) in Xvfb, beside the Linux zorva-sim.
 WINDOWS_TEST_PACKAGES := $(TEST_PACKAGES) $(WINDOWS_PACKAGES) googletest wine wine64
 WINDOWS_TESTS ?= OFF

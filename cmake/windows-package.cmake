@@ -12,9 +12,8 @@ configure_file(${PROJECT_SOURCE_DIR}/win32/README.txt.in ${CMAKE_BINARY_DIR}/REA
 
 # Every file in the zip bears the same date, the day of this version's
 # release in debian/changelog, so the same sources give the same zip.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
 file(STRINGS ${PROJECT_SOURCE_DIR}/debian/changelog ZORVA_SIGNOFF REGEX "^ -- " LIMIT_COUNT 1)
-string(REGEX MATCH "[0-9]+ [A-Z][a-z][a-z] [0-9]+ [0-9:]+" ZORVA_RELEASED "${ZORVA_SIGNOFF}")
-string(REGEX REPLACE "([0-9]+) ([A-Za-z]+) ([0-9]+) (.*)" "\\2 \\1 \\3 \\4" ZORVA_RELEASED "${ZORVA_RELEASED}")
 
 set(ZORVA_STAGED ${ZORVA_STAGE}/zorva.exe ${ZORVA_STAGE}/効果音.wav ${ZORVA_STAGE}/README.txt)
 add_custom_command(OUTPUT ${ZORVA_STAGED}
@@ -25,11 +24,9 @@ add_custom_command(OUTPUT ${ZORVA_STAGED}
   VERBATIM)
 
 add_custom_command(OUTPUT ${ZORVA_ZIP}
-  COMMAND ${CMAKE_COMMAND} -E rm -f ${ZORVA_ZIP}
-  COMMAND ${CMAKE_COMMAND} -E tar cf ${ZORVA_ZIP} --format=zip "--mtime=${ZORVA_RELEASED} UTC"
+  COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/win32/make_zip.py ${ZORVA_ZIP} ${ZORVA_STAGE} "${ZORVA_SIGNOFF}"
           ${ZORVA_PACKAGE}/zorva.exe ${ZORVA_PACKAGE}/効果音.wav ${ZORVA_PACKAGE}/README.txt
-  DEPENDS ${ZORVA_STAGED}
-  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+  DEPENDS ${ZORVA_STAGED} ${PROJECT_SOURCE_DIR}/win32/make_zip.py
   VERBATIM)
 
 add_custom_command(OUTPUT ${ZORVA_SETUP}

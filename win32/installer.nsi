@@ -9,6 +9,8 @@ Unicode true
 Target amd64-unicode
 ManifestDPIAware true
 SetCompressor /SOLID lzma
+; No file dates in the installer: the same files give the same installer.
+SetDateSave off
 
 !define NAME "ZORVA"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ZORVA"
