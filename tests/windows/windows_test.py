@@ -2,9 +2,9 @@
 tests; zorva-sim.exe replaying every golden script byte for byte; demos recorded by the Linux zorva-sim played back
 in sync under Wine and the other way round; the zip unpacked into a folder named with Japanese, accented and blank
 characters, its game played there in Xvfb (first title pass as the golden one, SPACE, the arrows, OPTION -> WAIT, the
-paced frames, the close, a bad option, a broken sound file that plays nothing); and the installer: silent install,
-the files and the Start-menu entry, the installed game at 192 dots per inch, Alt+Enter, its sound, the uninstaller
-leaving nothing.
+paced frames, the close, a bad option, a broken sound file that plays nothing, a Linux demo played back in sync); and
+the installer: silent install, the files and the Start-menu entry, the installed game at 192 dots per inch, Alt+Enter,
+its sound, the uninstaller leaving nothing.
 
   windows_test.py --windows BUILD_WINDOWS --sim LINUX_ZORVA_SIM --version VERSION"""
 
@@ -116,7 +116,7 @@ def unpack(zip_path, into, version):
     return game
 
 
-def window(wine, game, golden_first):
+def window(wine, game, sim, golden_first):
     """The game of the zip, in its Unicode folder: the title, a game, WAIT twice, the close."""
     log = game / "フレーム log.txt"
     (game / "効果音.wav").write_bytes(b"RIFF garbage, no wave at all")  # shots must not choke on it
@@ -163,6 +163,13 @@ def window(wine, game, golden_first):
           ", ".join(f"{ms} ms x{n}" for ms, n in sorted(lengths.items())))
     bad = wine.run(str(game / "zorva.exe"), "--bogus")
     check((bad.returncode, b"unknown option --bogus" in bad.stderr) == (2, True), f"a bad option: {bad}")
+    # A demo recorded on Linux, played back in the window: the same end.
+    script, demo = SOURCE / "tests" / "golden" / "first_shots.script", game / "デモ é.zdm"
+    recorded = subprocess.run([sim, *sim_options(script), "--record", str(demo), str(script)], capture_output=True)
+    check(recorded.returncode == 0, f"zorva-sim --record: {recorded.stderr}")
+    played = wine.run(str(game / "zorva.exe"), "--no-sound", "--play", str(demo))
+    said = played.stdout.decode(errors="replace").replace("\r\n", "\n")
+    check(played.returncode == 0 and said.endswith(": as recorded\n"), f"zorva.exe --play: {played.returncode} {said!r}")
 
 
 def installer(wine, setup, version):
@@ -216,7 +223,7 @@ def main():
             golden(wine, build, folder)
             demos(wine, build, args["sim"], folder)
             game = unpack(build / f"zorva-{version}-windows-x64.zip", folder, version)
-            window(wine, game, golden_first)
+            window(wine, game, args["sim"], golden_first)
             installer(wine, build / f"zorva-{version}-setup.exe", version)
         finally:
             wine.close()
