@@ -3,11 +3,10 @@
 # (win32/), zorva-sim, the platform-independent tests, and the two things a
 # player downloads, a zip and an installer.
 
-zorva_layer(zorva_demo demo LINKS zorva_flow ZLIB::ZLIB)
+zorva_layer(zorva_demo demo LINKS zorva_flow ZLIB::ZLIB EXCLUDE demo_stream_none.cpp)
 # No libpng for mingw: this zorva-sim replays, records, plays back and dumps,
 # and says plainly that it writes no pictures.
 zorva_layer(zorva_sim sim LINKS zorva_demo EXCLUDE main.cpp png.cpp)
-target_sources(zorva_sim PRIVATE ${PROJECT_SOURCE_DIR}/web/node/png_none.cpp)
 
 zorva_layer(zorva_win32 win32 LINKS zorva_demo zorva_frame EXCLUDE main.cpp)
 target_link_libraries(zorva_win32 PUBLIC winmm xinput1_4 shcore)
@@ -32,7 +31,7 @@ if(ZORVA_TESTS)
   # googletest is built from Debian's sources.
   set(ZORVA_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "googletest's sources (Debian: googletest)")
   add_subdirectory(${ZORVA_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  set(ZORVA_PORTABLE_TESTS rules base flow frame frame_hidpi frame_command_line)
+  set(ZORVA_PORTABLE_TESTS rules base flow frame frame_hidpi frame_command_line number state_table)
   list(TRANSFORM ZORVA_PORTABLE_TESTS PREPEND ${PROJECT_SOURCE_DIR}/tests/)
   list(TRANSFORM ZORVA_PORTABLE_TESTS APPEND _test.cpp)
   add_executable(zorva_tests ${ZORVA_PORTABLE_TESTS} ${PROJECT_SOURCE_DIR}/tests/win32/win32_test.cpp)

@@ -44,7 +44,7 @@ void Say(const std::string& text, bool error) {
       if (done) return;
     }
   }
-  MessageBoxW(nullptr, zorva::Wide(text).c_str(), L"\xFF3A\xFF2F\xFF32\xFF36\xFF21",
+  MessageBoxW(nullptr, zorva::Wide(text).c_str(), zorva::Wide(zorva::kCaption).c_str(),
               MB_OK | (error ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 
@@ -110,7 +110,7 @@ int wmain(int argc, wchar_t** argv) {
   } catch (const std::exception& error) {
     // A run-time error ends the program with a message box.
     std::fprintf(stderr, "zorva: %s\n", error.what());
-    MessageBoxW(window->Handle(), Wide(error.what()).c_str(), L"\xFF3A\xFF2F\xFF32\xFF36\xFF21", MB_OK | MB_ICONERROR);
+    MessageBoxW(window->Handle(), Wide(error.what()).c_str(), Wide(kCaption).c_str(), MB_OK | MB_ICONERROR);
     status = 1;
   }
   window->End();

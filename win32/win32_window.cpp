@@ -16,7 +16,6 @@ namespace zorva {
 
 namespace {
 
-constexpr const wchar_t* kCaption = L"\xFF3A\xFF2F\xFF32\xFF36\xFF21";  // ＺＯＲＶＡ
 constexpr const wchar_t* kClass = L"ZorvaWindow";
 constexpr UINT kWaitItem = 2;  // the menu command of OPTION -> WAIT
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
@@ -54,10 +53,7 @@ Win32Window::Win32Window(WindowOptions options) : options_(std::move(options)), 
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&counter);
   frequency_ = std::max<std::int64_t>(frequency.QuadPart, 1);
-  // The clock starts a second before the window is made, so that its first
-  // reading is already well above 0 (a fresh gate acts on its second poll
-  // only when its first reading was positive).
-  origin_ = counter.QuadPart - frequency_;
+  origin_ = counter.QuadPart - Scale(kClockLeadMs, 1000, frequency_);
   try {
     if (!options_.frameLog.empty()) {
       frameLog_ = _wfopen(Wide(options_.frameLog).c_str(), L"w");
@@ -81,7 +77,7 @@ Win32Window::Win32Window(WindowOptions options) : options_(std::move(options)), 
     option_ = CreatePopupMenu();
     AppendMenuW(option_, MF_STRING | MF_CHECKED, kWaitItem, L"WAIT");
     AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(option_), L"OPTION");
-    window_ = CreateWindowExW(0, kClass, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, kCanvasSize, kCanvasSize,
+    window_ = CreateWindowExW(0, kClass, Wide(kCaption).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, kCanvasSize, kCanvasSize,
                               nullptr, menu_, instance, this);
     if (window_ == nullptr) {
       DestroyMenu(menu_);
@@ -175,9 +171,10 @@ void Win32Window::sndPlaySoundA(const std::string& file, unsigned) {
 
 void Win32Window::mciSendStringA(const std::string&) {}
 
-void Win32Window::SetWaitChecked(bool checked) {
-  waitChecked_ = checked;
-  if (option_ != nullptr) CheckMenuItem(option_, kWaitItem, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+void Win32Window::ShowMark() {
+  if (option_ == nullptr || markShown_ == WaitChecked()) return;
+  markShown_ = WaitChecked();
+  CheckMenuItem(option_, kWaitItem, MF_BYCOMMAND | (markShown_ ? MF_CHECKED : MF_UNCHECKED));
 }
 
 // The frame log: one line per pass, "LOOP CLOCK WORK FRAME WAIT", where a
@@ -191,9 +188,9 @@ void Win32Window::OnPassEnds(bool endsGame) {
   if (frameLog_ == nullptr || endsGame) return;
   const long long clock = ReadClock(), frame = G.FrameTime, work = G.WorkTime;
   if (game) {
-    std::fprintf(frameLog_, "game %lld %lld %lld %d", clock, work, frame, waitChecked_ ? 1 : 0);
+    std::fprintf(frameLog_, "game %lld %lld %lld %d", clock, work, frame, WaitChecked() ? 1 : 0);
   } else {
-    std::fprintf(frameLog_, "title %lld - %lld %d", clock, frame, waitChecked_ ? 1 : 0);
+    std::fprintf(frameLog_, "title %lld - %lld %d", clock, frame, WaitChecked() ? 1 : 0);
   }
   if (!logged_) std::fprintf(frameLog_, " %016llx", static_cast<unsigned long long>(CanvasHash(Crt)));
   std::fputc('\n', frameLog_);
@@ -227,7 +224,7 @@ void Win32Window::ShowMain() {
     SetWindowPos(window_, nullptr, room.left + (room.right - room.left - w) / 2,
                  room.top + (room.bottom - room.top - h) / 2, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  SetWindowTextW(window_, kCaption);
+  SetWindowTextW(window_, Wide(kCaption).c_str());
   ShowWindow(window_, SW_SHOW);
   if (options_.fullscreen && !fullscreen_) ToggleFullscreen();
   SetForegroundWindow(window_);
@@ -453,6 +450,7 @@ void Win32Window::PumpEvents() {
   }
   PollPads();
   for (; clicks_ > 0; --clicks_) MENU002_Click();
+  ShowMark();  // also after a demo played back has put the mark back
   if (closing_) {
     closing_ = false;
     Form_Unload();
@@ -461,10 +459,10 @@ void Win32Window::PumpEvents() {
   // per refresh, and passes in between only serve the events.
   if (Ticks() - lastPresent_ < refresh_) return;
   static const MenuBar closed;
-  ComposePicture(Crt, closed, waitChecked_, picture_);
+  ComposePicture(Crt, closed, WaitChecked(), picture_);
   // A paced game frame is shown from its pacing wait; a demo played back
   // waits in its own way, so its frames are shown at once.
-  if (loop_ == Loop::Game && waitChecked_ && !framePending_ && !PlaysBack()) {
+  if (loop_ == Loop::Game && WaitChecked() && !framePending_ && !PlaysBack()) {
     framePending_ = true;
     return;
   }

@@ -50,8 +50,6 @@ class Win32Window : public Window {
   // Window
   void sndPlaySoundA(const std::string& file, unsigned flags) override;
   void mciSendStringA(const std::string& command) override;
-  bool WaitChecked() const override { return waitChecked_; }
-  void SetWaitChecked(bool checked) override;
   std::string ExeFolder() override { return ProgramFolder(nullptr); }
   void ShowMain() override;
   void End() override;
@@ -74,6 +72,8 @@ class Win32Window : public Window {
   void LoseFocus();
   void PollPads();
   void ToggleFullscreen();
+  // Shows WAIT's check mark as WaitChecked() has it.
+  void ShowMark();
   void MeasureRefresh();
   void SleepUntil(std::int64_t tick);
   std::int64_t Ticks() const;
@@ -90,7 +90,7 @@ class Win32Window : public Window {
   bool period_ = false;  // whether timeBeginPeriod(1) is in force
   std::unique_ptr<WaveOut> audio_;
 
-  bool waitChecked_ = true;
+  bool markShown_ = true;  // the check mark the menu shows
   bool focus_ = false;
   bool closing_ = false;  // the window asked to close, served by the pump
   int clicks_ = 0;        // clicks on WAIT not yet served
