@@ -1,14 +1,18 @@
 // Small things for the tests: whole-file reads and writes, a scratch folder
-// of the test's own (removed afterwards), and values compared side by side.
+// of the test's own (removed afterwards), and values compared by name.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zorva {
@@ -25,9 +29,62 @@ struct TempDir {
   fs::path path;
 };
 
+// Values with the expressions that gave them: V(G.Score, G.ShotY[3]) keeps "G.Score" and "G.ShotY[3]" beside the
+// two numbers. EXPECT_VALUES(V(...), V(...)) compares two such lists and names every value that differs:
+// "G.ShotY[3] is 120, expected 123".
+struct Values {
+  std::vector<std::string> names;
+  std::vector<double> values;
+  Values(std::vector<double> v = {}) : values(std::move(v)) {}
+  Values(std::string_view list, std::vector<double> v) : values(std::move(v)) {
+    int depth = 0;
+    bool quoted = false;
+    std::string name;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      const char c = list[i];
+      if (c == '"' && (i == 0 || list[i - 1] != '\\')) quoted = !quoted;
+      if (!quoted) depth += (c == '(' || c == '[' || c == '{') - (c == ')' || c == ']' || c == '}');
+      if (!quoted && depth == 0 && c == ',') {
+        names.push_back(name), name.clear();
+      } else if (!(name.empty() && c == ' ')) {
+        name += c;
+      }
+    }
+    if (!name.empty()) names.push_back(name);
+  }
+  std::string Name(std::size_t k) const { return k < names.size() ? names[k] : "value " + std::to_string(k + 1); }
+  bool operator==(const Values& other) const { return values == other.values; }
+};
+
+// The shortest text that reads back as the same double.
+inline std::string Shortest(double v) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
+}
+
+inline void PrintTo(const Values& v, std::ostream* out) {
+  for (std::size_t k = 0; k < v.values.size(); ++k) *out << (k ? ", " : "") << v.Name(k) << " = " << Shortest(v.values[k]);
+}
+
+inline testing::AssertionResult SameValues(const char*, const char*, const Values& actual, const Values& expected) {
+  if (actual == expected) return testing::AssertionSuccess();
+  testing::AssertionResult failure = testing::AssertionFailure();
+  if (actual.values.size() != expected.values.size()) {
+    std::ostringstream shown;
+    PrintTo(actual, &shown);
+    return failure << actual.values.size() << " values (" << shown.str() << "), expected " << expected.values.size();
+  }
+  const char* between = "";
+  for (std::size_t k = 0; k < actual.values.size(); ++k)
+    if (actual.values[k] != expected.values[k])
+      failure << between << actual.Name(k) << " is " << Shortest(actual.values[k]) << ", expected " << Shortest(expected.values[k]),
+          between = "; ";
+  return failure;
+}
+
 template <class... T>
-std::vector<double> V(T... values) {
-  return {static_cast<double>(values)...};
+Values MakeValues(std::string_view names, T... values) {
+  return Values(names, {static_cast<double>(values)...});
 }
 
 inline Bytes ReadBytes(const fs::path& p) {
@@ -41,3 +98,7 @@ inline std::string WriteBytes(const fs::path& p, const Bytes& b) {
 }
 
 }  // namespace zorva
+
+#define V(...) ::zorva::MakeValues(#__VA_ARGS__ __VA_OPT__(, ) __VA_ARGS__)
+#define EXPECT_VALUES(actual, expected) EXPECT_PRED_FORMAT2(::zorva::SameValues, actual, expected)
+#define ASSERT_VALUES(actual, expected) ASSERT_PRED_FORMAT2(::zorva::SameValues, actual, expected)

@@ -2,7 +2,10 @@
 // event pump takes 5 ms, WAIT checked): what a game keeps from before it, its
 // end, and the change of wave; the golden replays; the artwork made again.
 
+#include <sys/wait.h>
+
 #include <cstdio>
+#include <sstream>
 
 #include "tests/support.h"
 #include "tools/embedded_assets.h"
@@ -36,8 +39,8 @@ TEST(Flow, TheFirstGameTakesOverTheGatesScrollAndBlinkOfTheTitleScreen) {
   // the first poll past 1810, so the formation's first step is frame 28's.
   const std::vector<Pass> passes = Play("1 -\n1 tap:SPACE\n30 -\n");
   const GameState& first = passes[1].g;  // passes[0] is title pass 0
-  EXPECT_EQ(V(first.ScrollY, first.TitleBlink, first.MarchNext, first.FpsNext, first.Fps), V(3, -1, 1810, 1510, 200));
-  EXPECT_EQ(V(FirstWhere(passes, [](const Pass& p) { return p.g.MarchStep == 1; }), passes[28].clock), V(28, 1852 + 31));
+  EXPECT_VALUES(V(first.ScrollY, first.TitleBlink, first.MarchNext, first.FpsNext, first.Fps), V(3, -1, 1810, 1510, 200));
+  EXPECT_VALUES(V(FirstWhere(passes, [](const Pass& p) { return p.g.MarchStep == 1; }), passes[28].clock), V(28, 1852 + 31));
   EXPECT_EQ(Play("1 tap:SPACE\n2 -\n")[0].g.MarchStep, 1);  // started on pass 0, it steps in frame 1
 }
 
@@ -52,10 +55,10 @@ TEST(Flow, AGameEndsWithItsGameOverScreenAndTheNextStartsAfreshKeepingItsHiScore
   ASSERT_LT(end + 2, p.size());
   const GameState &title = p[end + 1].g, &next = p[end + 2].g;
   // Two waits of 1000 ms (each ends at the first reading past it); the frame rate cleared.
-  EXPECT_EQ(V(p[end + 1].clock - p[end].clock, title.Fps, title.PlayerDead, title.PlayerBlastFrame, title.GameOverShown),
+  EXPECT_VALUES(V(p[end + 1].clock - p[end].clock, title.Fps, title.PlayerDead, title.PlayerBlastFrame, title.GameOverShown),
             V(2002, 0, 0, 0, 0));
   // The shot of frame 2 flew on and destroyed the fourth column's bottom enemy: 130.
-  EXPECT_EQ(V(p[end + 2].Game(), next.Score, next.HiScore, next.PlayerX, next.AimLevel, next.MarchInterval, next.BulletTop),
+  EXPECT_VALUES(V(p[end + 2].Game(), next.Score, next.HiScore, next.PlayerX, next.AimLevel, next.MarchInterval, next.BulletTop),
             V(1, 0, 130, 146, 0, 200, 4));
 }
 
@@ -66,7 +69,7 @@ TEST(Flow, TheShipIsDrawnWhereItWasAndItsShotLeavesFromWhereItIsNow) {
   const auto p = Play("1 SPACE RIGHT\n2 SPACE RIGHT\n", 1, [&](const std::vector<Pass>& p) {
     if (p.size() == 2) drawn = Drawn(154, 288, 0, 0) && !Drawn(162, 288, 0, 0) && Drawn(162, 282, 32, 0);
   });
-  EXPECT_EQ(V(p[1].g.PlayerX, p[1].g.ShotX[0], p[1].g.ShotY[0], drawn), V(162, 162, 282, 1));
+  EXPECT_VALUES(V(p[1].g.PlayerX, p[1].g.ShotX[0], p[1].g.ShotY[0], drawn), V(162, 162, 282, 1));
 }
 
 TEST(Flow, AWaveCanChangeDuringTheDeathSequence) {
@@ -79,7 +82,7 @@ TEST(Flow, AWaveCanChangeDuringTheDeathSequence) {
   const std::size_t wave = FirstWhere(passes, [](const Pass& p) { return p.g.MarchInterval == 190; });
   ASSERT_LT(wave, passes.size());
   const GameState& g = passes[wave].g;
-  EXPECT_EQ(V(passes[wave - 1].g.KillCount, g.KillCount, g.PlayerDead, g.PlayerBlastFrame, g.EnemyX[0], g.EnemyY[0], g.BulletTop,
+  EXPECT_VALUES(V(passes[wave - 1].g.KillCount, g.KillCount, g.PlayerDead, g.PlayerBlastFrame, g.EnemyX[0], g.EnemyY[0], g.BulletTop,
               g.AimLevel, std::count(g.EnemyState.begin(), g.EnemyState.end(), 0)),
             V(23, 0, 1, 1, 10, 16, 3, 0.4f, 24));
   EXPECT_TRUE(std::any_of(passes.begin() + static_cast<long>(wave), passes.end(), [](const Pass& p) { return p.endsGame; }));
@@ -97,7 +100,7 @@ TEST(Flow, DifficultyClimbsWaveByWave) {
                              {35, 0, 3.0, 17.0, 20},               {40, 0, 3.0, 19.5, 20}};
   for (int wave = 1; const auto& row : table) {
     for (; wave < row[0]; ++wave) G.EnemyState.fill(7), G.KillCount = 24, CheckWave();
-    EXPECT_EQ(V(G.MarchInterval, G.AimLevel, G.BulletGrowth, G.BulletTop, G.KillCount), V(row[1], row[2], row[3], row[4], 0)) << wave;
+    EXPECT_VALUES(V(G.MarchInterval, G.AimLevel, G.BulletGrowth, G.BulletTop, G.KillCount), V(row[1], row[2], row[3], row[4], 0)) << wave;
   }
   // KillCount, shot slot in flight, bullet slot in flight (-1 none), whether the wave changes.
   const int cases[][4] = {{24, -1, -1, 1}, {23, -1, -1, 0}, {24, 8, -1, 0}, {24, -1, 20, 0}, {24, -1, 15, 0}, {24, -1, 21, 1}};
@@ -108,18 +111,64 @@ TEST(Flow, DifficultyClimbsWaveByWave) {
     if (shot >= 0) G.ShotActive[shot] = 1;
     if (bullet >= 0) G.BulletActive[bullet] = 1;
     CheckWave();
-    EXPECT_EQ(V(G.KillCount, G.EnemyState[5], G.EnemyX[0], G.EnemyY[23], G.MarchInterval, G.MarchStep, G.MarchDrop, G.MarchDir,
+    EXPECT_VALUES(V(G.KillCount, G.EnemyState[5], G.EnemyX[0], G.EnemyY[23], G.MarchInterval, G.MarchStep, G.MarchDrop, G.MarchDir,
                 G.BlastSrcX[0]),
               change ? V(0, 0, 10, 121, 190, 0, 0, 0, 64) : V(kills, 7, 99, 0, 200, 7, 8, 1, 0)) << kills << " " << shot << " " << bullet;
-    EXPECT_EQ(V(G.Score, G.ShotY[3], G.BulletX[2]), V(240, 123, 55.5f));  // not its business
+    EXPECT_VALUES(V(G.Score, G.ShotY[3], G.BulletX[2]), V(240, 123, 55.5f));  // not its business
   }
 }
 
 const fs::path kSource = ZORVA_SOURCE_DIR, kBinary = ZORVA_BINARY_DIR;
 
+// The fields of one dump line, {"name":value,...}, as name and value text in their order.
+std::vector<std::pair<std::string, std::string>> Fields(const std::string& line) {
+  std::vector<std::pair<std::string, std::string>> fields;
+  int depth = 0;
+  bool quoted = false;
+  std::string text;
+  for (std::size_t i = 1; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '"' && line[i - 1] != '\\') quoted = !quoted;
+    if (!quoted) depth += (c == '[' || c == '{') - (c == ']' || c == '}');
+    if (!quoted && depth <= 0 && (c == ',' || c == '}')) {
+      if (text.empty()) continue;
+      const std::size_t colon = text.find("\":");
+      fields.emplace_back(text.substr(1, colon - 1), colon == std::string::npos ? text : text.substr(colon + 2));
+      text.clear();
+    } else {
+      text += c;
+    }
+  }
+  return fields;
+}
+
+// Where a dump first departs from its recording: the pass (line) and its first differing field, with both values;
+// empty when they are the same.
+std::string FirstDifference(const std::string& dump, const std::string& recorded) {
+  std::istringstream got(dump), want(recorded);
+  std::string a, b;
+  for (int pass = 0;; ++pass) {
+    const bool more = static_cast<bool>(std::getline(got, a)), expected = static_cast<bool>(std::getline(want, b));
+    if (!more || !expected) return more == expected ? "" : "pass " + std::to_string(pass) + (more ? " is one too many" : " is missing");
+    if (a == b) continue;
+    const auto x = Fields(a), y = Fields(b);
+    for (std::size_t k = 0; k < std::max(x.size(), y.size()); ++k) {
+      const auto none = std::pair<std::string, std::string>{"(none)", "(nothing)"};
+      const auto& [name, value] = k < x.size() ? x[k] : none;
+      const auto& [recordedName, recordedValue] = k < y.size() ? y[k] : none;
+      if (name != recordedName || value != recordedValue)
+        return "pass " + std::to_string(pass) + ": " + name + " is " + value + ", recorded " + recordedName + " " + recordedValue;
+    }
+    return "pass " + std::to_string(pass) + " differs in its spacing: " + a;
+  }
+}
+
 // Each tests/golden/NAME.script starts with "# zorva-sim OPTIONS" and says
 // what it shows; its dump must be NAME.jsonl byte for byte.
 TEST(Sim, GoldenReplaysMatchByteForByte) {
+  EXPECT_EQ(FirstDifference("{\"a\":1,\"b\":[2,\"x,]\"]}\n{}\n", "{\"a\":1,\"b\":[2,\"x,]\"]}\n{\"a\":2}\n"),
+            "pass 1: (none) is (nothing), recorded a 2");
+  EXPECT_EQ(FirstDifference("{\"a\":1,\"b\":[2,3]}\n", "{\"a\":1,\"b\":[2,4]}\n"), "pass 0: b is [2,3], recorded b [2,4]");
   int checked = 0;
   for (const auto& entry : fs::directory_iterator(kSource / "tests" / "golden")) {
     if (entry.path().extension() != ".script") continue;
@@ -134,10 +183,52 @@ TEST(Sim, GoldenReplaysMatchByteForByte) {
     for (int c; (c = std::fgetc(pipe)) != EOF;) dump += static_cast<char>(c);
     EXPECT_EQ(pclose(pipe), 0) << entry.path();
     const Bytes expected = ReadBytes(fs::path(entry.path()).replace_extension(".jsonl"));
-    EXPECT_TRUE(dump == std::string(expected.begin(), expected.end())) << entry.path().filename() << " differs from its recorded dump";
+    const std::string difference = FirstDifference(dump, std::string(expected.begin(), expected.end()));
+    EXPECT_TRUE(difference.empty()) << entry.path().filename().string() << ", " << difference;
     ++checked;
   }
   EXPECT_GE(checked, 4);
+}
+
+// zorva-sim's command line: the exit status, the lines it writes and the first line of its complaint.
+TEST(Sim, TheCommandLineAndItsExitStatuses) {
+  const TempDir dir("sim-command-line");
+  std::ofstream(dir.path / "game.script") << "1 SPACE\n40 -\n";
+  std::ofstream(dir.path / "bad.script") << "1 SPACE\n2 FIRE\n";
+  const auto run = [&](const std::string& args, const char* input = "3 -\n") {
+    std::ofstream(dir.path / "input") << input;
+    const std::string command = "cd '" + dir.path.string() + "' && '" + (kBinary / "zorva-sim").string() + "' " + args +
+                                " < input > out 2> err";
+    const int status = std::system(command.c_str());
+    std::ifstream out(dir.path / "out"), err(dir.path / "err");
+    std::string line, complaint;
+    int lines = 0;
+    while (std::getline(out, line)) ++lines;
+    std::getline(err, complaint);
+    return std::tuple{WIFEXITED(status) ? WEXITSTATUS(status) : -1, lines, complaint};
+  };
+  // The arguments; the exit status, the lines on standard output, the first line on standard error.
+  const std::pair<const char*, std::tuple<int, int, std::string>> cases[] = {
+      {"game.script", {0, 0, ""}},
+      {"--dump - --clock 0 --work 9 --seed 7 -", {0, 4, ""}},
+      {"--record game.zdm game.script", {0, 0, ""}},
+      {"--play game.zdm", {0, 1, ""}},
+      {"--play game.zdm --dump -", {0, 41, "game 1: score 0, 41 frames, last canvas c3d85ecbc99af1c2: as recorded"}},
+      {"bad.script", {2, 0, "zorva-sim: script line 2: unknown token \"FIRE\""}},
+      {"", {2, 0, "zorva-sim: no script given"}},
+      {"--bogus game.script", {2, 0, "zorva-sim: unknown option --bogus"}},
+      {"game.script game.script", {2, 0, "zorva-sim: only one script can be given"}},
+      {"--clock -1 game.script", {2, 0, "zorva-sim: --clock needs a number of milliseconds from 0 to 2^53"}},
+      {"--work 1000001 game.script", {2, 0, "zorva-sim: --work needs a number of milliseconds from 0 to 1000000"}},
+      {"--seed 9223372036854775808 game.script", {2, 0, "zorva-sim: --seed needs a whole number"}},
+      {"--png-every 0 game.script", {2, 0, "zorva-sim: --png-every needs a whole number of at least 1"}},
+      {"--dump", {2, 0, "zorva-sim: --dump needs a file name, or - for standard output"}},
+      {"--dump no/such/dump game.script", {2, 0, "zorva-sim: cannot write the dump no/such/dump"}},
+      {"no.script", {2, 0, "zorva-sim: cannot read the script no.script"}},
+      {"--play game.zdm --seed 2", {2, 0, "zorva-sim: --play takes no script, --clock, --work, --seed or --record"}},
+      {"--play game.script", {2, 0, "zorva-sim: game.script: not a ZORVA demo"}},
+  };
+  for (const auto& [args, expected] : cases) EXPECT_EQ(run(args), expected) << "zorva-sim " << args;
 }
 
 TEST(Sim, TheArtworkIsMadeAgainToTheByteAndTheProgramCarriesIt) {
