@@ -1,11 +1,14 @@
 // Small things for the tests: whole-file reads and writes, a scratch folder
-// of the test's own (removed afterwards), and values compared by name.
+// of the test's own (removed afterwards), a program run with its results
+// kept, and values compared by name.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <charconv>
+#include <cstdlib>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +16,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace zorva {
@@ -85,6 +89,21 @@ inline testing::AssertionResult SameValues(const char*, const char*, const Value
 template <class... T>
 Values MakeValues(std::string_view names, T... values) {
   return Values(names, {static_cast<double>(values)...});
+}
+
+// Runs a program with its arguments (shell words) in a folder, `input` on its standard input; its exit status, the
+// number of lines it wrote to standard output and the first line it wrote to standard error.
+inline std::tuple<int, int, std::string> RunProgram(const fs::path& program, const std::string& args, const fs::path& dir,
+                                                    const std::string& input = "") {
+  std::ofstream(dir / "input") << input;
+  const std::string command = "cd '" + dir.string() + "' && '" + program.string() + "' " + args + " < input > out 2> err";
+  const int status = std::system(command.c_str());
+  std::ifstream out(dir / "out"), err(dir / "err");
+  std::string line, complaint;
+  int lines = 0;
+  while (std::getline(out, line)) ++lines;
+  std::getline(err, complaint);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, lines, complaint};
 }
 
 inline Bytes ReadBytes(const fs::path& p) {

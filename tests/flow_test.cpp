@@ -2,8 +2,6 @@
 // event pump takes 5 ms, WAIT checked): what a game keeps from before it, its
 // end, and the change of wave; the golden replays; the artwork made again.
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <sstream>
 
@@ -195,18 +193,7 @@ TEST(Sim, TheCommandLineAndItsExitStatuses) {
   const TempDir dir("sim-command-line");
   std::ofstream(dir.path / "game.script") << "1 SPACE\n40 -\n";
   std::ofstream(dir.path / "bad.script") << "1 SPACE\n2 FIRE\n";
-  const auto run = [&](const std::string& args, const char* input = "3 -\n") {
-    std::ofstream(dir.path / "input") << input;
-    const std::string command = "cd '" + dir.path.string() + "' && '" + (kBinary / "zorva-sim").string() + "' " + args +
-                                " < input > out 2> err";
-    const int status = std::system(command.c_str());
-    std::ifstream out(dir.path / "out"), err(dir.path / "err");
-    std::string line, complaint;
-    int lines = 0;
-    while (std::getline(out, line)) ++lines;
-    std::getline(err, complaint);
-    return std::tuple{WIFEXITED(status) ? WEXITSTATUS(status) : -1, lines, complaint};
-  };
+  const auto run = [&](const std::string& args) { return RunProgram(kBinary / "zorva-sim", args, dir.path, "3 -\n"); };
   // The arguments; the exit status, the lines on standard output, the first line on standard error.
   const std::pair<const char*, std::tuple<int, int, std::string>> cases[] = {
       {"game.script", {0, 0, ""}},

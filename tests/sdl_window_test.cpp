@@ -69,14 +69,7 @@ TEST_F(SdlWindowTest, TheKeyRecordIsWhatTheGamePollsAndOnlyPressesWithTheKeyboar
     }
     Pump({Key(false, SDLK_SPACE)});
   }
-  // Each game key has its own code; anything out of range reads as up.
-  const std::pair<SDL_Keycode, int> keys[] = {{SDLK_LEFT, VK_LEFT}, {SDLK_RIGHT, VK_RIGHT}, {SDLK_SPACE, VK_SPACE}, {SDLK_DOWN, VK_DOWN},
-                                              {SDLK_ESCAPE, VK_ESCAPE}};
-  for (const auto& [sym, vk] : keys) {
-    Pump({Key(true, sym)});
-    for (const auto& other : keys) EXPECT_EQ(window->GetAsyncKeyState(other.second) != 0, other.second == vk) << vk << " " << other.second;
-    Pump({Key(false, sym)});
-  }
+  // Anything out of range reads as up.
   for (int vk : {-1, 256}) EXPECT_EQ(window->GetAsyncKeyState(vk), 0);
 }
 
