@@ -18,7 +18,7 @@ CMAKE_FLAGS ?=
 
 RUN_PACKAGES := cmake make g++ pkg-config libsdl2-dev libpng-dev zlib1g-dev
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
-  python3 xvfb xdotool x11-utils openbox desktop-file-utils
+  python3 xvfb xdotool x11-utils openbox desktop-file-utils clang-format
 # The Debian package: its build dependencies, the tools that build and check
 # it, and what make test-package runs it with.
 DEB_PACKAGES := $(RUN_PACKAGES) debhelper dpkg-dev help2man lintian appstream \
