@@ -77,7 +77,7 @@ check:
 	@$(MAKE) --no-print-directory soak
 	@$(MAKE) --no-print-directory test-package
 
-# Speed measurements (Google Benchmark); see the README's performance section.
+# Speed measurements (Google Benchmark); see docs/performance.md.
 bench: deps-test
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZORVA_BENCH=ON -DZORVA_TESTS=OFF >/dev/null
 	cmake --build build-bench -j $(JOBS) --target zorva_bench
@@ -123,7 +123,7 @@ screenshot: deps-test build
 
 # The real window under Xvfb: passes per second and CPU use of the title
 # screen, a paced and an unpaced game, and how long the paced frames last; see
-# the README's performance section.
+# docs/performance.md.
 bench-window: deps-test
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZORVA_TESTS=OFF >/dev/null
 	cmake --build build-bench -j $(JOBS) --target zorva

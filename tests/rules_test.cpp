@@ -212,7 +212,7 @@ TEST_F(Rules, KindAndSpeedAreDrawnForEveryBulletAndAimedOnesFlyAtTheShipsCorner)
     EnemyFire();
     EXPECT_VALUES(V(DrawsSince(seed), G.BulletDX[0] != 0), V(3, k.aimed)) << k.aim << " " << k.lo;
   }
-  // The worked example: from (10, 16) at the ship's (146, 288), speed 4: 4 * (136, 272) / 304.105.
+  // One aimed bullet worked by hand: from (10, 16) at the ship's (146, 288), speed 4: 4 * (136, 272) / 304.105.
   G.AimLevel = 0, Enemy(0, 10, 16), G.BulletActive.fill(0), G.BulletDrawX[0] = 7;
   SeedWhere(3, [](const Draws& u) { return Roll1(u[0]) && In(u[1], 0.2, 0.4) && In(u[2], 0.5, 0.75); });
   EnemyFire();

@@ -172,7 +172,7 @@ test('the title screen comes first as zorva-sim draws it, runs unpaced and waits
     caption: document.title, canvas: Array.from(seen.firstTitle), audio: Boolean(seen.audio),
   }));
   assert.equal(title.caption, 'ＺＯＲＶＡ');
-  // How soon is measured (the performance notes have it); a busy machine may take longer.
+  // How soon is measured (docs/performance.md has it); a busy machine may take longer.
   const first = JSON.parse(fs.readFileSync(path.join(golden, 'title_wait.jsonl'), 'utf8').split('\n')[0]);
   assert.equal(canvasHash(title.canvas), first.canvas);
   assert.equal(title.audio, false);  // the page's audio starts with the first key press
@@ -232,7 +232,7 @@ test('OPTION → WAIT toggles its check mark and the pacing: never above 32 fram
   await choose('unchecked');
   const paced = (await over(page, 'passes', 64)).rate;
   console.log(`game with WAIT: ${paced.toFixed(1)} frames a second`);
-  // Fewer only when a busy machine wakes the page late (the performance notes have the measured rate).
+  // Fewer only when a busy machine wakes the page late (docs/performance.md has the measured rate).
   assert.ok(paced > 0 && paced <= 34, `${paced}`);
   await click(20, 10);
   assert.equal(await until(page, async () => { const m = await menu(); return m !== 'closed' && m; }, 'the drop-down'), 'checked');
