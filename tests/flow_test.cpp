@@ -166,7 +166,6 @@ std::string FirstDifference(const std::string& dump, const std::string& recorded
 TEST(Sim, GoldenReplaysMatchByteForByte) {
   EXPECT_EQ(FirstDifference("{\"a\":1,\"b\":[2,\"x,]\"]}\n{}\n", "{\"a\":1,\"b\":[2,\"x,]\"]}\n{\"a\":2}\n"),
             "pass 1: (none) is (nothing), recorded a 2");
-  EXPECT_EQ(FirstDifference("{\"a\":1,\"b\":[2,3]}\n", "{\"a\":1,\"b\":[2,4]}\n"), "pass 0: b is [2,3], recorded b [2,4]");
   int checked = 0;
   for (const auto& entry : fs::directory_iterator(kSource / "tests" / "golden")) {
     if (entry.path().extension() != ".script") continue;

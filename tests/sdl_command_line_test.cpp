@@ -16,14 +16,10 @@ using Parsed = std::tuple<std::string, bool, int, bool, std::string, std::string
 
 Parsed Parse(const std::vector<std::string_view>& args) {
   const CommandLine c = ParseCommandLine(args);
+  if (c.action == CommandLine::Action::Error) return {c.error.empty() ? "error without a why" : "error", false, 0, false, "", "", ""};
   const WindowOptions& o = c.options;
-  switch (c.action) {
-    case CommandLine::Action::Error: return {c.error.empty() ? "error without a why" : "error", false, 0, false, "", "", ""};
-    case CommandLine::Action::Help: return {"help", o.fullscreen, o.scale, o.sound, o.frameLog, c.record, c.play};
-    case CommandLine::Action::Version: return {"version", o.fullscreen, o.scale, o.sound, o.frameLog, c.record, c.play};
-    case CommandLine::Action::Play: break;
-  }
-  return {"play", o.fullscreen, o.scale, o.sound, o.frameLog, c.record, c.play};
+  const char* actions[] = {"play", "help", "version"};
+  return {actions[static_cast<int>(c.action)], o.fullscreen, o.scale, o.sound, o.frameLog, c.record, c.play};
 }
 
 TEST(CommandLine, OptionsValuesAndMistakes) {
