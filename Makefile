@@ -200,9 +200,9 @@ build-fuzz/bmp_fuzz: tests/fuzz/bmp_fuzz.cpp base/bmp.cpp base/bmp.h base/surfac
 	@mkdir -p build-fuzz
 	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/bmp_fuzz.cpp base/bmp.cpp
 
-build-fuzz/wav_fuzz: tests/fuzz/wav_fuzz.cpp base/wav.cpp base/wav.h
+build-fuzz/wav_fuzz: tests/fuzz/wav_fuzz.cpp base/wav.cpp base/wav.h base/files.h platform/posix.cpp
 	@mkdir -p build-fuzz
-	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/wav_fuzz.cpp base/wav.cpp
+	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/wav_fuzz.cpp base/wav.cpp platform/posix.cpp
 
 build-fuzz/demo_fuzz: tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp demo/demo_file.h demo/demo_stream.cpp demo/demo_stream.h rules/state.h
 	@mkdir -p build-fuzz

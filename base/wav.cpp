@@ -1,10 +1,5 @@
 #include "base/wav.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 namespace zorva {
@@ -71,18 +66,6 @@ std::optional<Found> Find(std::uint64_t total, Read read) {
   return std::nullopt;
 }
 
-// Reads up to n bytes at `at`; how many came.
-std::size_t ReadAt(int fd, std::uint64_t at, std::uint8_t* out, std::size_t n) {
-  std::size_t got = 0;
-  while (got < n) {
-    const ssize_t r = ::pread(fd, out + got, n - got, static_cast<off_t>(at + got));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) break;
-    got += static_cast<std::size_t>(r);
-  }
-  return got;
-}
-
 }  // namespace
 
 std::optional<Wave> ParseWave(std::span<const std::uint8_t> bytes) {
@@ -97,36 +80,24 @@ std::optional<Wave> ParseWave(std::span<const std::uint8_t> bytes) {
   return std::move(found->format);
 }
 
-WaveFile& WaveFile::operator=(WaveFile&& other) noexcept {
-  std::swap(fd_, other.fd_);
-  std::swap(offset_, other.offset_);
-  std::swap(bytes, other.bytes);
-  std::swap(format, other.format);
-  return *this;
-}
-
-WaveFile::~WaveFile() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
 std::size_t WaveFile::Read(std::uint64_t at, std::uint8_t* out, std::size_t n) const {
   if (at >= bytes) return 0;
-  return ReadAt(fd_, offset_ + at, out, n < bytes - at ? n : static_cast<std::size_t>(bytes - at));
+  return file_.ReadAt(offset_ + at, out, n < bytes - at ? n : static_cast<std::size_t>(bytes - at));
 }
 
 std::optional<WaveFile> OpenWaveFile(const std::string& path) {
   if (path.empty()) return std::nullopt;
-  // Opened without blocking and checked on the open file itself, so that a
-  // pipe or a device under the sound's name cannot hold the game up, and a
-  // file swapped after the check is still the one checked.
-  WaveFile file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  struct stat info {};
-  if (file.fd_ < 0 || ::fstat(file.fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0)
-    return std::nullopt;
-  const int fd = file.fd_;
+  // Opened without blocking, so that a pipe or a device under the sound's
+  // name cannot hold the game up.
+  std::string why;
+  WaveFile file;
+  file.file_ = ReadOnlyFile::Open(path, why);
+  const ReadOnlyFile& opened = file.file_;
+  if (!opened.IsOpen() || opened.Size() == 0) return std::nullopt;
   const std::optional<Found> found =
-      Find(static_cast<std::uint64_t>(info.st_size),
-           [fd](std::uint64_t at, std::size_t n, std::uint8_t* out) { return ReadAt(fd, at, out, n) == n; });
+      Find(opened.Size(), [&opened](std::uint64_t at, std::size_t n, std::uint8_t* out) {
+        return opened.ReadAt(at, out, n) == n;
+      });
   if (!found) return std::nullopt;
   file.format = found->format;
   file.offset_ = found->offset;

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/files.h"
+
 namespace zorva {
 
 // Files larger than this are not read at all.
@@ -33,11 +35,6 @@ std::optional<Wave> ParseWave(std::span<const std::uint8_t> bytes);
 // its samples, which stay in the file and are read as they are needed.
 class WaveFile {
  public:
-  explicit WaveFile(int fd) : fd_(fd) {}
-  WaveFile(WaveFile&& other) noexcept { *this = std::move(other); }
-  WaveFile& operator=(WaveFile&& other) noexcept;
-  ~WaveFile();
-
   Wave format;             // without the samples
   std::uint64_t bytes = 0;  // sample bytes, whole frames only
   // Reads up to n sample bytes from sample byte `at` on; how many came (fewer
@@ -45,7 +42,7 @@ class WaveFile {
   std::size_t Read(std::uint64_t at, std::uint8_t* out, std::size_t n) const;
 
  private:
-  int fd_ = -1;
+  ReadOnlyFile file_;
   std::uint64_t offset_ = 0;  // where the samples start in the file
   friend std::optional<WaveFile> OpenWaveFile(const std::string& path);
 };

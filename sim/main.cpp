@@ -16,6 +16,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/files.h"
 #include "sim/replay.h"
 #include "sim/script.h"
 
@@ -40,19 +41,11 @@ bool Number(std::string_view s, T min, T max, T& out) {
   return true;
 }
 
-std::string ExecutableFolder(const char* argv0) {
-  std::error_code ec;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) exe = std::filesystem::absolute(argv0, ec);
-  std::string folder = exe.parent_path().string();
-  return folder.empty() ? "." : folder;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   zorva::SimOptions options;
-  options.exeFolder = ExecutableFolder(argv[0]);
+  options.exeFolder = zorva::ProgramFolder(argv[0]);
   std::optional<std::string> scriptPath, dumpPath, playPath;
   bool scriptOptions = false;
   for (int i = 1; i < argc; ++i) {

@@ -171,9 +171,21 @@ TEST(Base, TheWaveReaderReadsEveryPlayableLayoutAndNothingElse) {
   WriteBytes(dir.path / "huge.wav", good), fs::resize_file(dir.path / "huge.wav", 100'000'000), WriteBytes(dir.path / "empty.wav", {});
   fs::create_directory(dir.path / "folder.wav"), fs::create_symlink(file, dir.path / "link.wav");
   ASSERT_EQ(::mkfifo((dir.path / "pipe.wav").c_str(), 0600), 0);
-  const std::pair<const char*, bool> files[] = {{"効果音 é.wav", true}, {"link.wav", true}, {"huge.wav", false}, {"empty.wav", false},
-                                               {"folder.wav", false}, {"pipe.wav", false}, {"missing.wav", false}};
-  for (const auto& [name, plays] : files) EXPECT_EQ(OpenWaveFile((dir.path / name).string()).has_value(), plays) << name;
+  // The file opener says why it refuses a name, and never waits on a pipe.
+  struct Case { const char* name; bool plays; const char* why; };
+  const Case files[] = {{"効果音 é.wav", true, ""},          {"link.wav", true, ""},      {"huge.wav", false, ""},
+                        {"empty.wav", false, ""},             {"folder.wav", false, "a directory"},
+                        {"pipe.wav", false, "a FIFO"},        {"missing.wav", false, "No such file or directory"}};
+  for (const Case& c : files) {
+    const std::string path = (dir.path / c.name).string();
+    std::string why;
+    EXPECT_EQ(ReadOnlyFile::Open(path, why).IsOpen(), !*c.why) << c.name;
+    EXPECT_EQ(why, c.why) << c.name;
+    EXPECT_EQ(OpenWaveFile(path).has_value(), c.plays) << c.name;
+  }
+  std::string why;
+  EXPECT_FALSE(ReadOnlyFile::Open("/dev/null", why).IsOpen());
+  EXPECT_EQ(why, "a device");
 }
 
 }  // namespace

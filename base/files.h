@@ -1,0 +1,46 @@
+// What the game asks of the operating system besides its window: files opened
+// for reading without ever blocking, and the program's own folder. Declared
+// here without a system header; defined once for each operating system in
+// platform/ (posix.cpp, win32.cpp), the only code outside the window folders
+// that includes one. Paths are UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zorva {
+
+// An opened regular file, read at any offset; one thread at a time.
+class ReadOnlyFile {
+ public:
+  ReadOnlyFile() = default;
+  ReadOnlyFile(ReadOnlyFile&& other) noexcept { *this = static_cast<ReadOnlyFile&&>(other); }
+  ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept;
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+  ~ReadOnlyFile();
+
+  // Opens `path` for reading. It never blocks: anything but a regular file is
+  // refused, and `why` then says what it is ("a FIFO", "a directory", "a
+  // device"); a file that cannot be opened is refused with the system's
+  // reason ("No such file or directory", "Permission denied", ...).
+  static ReadOnlyFile Open(const std::string& path, std::string& why);
+
+  bool IsOpen() const { return handle_ != -1; }
+  // The size when it was opened.
+  std::uint64_t Size() const { return size_; }
+  // Reads up to n bytes from byte `at` on; how many came (fewer at the end of
+  // the file, or when it has shrunk since it was opened).
+  std::size_t ReadAt(std::uint64_t at, void* out, std::size_t n) const;
+
+ private:
+  std::intptr_t handle_ = -1;
+  std::uint64_t size_ = 0;
+};
+
+// The folder of the running program, absolute; the folder of `argv0` where
+// the system cannot tell, "." when that has none.
+std::string ProgramFolder(const char* argv0);
+
+}  // namespace zorva

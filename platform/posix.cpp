@@ -1,0 +1,87 @@
+// The operating system's part of base/files.h on Linux and other POSIX
+// systems (and in Emscripten's file system).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "base/files.h"
+
+namespace zorva {
+
+namespace {
+
+const char* Kind(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "not a regular file";
+}
+
+}  // namespace
+
+ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
+  std::swap(handle_, other.handle_);
+  std::swap(size_, other.size_);
+  return *this;
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+  if (handle_ != -1) ::close(static_cast<int>(handle_));
+}
+
+ReadOnlyFile ReadOnlyFile::Open(const std::string& path, std::string& why) {
+  ReadOnlyFile file;
+  if (path.empty()) {
+    why = std::strerror(ENOENT);
+    return file;
+  }
+  // Opened without blocking and checked on the open file itself, so that a
+  // pipe or a device under the name cannot hold the game up, and a file
+  // swapped after the check is still the one checked.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    why = std::strerror(errno);
+    return file;
+  }
+  file.handle_ = fd;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    why = std::strerror(errno);
+    return ReadOnlyFile();
+  }
+  if (!S_ISREG(info.st_mode)) {
+    why = Kind(info.st_mode);
+    return ReadOnlyFile();
+  }
+  file.size_ = static_cast<std::uint64_t>(info.st_size);
+  return file;
+}
+
+std::size_t ReadOnlyFile::ReadAt(std::uint64_t at, void* out, std::size_t n) const {
+  auto* bytes = static_cast<unsigned char*>(out);
+  std::size_t got = 0;
+  while (got < n && handle_ != -1) {
+    const std::uint64_t from = at + got;
+    if (from > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) break;
+    const ssize_t r = ::pread(static_cast<int>(handle_), bytes + got, n - got, static_cast<off_t>(from));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  return got;
+}
+
+std::string ProgramFolder(const char* argv0) {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec && argv0 != nullptr) exe = std::filesystem::absolute(argv0, ec);
+  std::string folder = ec ? std::string() : exe.parent_path().string();
+  return folder.empty() ? "." : folder;
+}
+
+}  // namespace zorva
