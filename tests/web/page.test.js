@@ -176,14 +176,14 @@ test('the title screen comes first as zorva-sim draws it, runs unpaced and waits
   const first = JSON.parse(fs.readFileSync(path.join(golden, 'title_wait.jsonl'), 'utf8').split('\n')[0]);
   assert.equal(canvasHash(title.canvas), first.canvas);
   assert.equal(title.audio, false);  // the page's audio starts with the first key press
-  assertUnpaced(await over(page, 'passes', 500), 'title screen');
+  assertUnpaced(await over(page, 'passes', 2000), 'title screen');
   const hide = (value) => page.evaluate((value) =>
     Object.defineProperty(document, 'hidden', { value, configurable: true }).dispatchEvent(new Event('visibilitychange')), value);
   await hide(true);
   const hidden = await over(page, 'frames', 30);
   assert.ok(hidden.passes <= 1, `${hidden.passes} passes in 30 display frames while hidden`);  // the pass under way ends
   await hide(false);
-  assertUnpaced(await over(page, 'passes', 500), 'title screen shown again');
+  assertUnpaced(await over(page, 'passes', 2000), 'title screen shown again');
 });
 
 test('SPACE starts a game with the ship at its start, ArrowRight moves it, a key held over a focus loss reads up', async (t) => {
@@ -228,7 +228,7 @@ test('OPTION → WAIT toggles its check mark and the pacing: never above 32 fram
   };
   await page.keyboard.press('Space');
   await choose('checked');
-  assertUnpaced(await over(page, 'passes', 500), 'game without WAIT');
+  assertUnpaced(await over(page, 'passes', 2000), 'game without WAIT');
   await choose('unchecked');
   const paced = (await over(page, 'passes', 64)).rate;
   console.log(`game with WAIT: ${paced.toFixed(1)} frames a second`);
