@@ -5,13 +5,12 @@
 'use strict';
 const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { spawn, execFileSync } = require('node:child_process');
+const { execFileSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
-const puppeteer = require('puppeteer-core');
+const { root, picture, serve, launch, open, until, shipAt, onPage } = require('./support');
 
-const root = path.resolve(__dirname, '../..');
-const { ZORVA_PAGE, ZORVA_NODE_SIM, ZORVA_SHOT } = process.env;
+const { ZORVA_NODE_SIM, ZORVA_SHOT } = process.env;
 const golden = path.join(root, 'tests/golden');
 
 test('zorva-sim in WebAssembly gives every golden dump byte for byte', () => {
@@ -24,10 +23,6 @@ test('zorva-sim in WebAssembly gives every golden dump byte for byte', () => {
     assert.ok(dump.equals(fs.readFileSync(script.replace(/script$/, 'jsonl'))), name);
   }
 });
-
-// The picture at 1x: the menu bar above the canvas, whose drawing area
-// (320 x 320) starts 2 pixels in from the canvas's corner.
-const picture = { width: 324, areaX: 2, areaY: 22 };
 
 // FNV-1a 64 of the drawing area, bytes R, G, B, 0 per pixel: the canvas hash
 // of zorva-sim's dumps.
@@ -42,115 +37,47 @@ function canvasHash(rgba) {
   return h.toString(16).padStart(16, '0');
 }
 
-// The ship as the sprite sheet holds it (its top-left 32 x 32 cell; an
-// 8-bit BMP whose rows run from the bottom), as R, G, B values.
-function shipSprite() {
-  const bmp = fs.readFileSync(path.join(root, 'assets/sprites.bmp'));
-  const width = bmp.readInt32LE(18), height = bmp.readInt32LE(22), pixels = bmp.readUInt32LE(10);
-  const palette = 14 + bmp.readUInt32LE(14), stride = (width + 3) & ~3, rgb = [];
-  for (let y = 0; y < 32; ++y) {
-    for (let x = 0; x < 32; ++x) {
-      const entry = palette + 4 * bmp[pixels + (height - 1 - y) * stride + x];
-      rgb.push(bmp[entry + 2], bmp[entry + 1], bmp[entry]);
-    }
-  }
-  return rgb;
-}
+let server, browser;
+before(async () => { server = await serve(); browser = await launch(); });
+after(async () => { await browser?.close(); server?.stop(); });
 
-let server, browser, url;
-
-before(async () => {
-  server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', ZORVA_PAGE]);
-  url = await new Promise((found, failed) => {
-    server.stdout.on('data', (text) => {
-      const port = /port (\d+)/.exec(text);
-      if (port) found(`http://127.0.0.1:${port[1]}/`);
-    });
-    server.on('exit', () => failed(new Error('the web server did not start')));
-  });
-  browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync'],
-  });
-});
-
-after(async () => {
-  if (browser) await browser.close();
-  if (server) server.kill();
-});
-
-// A page of its own for one test, loaded and showing its first picture; closed when the test ends. Seen from
-// inside it: every picture it shows (the first one, the first title pass, whole), the display frames, every sound
-// started, its audio context, and whether it kept the browser from using the keys.
-async function load(t, { cache = true } = {}) {
-  const page = await browser.newPage();
-  t.after(() => page.close());
-  await page.setViewport({ width: 800, height: 720 });
-  await page.setCacheEnabled(cache);
-  await page.evaluateOnNewDocument(() => {
-    const seen = window.seen = { presents: [], sounds: [], keys: [], frames: 0 };
-    const frame = () => { ++seen.frames; requestAnimationFrame(frame); };
+// A page of its own for one test, showing the game, closed when the test ends. Seen from inside it besides what
+// support.js watches: the first picture (the first title pass, whole) and when it came, the display frames, every
+// sound started with its audio context's state, the audio context, and whether the page kept the keys from the
+// browser.
+async function load(t, options = {}) {
+  const page = await open(browser, server.url, { ...options, before: (page) => page.evaluateOnNewDocument(() => {
+    const watched = window.watched = { sounds: [], keys: [], frames: 0 };
+    const frame = () => { ++watched.frames; requestAnimationFrame(frame); };
     frame();
     const put = CanvasRenderingContext2D.prototype.putImageData;
     CanvasRenderingContext2D.prototype.putImageData = function (image, ...at) {
-      if (this.canvas.id === 'screen' && seen.presents.push(performance.now()) === 1) seen.firstTitle = image.data.slice();
+      if (this.canvas.id === 'screen' && !watched.firstTitle) watched.firstTitle = image.data.slice(), watched.firstAt = performance.now();
       return put.call(this, image, ...at);
     };
     const start = AudioBufferSourceNode.prototype.start;
     AudioBufferSourceNode.prototype.start = function (...args) {
-      seen.sounds.push({ at: performance.now(), state: this.context.state, seconds: this.buffer.duration });
+      watched.sounds.push({ at: performance.now(), state: this.context.state, seconds: this.buffer.duration });
       return start.apply(this, args);
     };
     const Context = window.AudioContext;
-    window.AudioContext = class extends Context { constructor(...args) { super(...args); seen.audio = this; } };
-    addEventListener('keydown', (e) => seen.keys.push({ at: performance.now(), code: e.code, kept: e.defaultPrevented }));
-  });
-  await reload(page);
+    window.AudioContext = class extends Context { constructor(...args) { super(...args); watched.audio = this; } };
+    addEventListener('keydown', (e) => watched.keys.push({ at: performance.now(), code: e.code, kept: e.defaultPrevented }));
+  }) });
+  t.after(() => page.browserContext().close());
   return page;
 }
 
-async function reload(page) {
-  await page.goto(url);
-  await page.waitForFunction(() => seen.presents.length >= 1, { timeout: 10000 });
-}
-
-// Probes once a display frame until the probe gives something true, and returns that; fails after `seconds`.
-async function until(page, probe, what, seconds = 10) {
-  const deadline = Date.now() + seconds * 1000;
-  for (;;) {
-    const result = await probe();
-    if (result) return result;
-    assert.ok(Date.now() < deadline, `waited ${seconds} s for ${what}`);
-    await page.evaluate(() => new Promise((shown) => requestAnimationFrame(shown)));
-  }
-}
-
-const pixels = (page, x, y, w, h) => page.evaluate((...r) =>
-  Array.from(document.getElementById('screen').getContext('2d').getImageData(...r).data), x, y, w, h);
-
-// Where the ship stands on its line (x in the drawing area), or -1.
-const ship = shipSprite();
-async function shipX(page) {
-  const band = await pixels(page, picture.areaX, picture.areaY + 288, 320, 32);
-  const at = (x, i) => band[((Math.floor(i / 96) * 320) + x + (Math.floor(i / 3) % 32)) * 4 + (i % 3)];
-  for (let x = 0; x <= 288; ++x) if (ship.every((value, i) => at(x, i) === value)) return x;
-  return -1;
-}
-
 // The page's counters: seconds, the passes of the loops (the event pump's turns), pictures shown, display frames.
-const counters = (page) => page.evaluate(() => [performance.now() / 1000, Module.passes, seen.presents.length, seen.frames]);
+const counters = (page) => page.evaluate(() => [performance.now() / 1000, Module.passes, seen.presents, watched.frames]);
 
-// Until `count` more of what `which` names ('passes' or 'frames') have happened: how many of each, and the rate of
-// passes a second.
-async function over(page, which, count, seconds = 20) {
-  const from = await counters(page);
-  const index = which === 'passes' ? 1 : 3;
-  const to = await until(page, async () => { const now = await counters(page); return now[index] - from[index] >= count && now; },
-    `${count} ${which}`, seconds);
-  const [elapsed, passes, shown, frames] = to.map((n, i) => n - from[i]);
-  return { seconds: elapsed, passes, shown, frames, rate: passes / elapsed };
+// Until `count` more passes (or display frames) have happened: how many of each, and the passes a second.
+async function over(page, which, count) {
+  const from = await counters(page), index = which === 'passes' ? 1 : 3;
+  await until(page, (index, goal) => [performance.now() / 1000, Module.passes, seen.presents, watched.frames][index] >= goal,
+    index, from[index] + count);
+  const [seconds, passes, shown, frames] = (await counters(page)).map((n, i) => n - from[i]);
+  return { seconds, passes, shown, frames, rate: passes / seconds };
 }
 
 // The loops run as fast as the page allows, far above the display's rate,
@@ -161,15 +88,17 @@ function assertUnpaced({ passes, shown, frames, rate }, what) {
 }
 
 test('the title screen comes first as zorva-sim draws it, runs unpaced and waits while hidden', async (t) => {
-  // Loaded twice, with nothing cached: first in the browser just started, then
-  // again once the browser has settled (the time that counts).
-  const page = await load(t, { cache: false });
-  const times = [await page.evaluate(() => seen.presents[0])];
-  await reload(page);
-  times.push(await page.evaluate(() => seen.presents[0]));
+  // Loaded twice, with nothing cached: first in a browser context just made,
+  // then again once the browser has settled (the time that counts).
+  const page = await load(t);
+  const times = [await page.evaluate(() => watched.firstAt)];
+  await page.setCacheEnabled(false);
+  await page.reload();
+  await until(page, () => window.watched && watched.firstAt);
+  times.push(await page.evaluate(() => watched.firstAt));
   console.log(`title screen ${times.map((t) => t.toFixed(0)).join(' ms, then ')} ms after the page began loading`);
   const title = await page.evaluate(() => ({
-    caption: document.title, canvas: Array.from(seen.firstTitle), audio: Boolean(seen.audio),
+    caption: document.title, canvas: Array.from(watched.firstTitle), audio: Boolean(watched.audio),
   }));
   assert.equal(title.caption, 'ＺＯＲＶＡ');
   // How soon is measured (docs/performance.md has it); a busy machine may take longer.
@@ -188,75 +117,64 @@ test('the title screen comes first as zorva-sim draws it, runs unpaced and waits
 
 test('SPACE starts a game with the ship at its start, ArrowRight moves it, a key held over a focus loss reads up', async (t) => {
   const page = await load(t);
-  assert.equal(await shipX(page), -1);
+  assert.equal(await page.evaluate(() => shipX()), -1);
   await page.keyboard.press('Space');
-  await until(page, async () => (await shipX(page)) === 146, 'the ship at 146');
+  await until(page, () => shipX() === 146);
   await page.keyboard.down('ArrowRight');
-  await until(page, async () => (await shipX(page)) > 146, 'the ship to move right');
+  await until(page, () => shipX() > 146);
   await page.keyboard.up('ArrowRight');
-  assert.deepEqual(await page.evaluate(() => seen.keys.map((k) => [k.code, k.kept])), [['Space', true], ['ArrowRight', true]]);
+  assert.deepEqual(await page.evaluate(() => watched.keys.map((k) => [k.code, k.kept])), [['Space', true], ['ArrowRight', true]]);
   // A key held while the page loses the focus reads as up.
-  const right = await shipX(page);
+  const right = await shipAt(page);
   await page.keyboard.down('ArrowLeft');
-  await until(page, async () => (await shipX(page)) < right, 'the ship to move left');
+  await until(page, (right) => shipX() >= 0 && shipX() < right, right);
   await page.evaluate(() => dispatchEvent(new FocusEvent('blur')));
   await over(page, 'passes', 3);  // the picture shows the ship before the frame's move
-  const left = await shipX(page);
+  const left = await shipAt(page);
   await over(page, 'passes', 10);
-  const later = await shipX(page);
-  assert.ok(left >= 0 && left < right && later === left, `${left} ${later}`);
+  const later = await shipAt(page);
+  assert.ok(left < right && later === left, `${left} ${later}`);
   await page.keyboard.up('ArrowLeft');
 });
 
 test('OPTION → WAIT toggles its check mark and the pacing: never above 32 frames a second when checked', async (t) => {
   const page = await load(t);
-  const box = await (await page.$('#screen')).boundingBox(), scale = box.width / picture.width;
-  const click = (x, y) => page.mouse.click(box.x + x * scale, box.y + y * scale);
-  // The drop-down: closed, or what the 7 x 7 place of the check mark beside WAIT shows (black ink or none).
-  const menu = async () => {
-    const edge = await pixels(page, 10, 41, 80, 2);
-    const open = edge.every((v, i) => i % 4 === 3 || v === (i < 320 ? 128 : 0));
-    if (!open) return 'closed';
-    const mark = await pixels(page, 11, 27, 7, 7);
-    return mark.filter((v, i) => i % 4 === 0 && v === 0 && mark[i + 1] === 0 && mark[i + 2] === 0).length > 10 ? 'checked' : 'unchecked';
-  };
-  const choose = async (expected) => {
-    await click(20, 10);  // OPTION opens the drop-down
-    assert.equal(await until(page, async () => { const m = await menu(); return m !== 'closed' && m; }, 'the drop-down'), expected);
-    await click(40, 30);  // WAIT, which closes it
-    await until(page, async () => (await menu()) === 'closed', 'the drop-down to close');
+  const click = async (point) => { const { x, y } = await onPage(page, point); await page.mouse.click(x, y); };
+  // OPTION opens the drop-down, showing WAIT's check mark or not; WAIT toggles it and closes the drop-down.
+  const toggle = async (checkedBefore) => {
+    await click(picture.option);
+    await until(page, () => menuOpen());
+    assert.equal(await page.evaluate(() => checked()), checkedBefore);
+    await click(picture.wait);
+    await until(page, () => !menuOpen());
   };
   await page.keyboard.press('Space');
-  await choose('checked');
+  await toggle(true);
   assertUnpaced(await over(page, 'passes', 2000), 'game without WAIT');
-  await choose('unchecked');
+  await toggle(false);
   const paced = (await over(page, 'passes', 64)).rate;
   console.log(`game with WAIT: ${paced.toFixed(1)} frames a second`);
   // Fewer only when a busy machine wakes the page late (docs/performance.md has the measured rate).
   assert.ok(paced > 0 && paced <= 34, `${paced}`);
-  await click(20, 10);
-  assert.equal(await until(page, async () => { const m = await menu(); return m !== 'closed' && m; }, 'the drop-down'), 'checked');
+  await click(picture.option);
+  await until(page, () => menuOpen());
+  assert.equal(await page.evaluate(() => checked()), true);
 });
 
 test('a sound starts once something is hit, after the first key press; a screenshot is kept', async (t) => {
   const page = await load(t);
   await page.keyboard.down('Space');
-  await page.waitForFunction(() => seen.sounds.length > 0, { timeout: 20000 });
+  await until(page, () => watched.sounds.length > 0);
   await page.keyboard.up('Space');
-  const { sounds, keys } = await page.evaluate(() => seen);
+  const { sounds, keys } = await page.evaluate(() => watched);
   assert.equal(sounds[0].state, 'running');
   assert.ok(sounds[0].seconds > 0.05 && sounds[0].at > keys[0].at);
   await page.screenshot({ path: ZORVA_SHOT });
 });
 
-test('without WebAssembly the page says so in one sentence', async () => {
-  const bare = await browser.newPage();
-  try {
-    await bare.evaluateOnNewDocument(() => delete window.WebAssembly);
-    await bare.goto(url);
-    assert.deepEqual(await bare.$eval('#note', (note) => [note.hidden, note.textContent]),
-      [false, 'ZORVA cannot start: this browser does not run WebAssembly.']);
-  } finally {
-    await bare.close();
-  }
+test('without WebAssembly the page says so in one sentence', async (t) => {
+  const bare = await open(browser, server.url, { shown: false, before: (page) => page.evaluateOnNewDocument(() => delete window.WebAssembly) });
+  t.after(() => bare.browserContext().close());
+  await until(bare, () => !document.getElementById('note').hidden);
+  assert.equal(await bare.$eval('#note', (note) => note.textContent), 'ZORVA cannot start: this browser does not run WebAssembly.');
 });
