@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -34,56 +33,33 @@ struct TempDir {
 };
 
 // Values with the expressions that gave them: V(G.Score, G.ShotY[3]) keeps "G.Score" and "G.ShotY[3]" beside the
-// two numbers. EXPECT_VALUES(V(...), V(...)) compares two such lists and names every value that differs:
-// "G.ShotY[3] is 120, expected 123".
+// two numbers. EXPECT_VALUES(V(...), V(...)) names every value that differs: "G.ShotY[3] is 120, expected 123".
 struct Values {
   std::vector<std::string> names;
   std::vector<double> values;
   Values(std::vector<double> v = {}) : values(std::move(v)) {}
-  Values(std::string_view list, std::vector<double> v) : values(std::move(v)) {
-    int depth = 0;
-    bool quoted = false;
-    std::string name;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-      const char c = list[i];
-      if (c == '"' && (i == 0 || list[i - 1] != '\\')) quoted = !quoted;
-      if (!quoted) depth += (c == '(' || c == '[' || c == '{') - (c == ')' || c == ']' || c == '}');
-      if (!quoted && depth == 0 && c == ',') {
-        names.push_back(name), name.clear();
-      } else if (!(name.empty() && c == ' ')) {
-        name += c;
-      }
+  Values(std::string_view list, std::vector<double> v) : names(1), values(std::move(v)) {
+    int depth = 0;  // a comma inside brackets is not between two names
+    for (const char c : list) {
+      depth += (c == '(' || c == '[' || c == '{') - (c == ')' || c == ']' || c == '}');
+      if (depth == 0 && c == ',') names.emplace_back();
+      else if (c != ' ' || !names.back().empty()) names.back() += c;
     }
-    if (!name.empty()) names.push_back(name);
   }
-  std::string Name(std::size_t k) const { return k < names.size() ? names[k] : "value " + std::to_string(k + 1); }
   bool operator==(const Values& other) const { return values == other.values; }
 };
 
-// The shortest text that reads back as the same double.
-inline std::string Shortest(double v) {
-  char text[32];
-  return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
-}
-
-inline void PrintTo(const Values& v, std::ostream* out) {
-  for (std::size_t k = 0; k < v.values.size(); ++k) *out << (k ? ", " : "") << v.Name(k) << " = " << Shortest(v.values[k]);
-}
-
 inline testing::AssertionResult SameValues(const char*, const char*, const Values& actual, const Values& expected) {
-  if (actual == expected) return testing::AssertionSuccess();
-  testing::AssertionResult failure = testing::AssertionFailure();
-  if (actual.values.size() != expected.values.size()) {
-    std::ostringstream shown;
-    PrintTo(actual, &shown);
-    return failure << actual.values.size() << " values (" << shown.str() << "), expected " << expected.values.size();
-  }
-  const char* between = "";
+  const auto text = [](double v) { char t[32]; return std::string(t, std::to_chars(t, t + sizeof t, v).ptr); };
+  if (actual.values.size() != expected.values.size())
+    return testing::AssertionFailure() << actual.values.size() << " values, expected " << expected.values.size();
+  testing::AssertionResult result = testing::AssertionSuccess();
   for (std::size_t k = 0; k < actual.values.size(); ++k)
     if (actual.values[k] != expected.values[k])
-      failure << between << actual.Name(k) << " is " << Shortest(actual.values[k]) << ", expected " << Shortest(expected.values[k]),
-          between = "; ";
-  return failure;
+      result = testing::AssertionFailure() << result.message() << (result ? "" : "; ")
+                                           << (k < actual.names.size() ? actual.names[k] : "value " + std::to_string(k + 1))
+                                           << " is " << text(actual.values[k]) << ", expected " << text(expected.values[k]);
+  return result;
 }
 
 template <class... T>
