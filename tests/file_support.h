@@ -4,8 +4,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 #include <charconv>
 #include <cstdlib>
@@ -79,7 +81,11 @@ inline std::tuple<int, int, std::string> RunProgram(const fs::path& program, con
   int lines = 0;
   while (std::getline(out, line)) ++lines;
   std::getline(err, complaint);
+#ifdef _WIN32
+  return {status, lines, complaint};
+#else
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, lines, complaint};
+#endif
 }
 
 inline Bytes ReadBytes(const fs::path& p) {

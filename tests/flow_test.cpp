@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "frame/command_line.h"
 #include "tests/support.h"
 
 namespace zorva {
@@ -187,6 +188,21 @@ TEST(Sim, TheCommandLineAndItsExitStatuses) {
       {"--play game.script", {2, 0, "zorva-sim: game.script: not a ZORVA demo"}},
   };
   for (const auto& [args, expected] : cases) EXPECT_EQ(run(args), expected) << "zorva-sim " << args;
+}
+
+// zorva itself: the exit status, the lines on standard output, the first line on standard error.
+TEST(Sim, ZorvaAnswersWithoutAWindowAndSaysItsMistakesOnOneLine) {
+  const TempDir dir("command-line");
+  const std::string help = HelpText("");
+  const int helpLines = static_cast<int>(std::count(help.begin(), help.end(), '\n'));
+  const std::pair<const char*, std::tuple<int, int, std::string>> cases[] = {
+      {"--version", {0, 1, ""}},
+      {"--help", {0, helpLines, ""}},
+      {"--scale 0", {2, 0, "zorva: --scale needs a whole number from 1 to 16; " + UsageLine()}},
+      {"game", {2, 0, "zorva: unexpected argument game; " + UsageLine()}},
+  };
+  for (const auto& [args, expected] : cases)
+    EXPECT_EQ(RunProgram(kBinary / "zorva", args, dir.path), expected) << "zorva " << args;
 }
 
 TEST(Sim, TheArtworkIsMadeAgainToTheByteAndTheSoundLiesBesideThePrograms) {

@@ -1,12 +1,11 @@
 #include "frame/command_line.h"
 
-#include <algorithm>
+#include <gtest/gtest.h>
+
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <vector>
-
-#include "tests/file_support.h"
 
 namespace zorva {
 namespace {
@@ -46,21 +45,6 @@ TEST(CommandLine, OptionsValuesAndMistakes) {
   for (const char* word : {"--fullscreen", "--scale N", "--no-sound", "--frame-log FILE", "--record DEMO", "--play DEMO",
                            "--version", "SPACE", "LEFT", "gamepad", "/opt/zorva/効果音.wav"})
     EXPECT_NE(help.find(word), std::string::npos) << word;
-}
-
-// The program itself: the exit status, the lines on standard output, the first line on standard error.
-TEST(CommandLine, TheProgramAnswersWithoutAWindowAndSaysItsMistakesOnOneLine) {
-  const TempDir dir("command-line");
-  const std::string help = HelpText("");
-  const int helpLines = static_cast<int>(std::count(help.begin(), help.end(), '\n'));
-  const std::pair<const char*, std::tuple<int, int, std::string>> cases[] = {
-      {"--version", {0, 1, ""}},
-      {"--help", {0, helpLines, ""}},
-      {"--scale 0", {2, 0, "zorva: --scale needs a whole number from 1 to 16; " + UsageLine()}},
-      {"game", {2, 0, "zorva: unexpected argument game; " + UsageLine()}},
-  };
-  for (const auto& [args, expected] : cases)
-    EXPECT_EQ(RunProgram(fs::path(ZORVA_BINARY_DIR) / "zorva", args, dir.path), expected) << "zorva " << args;
 }
 
 }  // namespace
