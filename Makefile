@@ -21,7 +21,7 @@ CMAKE_FLAGS ?=
 
 RUN_PACKAGES := cmake make g++ pkg-config libsdl2-dev libpng-dev zlib1g-dev
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
-  python3 xvfb xdotool x11-utils openbox desktop-file-utils
+  python3 xvfb xdotool x11-utils openbox desktop-file-utils clang-format
 # The Debian package: its build dependencies, the tools that build and check
 # it, and what make test-package runs it with.
 DEB_PACKAGES := $(RUN_PACKAGES) debhelper dpkg-dev help2man lintian appstream \
@@ -81,7 +81,7 @@ check:
 	@$(MAKE) --no-print-directory test-package
 	@$(MAKE) --no-print-directory test-windows
 
-# Speed measurements (Google Benchmark); see the README's performance section.
+# Speed measurements (Google Benchmark); see docs/performance.md.
 bench: deps-test
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZORVA_BENCH=ON -DZORVA_TESTS=OFF >/dev/null
 	cmake --build build-bench -j $(JOBS) --target zorva_bench
@@ -123,7 +123,7 @@ screenshot: deps-test build
 
 # The real window under Xvfb: passes per second and CPU use of the title
 # screen, a paced and an unpaced game, and how long the paced frames last; see
-# the README's performance section.
+# docs/performance.md.
 bench-window: deps-test
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZORVA_TESTS=OFF >/dev/null
 	cmake --build build-bench -j $(JOBS) --target zorva

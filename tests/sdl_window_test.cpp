@@ -70,14 +70,7 @@ TEST_F(SdlWindowTest, TheKeyRecordIsWhatTheGamePollsAndOnlyPressesWithTheKeyboar
     }
     Pump({Key(false, SDLK_SPACE)});
   }
-  // Each game key has its own code; anything out of range reads as up.
-  const std::pair<SDL_Keycode, int> keys[] = {{SDLK_LEFT, VK_LEFT}, {SDLK_RIGHT, VK_RIGHT}, {SDLK_SPACE, VK_SPACE}, {SDLK_DOWN, VK_DOWN},
-                                              {SDLK_ESCAPE, VK_ESCAPE}};
-  for (const auto& [sym, vk] : keys) {
-    Pump({Key(true, sym)});
-    for (const auto& other : keys) EXPECT_EQ(window->GetAsyncKeyState(other.second) != 0, other.second == vk) << vk << " " << other.second;
-    Pump({Key(false, sym)});
-  }
+  // Anything out of range reads as up.
   for (int vk : {-1, 256}) EXPECT_EQ(window->GetAsyncKeyState(vk), 0);
 }
 
@@ -134,7 +127,7 @@ TEST_F(SdlWindowTest, ClosingEndsTheProgramFromTheEventPump) {
     e.type = type;
     ASSERT_EQ(SDL_PushEvent(&e), 1);
     EXPECT_THROW(window->DoEvents(), ProgramEnded);
-    EXPECT_EQ(V(window->Handle() == nullptr, SDL_WasInit(SDL_INIT_VIDEO)), V(1, 0));
+    EXPECT_VALUES(V(window->Handle() == nullptr, SDL_WasInit(SDL_INIT_VIDEO)), V(1, 0));
     window->DoEvents();  // nothing left to serve, and no harm
   }
 }
@@ -165,7 +158,7 @@ TEST_F(SdlWindowTest, TheWaitKeepsItsRuleAndPumpsShowTheCanvasAtMostOncePerRefre
 
 TEST(SdlStartup, WithoutADisplayTheGameSaysWhyInOneLineAndStops) {
   // The video driver SDL settled on and the ones asked for: no display, unless asked for by name.
-  EXPECT_EQ(V(IsInvisibleVideoDriver("x11", nullptr), IsInvisibleVideoDriver("offscreen", "x11"), IsInvisibleVideoDriver(nullptr, nullptr),
+  EXPECT_VALUES(V(IsInvisibleVideoDriver("x11", nullptr), IsInvisibleVideoDriver("offscreen", "x11"), IsInvisibleVideoDriver(nullptr, nullptr),
               IsInvisibleVideoDriver("offscreen", "x11,offscreen"), IsInvisibleVideoDriver("dummy", "DUMMY"),
               IsInvisibleVideoDriver("dummy", "dumm")),
             V(0, 1, 1, 0, 0, 1));
@@ -175,7 +168,7 @@ TEST(SdlStartup, WithoutADisplayTheGameSaysWhyInOneLineAndStops) {
   const Bytes err = ReadBytes(dir.path / "err");
   const std::string text(err.begin(), err.end());
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-  EXPECT_EQ(V(text.rfind("zorva: no display", 0), std::count(text.begin(), text.end(), '\n')), V(0, 1)) << text;
+  EXPECT_VALUES(V(text.rfind("zorva: no display", 0), std::count(text.begin(), text.end(), '\n')), V(0, 1)) << text;
 }
 
 }  // namespace
