@@ -183,7 +183,7 @@ golden: build
 	done
 
 # Fuzzing with libFuzzer: the readers of files from outside, the bitmap reader,
-# the sound effect loader and the demo reader, each for FUZZ_SECONDS on a copy of its seed corpus
+# the sound effect loader, the demo reader and the demo played back by the game, each for FUZZ_SECONDS on a copy of its seed corpus
 # (tests/fuzz/corpus/<target>), so the committed corpus does not grow. A crash
 # leaves its input as build-fuzz/<target>-crash-*.
 .PHONY: fuzz deps-fuzz
@@ -191,7 +191,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_PACKAGES := clang libclang-rt-14-dev zlib1g-dev
 FUZZ_CXX ?= clang++
 FUZZ_FLAGS := -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I.
-FUZZ_TARGETS := bmp_fuzz wav_fuzz demo_fuzz
+FUZZ_TARGETS := bmp_fuzz wav_fuzz demo_fuzz playback_fuzz
 
 deps-fuzz:
 	$(call install_missing,$(FUZZ_PACKAGES))
@@ -204,9 +204,18 @@ build-fuzz/wav_fuzz: tests/fuzz/wav_fuzz.cpp base/wav.cpp base/wav.h base/files.
 	@mkdir -p build-fuzz
 	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/wav_fuzz.cpp base/wav.cpp platform/posix.cpp
 
-build-fuzz/demo_fuzz: tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp demo/demo_file.h demo/demo_stream.cpp demo/demo_stream.h rules/state.h
+build-fuzz/demo_fuzz: tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp demo/demo_file.h demo/demo_stream.cpp demo/demo_stream.h rules/state.h base/files.cpp base/files.h
 	@mkdir -p build-fuzz
-	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp demo/demo_stream.cpp -lz
+	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp demo/demo_stream.cpp base/files.cpp -lz
+
+# The playback fuzzer runs the whole game, so CMake builds it with the game's libraries.
+.PHONY: build-fuzz/playback_fuzz
+build-fuzz/playback_fuzz:
+	CXX=$(FUZZ_CXX) cmake -S . -B build-fuzz/playback -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVA_TESTS=OFF \
+	  -DZORVA_FUZZ=ON -DCMAKE_CXX_FLAGS="-O1 -g -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" \
+	  >/dev/null
+	cmake --build build-fuzz/playback -j $(JOBS) --target playback_fuzz
+	cp build-fuzz/playback/playback_fuzz $@
 
 fuzz: deps-fuzz $(addprefix build-fuzz/,$(FUZZ_TARGETS))
 	@for t in $(FUZZ_TARGETS); do \

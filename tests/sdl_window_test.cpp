@@ -4,7 +4,10 @@
 #include "sdl/sdl_window.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -140,6 +143,71 @@ TEST(SdlStartup, WithoutADisplayTheGameSaysWhyInOneLineAndStops) {
   const std::string text(err.begin(), err.end());
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
   EXPECT_EQ(V(text.rfind("zorva: no display", 0), std::count(text.begin(), text.end(), '\n')), V(0, 1)) << text;
+}
+
+}  // namespace
+}  // namespace zorva
+
+namespace zorva {
+namespace {
+
+// The frame log never holds the game up and never ends it unannounced: a
+// FIFO nobody reads is refused, one whose reader stops reading loses lines,
+// one whose reader left and a full device end the program with status 1.
+TEST(SdlFrameLog, NeverBlocksAndAFailedWriteEndsWithStatusOne) {
+  const TempDir dir("framelog");
+  const std::string fifo = (dir.path / "fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  enum Reader { None, Stops, Leaves };
+  const struct {
+    std::string path;
+    Reader reader;
+    std::string refused;  // the start's message, when it is refused
+    int passes;           // passes that log before one fails (-1: none fails)
+  } cases[] = {
+      {fifo, None, "cannot write the frame log " + fifo + ": a FIFO that nobody reads", 0},
+      {fifo, Stops, "", -1},
+      {fifo, Leaves, "", 10},
+      {"/dev/full", None, "", 0},
+  };
+  for (const auto& c : cases) {
+    const int reader = c.reader == None ? -1 : ::open(c.path.c_str(), O_RDONLY | O_NONBLOCK);
+    WindowOptions options;
+    options.frameLog = c.path;
+    std::unique_ptr<SdlWindow> window;
+    try {
+      window = std::make_unique<SdlWindow>(options);
+    } catch (const StartupError& e) {
+      EXPECT_EQ(e.what(), c.refused);
+      continue;
+    }
+    EXPECT_EQ(c.refused, "");
+    int status = -1, pass = 0;
+    try {
+      for (; pass < 20000; ++pass) {  // more than a pipe holds
+        if (pass == 10 && c.reader == Leaves) ::close(reader);
+        window->PassEnds(false);
+      }
+    } catch (const ProgramEnded& end) {
+      status = end.status;
+    }
+    EXPECT_EQ(status, c.passes < 0 ? -1 : 1) << c.path;
+    EXPECT_EQ(pass, c.passes < 0 ? 20000 : c.passes) << c.path;
+    EXPECT_EQ(window->FrameLogFailed(), c.passes >= 0);
+    if (c.reader == Stops) ::close(reader);
+  }
+}
+
+TEST_F(SdlWindowTest, AStopIsSeenBeforeTheEventPumpServesIt) {
+  const std::pair<SDL_Event, bool> cases[] = {
+      {Key(true, SDLK_ESCAPE), true}, {Key(true, SDLK_LEFT), false}, {Window(SDL_WINDOWEVENT_CLOSE), true},
+      {SDL_Event{SDL_QUIT}, true},  {Window(SDL_WINDOWEVENT_FOCUS_LOST), false}};
+  for (auto [event, stops] : cases) {
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+    EXPECT_EQ(window->StopRequested(), stops) << event.type;
+    EXPECT_EQ(window->StopRequested(), stops) << "the event stays for the pump";
+  }
 }
 
 }  // namespace
