@@ -202,7 +202,8 @@ PlaybackResult DemoPlayer::Play() {
       PlayGame();
       ++result.games;
     }
-  } catch (const ProgramEnded&) {
+  } catch (const ProgramEnded& end) {
+    if (end.status != 0) throw;  // the window failed: not a stop
     if (recordedClose_) {
       ++result.games;
       reader_.Next();  // nothing may follow the close
@@ -368,6 +369,8 @@ int PlayDemoFile(const std::string& program, const std::string& path, bool paced
     } else if (result.games == 0) {
       return fail(2, "the demo holds no games");
     }
+  } catch (const ProgramEnded& end) {
+    return end.status;  // the window has said why
   } catch (const Desync& e) {
     if (const std::string damage = DamageAhead(*reader); !damage.empty()) {
       return fail(2, damage + ", after the playback left it at frame " + std::to_string(e.frame));

@@ -88,7 +88,8 @@ class DemoPlayer : public InputTap {
 
   // Plays every game of the demo on `Main`: the start-up without the title
   // screen, then each game from its recorded start. Throws DemoError for a
-  // bad file (after playing what came before the fault) and Desync.
+  // bad file (after playing what came before the fault) and Desync, and
+  // passes on a ProgramEnded with a status other than 0 (the window failed).
   PlaybackResult Play();
 
   // Called as each game starts, and once it has ended as recorded.
@@ -143,17 +144,18 @@ class DemoPlayer : public InputTap {
   Steady::time_point paceTime_{};
 };
 
-// Plays the demo file `path` with `play` (which runs the player on `Main`)
-// and says how it went: a line on `out` for each game that ended as recorded
-// and for a playback the viewer stopped; on standard error one line
-// "PROGRAM: PATH: why" for a file that cannot be played (status 2: not a
-// regular file, unreadable, damaged, without games) or a desync (status 1).
-// A desync is first checked against the rest of the file: damage found there
-// is what is reported. Returns the exit status.
 // Whether two paths name the same file (or would, once made): an output that
 // is also an input is refused before anything is opened.
 bool SameFile(const std::string& a, const std::string& b);
 
+// Plays the demo file `path` with `play` (which runs the player on `Main`)
+// and says how it went: a line on `out` for each game that ended as recorded
+// and for a playback the viewer stopped; on standard error one line
+// "PROGRAM: PATH: why" for a file that cannot be played (status 2: not a
+// regular file, unreadable, damaged, without games) or a desync (status 1);
+// a window that ends the program with a status of its own gives that.
+// A desync is first checked against the rest of the file: damage found there
+// is what is reported. Returns the exit status.
 int PlayDemoFile(const std::string& program, const std::string& path, bool paced, std::ostream& out,
                  const std::function<PlaybackResult(DemoPlayer&)>& play);
 
