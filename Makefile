@@ -158,7 +158,9 @@ web-sim: deps-web
 	$(EMSCRIPTEN_ENV) cmake --build build-node -j $(JOBS)
 
 # The page in Debian's chromium, driven by puppeteer-core (pinned in
-# tests/web/package-lock.json; npm comes with Node.js, or else from Debian).
+# tests/web/package-lock.json; npm comes with Node.js, or else from Debian):
+# every tests/web/*.test.js, each test on a page of its own. The screenshots
+# they take are left in build-wasm/ (docs/ has those of a phone).
 deps-web-test: deps-web
 	$(call install_missing,chromium)
 	@command -v npm >/dev/null || $(MAKE) --no-print-directory deps-npm
@@ -173,7 +175,7 @@ build-webtest/node_modules/.package-lock.json: tests/web/package.json tests/web/
 test-web: deps-web-test web web-sim build-webtest/node_modules/.package-lock.json
 	ZORVA_PAGE=$(CURDIR)/build-web ZORVA_NODE_SIM=$(CURDIR)/build-node/zorva-sim.js \
 	  ZORVA_SHOT=$(CURDIR)/build-wasm/page-test.png NODE_PATH=$(CURDIR)/build-webtest/node_modules \
-	  node --test tests/web/page.test.js
+	  node --test tests/web/*.test.js
 
 # Records the golden replays again from their scripts (after an intended change).
 golden: build

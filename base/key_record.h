@@ -1,8 +1,8 @@
 // The keys as the game polls them (GetAsyncKeyState), kept by every window:
 // each key is held or not, and remembers whether it was pressed since the
 // previous poll of it. A key may be held by more than one source at once (the
-// keyboard and a gamepad): it is down while any of them holds it, and a press
-// counts only when it was up.
+// keyboard, a gamepad, the page's touch controls): it is down while any of them
+// holds it, and a press counts only when it was up.
 #pragma once
 
 #include <array>
@@ -12,7 +12,7 @@ namespace zorva {
 
 class KeyRecord {
  public:
-  static constexpr unsigned kKeyboard = 1, kPad = 2;
+  static constexpr unsigned kKeyboard = 1, kPad = 2, kTouch = 4;
 
   void Hold(unsigned source = kKeyboard) {
     if (held_ == 0) pressed_ = true;

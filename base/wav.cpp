@@ -1,5 +1,6 @@
 #include "base/wav.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace zorva {
@@ -78,6 +79,29 @@ std::optional<Wave> ParseWave(std::span<const std::uint8_t> bytes) {
   const auto samples = bytes.subspan(found->offset, found->size);
   found->format.data.assign(samples.begin(), samples.end());
   return std::move(found->format);
+}
+
+std::vector<float> ConvertWave(const Wave& wave, int rate) {
+  const auto from = static_cast<std::uint64_t>(wave.sampleRate), to = static_cast<std::uint64_t>(rate);
+  const auto channels = static_cast<std::size_t>(wave.channels);
+  const std::size_t frames = wave.data.size() / static_cast<std::size_t>(wave.FrameBytes());
+  if (frames == 0 || from == 0 || to == 0) return {};
+  const auto out = static_cast<std::size_t>(std::min(frames * to / from, kMaxConvertedFrames));
+  const auto sample = [&](std::size_t frame, std::size_t channel) {
+    const std::size_t i = frame * channels + channel;
+    if (wave.bitsPerSample == 8) return (wave.data[i] - 128) / 128.0f;
+    return static_cast<std::int16_t>(wave.data[2 * i] | (wave.data[2 * i + 1] << 8)) / 32768.0f;
+  };
+  std::vector<float> samples(out * channels);
+  for (std::size_t c = 0; c < channels; ++c) {
+    for (std::size_t i = 0; i < out; ++i) {
+      const std::uint64_t at = i * from;
+      const std::size_t j = static_cast<std::size_t>(at / to);
+      const float a = sample(j, c), b = sample(std::min(j + 1, frames - 1), c);
+      samples[c * out + i] = a + (b - a) * static_cast<float>(at % to) / static_cast<float>(to);
+    }
+  }
+  return samples;
 }
 
 std::size_t WaveFile::Read(std::uint64_t at, std::uint8_t* out, std::size_t n) const {

@@ -31,6 +31,14 @@ struct Wave {
 // Parses a wave file image. Returns nothing for anything it cannot play.
 std::optional<Wave> ParseWave(std::span<const std::uint8_t> bytes);
 
+// The longest a converted sound gets, in frames; anything longer is cut.
+inline constexpr std::uint64_t kMaxConvertedFrames = std::uint64_t{1} << 24;
+
+// A wave's samples as floats from -1 to 1 at `rate` frames a second (linear
+// between the file's frames, the last one held), channel after channel: for a
+// player whose output takes only some rates, any playable file.
+std::vector<float> ConvertWave(const Wave& wave, int rate);
+
 // A wave file opened to be played: its format, checked like ParseWave's, and
 // its samples, which stay in the file and are read as they are needed.
 class WaveFile {

@@ -31,10 +31,13 @@ target_link_libraries(zorva PRIVATE zorva_web)
 set_target_properties(zorva PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZORVA_PAGE_DIR})
 # A suspended call stack (main down to the pump or the wait) is saved in
 # ASYNCIFY_STACK_SIZE bytes: ample room.
-target_link_options(zorva PRIVATE -sENVIRONMENT=web -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536)
+# The memory grows for a long sound read by the page's wave reader.
+target_link_options(zorva PRIVATE -sENVIRONMENT=web -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1)
 
-# The page and the sound effect beside the program.
-foreach(file web/index.html assets/効果音.wav)
+# The page, its manifest and icons, and the sound effect beside the program;
+# the service worker names its cache after the version.
+configure_file(${PROJECT_SOURCE_DIR}/web/sw.js ${ZORVA_PAGE_DIR}/sw.js @ONLY)
+foreach(file web/index.html web/manifest.json assets/icon-192.png assets/icon-512.png assets/効果音.wav)
   get_filename_component(name ${file} NAME)
   add_custom_command(OUTPUT ${ZORVA_PAGE_DIR}/${name}
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/${file} ${ZORVA_PAGE_DIR}/${name}

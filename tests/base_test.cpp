@@ -188,5 +188,18 @@ TEST(Base, TheWaveReaderReadsEveryPlayableLayoutAndNothingElse) {
   EXPECT_EQ(why, "a device");
 }
 
+TEST(Base, ConvertingAWaveKeepsItsSoundAtAnyRate) {
+  // 16-bit 0 and 16384 (0.5) at 1000 Hz; two channels of two 8-bit frames; 8 frames at 384 kHz.
+  const Wave up{1, 1000, 16, {0, 0, 0, 0x40}}, stereo8{2, 2000, 8, {128, 0, 192, 255}}, down{1, 384000, 8, {128, 1, 2, 3, 192, 5, 6, 7}};
+  const std::tuple<const Wave*, int, std::vector<float>> cases[] = {
+      {&up, 4000, {0, 0.125f, 0.25f, 0.375f, 0.5f, 0.5f, 0.5f, 0.5f}},  // the last frame held
+      {&up, 1000, {0, 0.5f}},
+      {&stereo8, 4000, {0, 0.25f, 0.5f, 0.5f, -1, -0.00390625f, 0.9921875f, 0.9921875f}},
+      {&down, 96000, {0, 0.5f}},
+      {&down, 1000, {}},  // less than one frame
+  };
+  for (const auto& [w, rate, expected] : cases) EXPECT_EQ(ConvertWave(*w, rate), expected) << w->sampleRate << " to " << rate;
+}
+
 }  // namespace
 }  // namespace zorva

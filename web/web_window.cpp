@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "flow/form.h"
+#include "web/web_sound.h"
 
 namespace zorva {
 
@@ -32,6 +33,54 @@ constexpr std::pair<std::string_view, int> kKeys[] = {
     {"ArrowLeft", VK_LEFT}, {"ArrowRight", VK_RIGHT}, {"ArrowDown", VK_DOWN},
     {"Space", VK_SPACE},    {"Escape", VK_ESCAPE},
 };
+
+// The keys that touch controls and gamepads hold, as bits 0, 1 and 2.
+constexpr int kHeldKeys[] = {VK_LEFT, VK_RIGHT, VK_SPACE};
+
+// How far a gamepad's left stick must be pushed sideways to move the ship.
+constexpr double kStickDeadZone = 0.25;
+
+// The page's part under a point (CSS pixels): a touch control's virtual key,
+// kOnPicture for the canvas, 0 for anything else.
+constexpr int kOnPicture = -1;
+EM_JS(int, js_part_at, (int x, int y), {
+  const at = document.elementFromPoint(x, y);
+  const control = at && at.closest('[data-vk]');
+  return control ? Number(control.dataset.vk) : at && at.id === 'screen' ? -1 : 0;
+});
+
+EM_JS(bool, js_touch_screen, (), { return navigator.maxTouchPoints > 0; });
+
+EM_JS(void, js_show_controls, (bool shown), { document.documentElement.classList.toggle('touch', shown); });
+
+EM_JS(void, js_control_held, (int vk, bool held), {
+  const control = document.querySelector('[data-vk="' + vk + '"]');
+  if (control) control.classList.toggle('held', held);
+});
+
+// The gamepads through the Gamepad API, as bits of kHeldKeys, or -1 while the
+// page is hidden or without the focus: the d-pad and the left stick are LEFT
+// and RIGHT, the four face buttons and Start are SPACE.
+EM_JS(int, js_pads, (double deadZone), {
+  if (document.hidden || !document.hasFocus() || !navigator.getGamepads) return -1;
+  let held = 0;
+  for (const pad of navigator.getGamepads()) {
+    if (!pad) continue;
+    const pressed = (i) => Boolean(pad.buttons[i] && pad.buttons[i].pressed);
+    const x = pad.axes[0] || 0;
+    if (pressed(14) || x < -deadZone) held |= 1;
+    if (pressed(15) || x > deadZone) held |= 2;
+    if ([0, 1, 2, 3, 9].some(pressed)) held |= 4;
+  }
+  return held;
+});
+
+// The box the picture goes into (CSS pixels): the page less the touch
+// controls and the screen's unsafe edges.
+EM_JS(void, js_stage, (double* box), {
+  const r = document.getElementById('stage').getBoundingClientRect();
+  HEAPF64.set([r.left, r.top, r.width, r.height], box >> 3);
+});
 
 // The picture, RGBA, onto the page's canvas.
 EM_JS(void, js_present, (const void* rgba, int w, int h), {
@@ -117,6 +166,8 @@ EM_BOOL OnMouse(int type, const EmscriptenMouseEvent* e, void* w) {
   return false;
 }
 
+EM_BOOL OnTouch(int type, const EmscriptenTouchEvent* e, void* w) { return Of(w).Touch(type, *e); }
+
 EM_BOOL OnBlur(int, const EmscriptenFocusEvent*, void* w) {
   Of(w).Blur();
   return false;
@@ -136,6 +187,9 @@ EM_BOOL OnDisplayFrame(double, void* w) {
 
 WebWindow::WebWindow() : origin_(emscripten_get_now() - kClockLeadMs) {
   js_turns();
+  InstallWaveReader();
+  controls_ = js_touch_screen();
+  js_show_controls(controls_);
   emscripten_set_canvas_element_size(kCanvas, kPictureWidth, kPictureHeight);
   const char* page = EMSCRIPTEN_EVENT_TARGET_WINDOW;
   emscripten_set_keydown_callback(page, this, true, OnKey);
@@ -144,6 +198,13 @@ WebWindow::WebWindow() : origin_(emscripten_get_now() - kClockLeadMs) {
   emscripten_set_mouseup_callback(page, this, true, OnMouse);
   emscripten_set_mousemove_callback(page, this, true, OnMouse);
   emscripten_set_blur_callback(page, this, true, OnBlur);
+  // On the game's own element, so that the browser lets it keep touches from
+  // scrolling, zooming and making mouse clicks.
+  const char* game = "#game";
+  emscripten_set_touchstart_callback(game, this, true, OnTouch);
+  emscripten_set_touchmove_callback(game, this, true, OnTouch);
+  emscripten_set_touchend_callback(game, this, true, OnTouch);
+  emscripten_set_touchcancel_callback(game, this, true, OnTouch);
   emscripten_set_resize_callback(page, this, true, OnResize);
 }
 
@@ -175,6 +236,7 @@ std::int16_t WebWindow::PollKey(int vk) { return keys_.Poll(vk); }
 
 bool WebWindow::Key(const char* code, bool down, bool repeat) {
   const std::string_view name(code);
+  if (down) ShowControls(false);  // the keyboard is in use
   if (down && name == "Escape" && menu_.Escape()) return true;
   for (const auto& [keyName, vk] : kKeys) {
     if (keyName != name) continue;
@@ -193,13 +255,85 @@ bool WebWindow::Key(const char* code, bool down, bool repeat) {
 
 void WebWindow::Blur() {
   // Keys held while the page loses the keyboard read as up.
+  HoldKeys(KeyRecord::kTouch, touchHeld_, 0);
   keys_.Clear();
+  menuTouch_ = -1;
   menu_.Close();
+}
+
+void WebWindow::HoldKeys(unsigned source, unsigned& held, unsigned now) {
+  for (std::size_t k = 0; k < std::size(kHeldKeys); ++k) {
+    const unsigned bit = 1u << k;
+    if (((held ^ now) & bit) == 0) continue;
+    KeyRecord& key = *keys_.Find(kHeldKeys[k]);
+    if ((now & bit) != 0) {
+      key.Hold(source);
+    } else {
+      key.Release(source);
+    }
+    if (source == KeyRecord::kTouch) js_control_held(kHeldKeys[k], (now & bit) != 0);
+  }
+  held = now;
+}
+
+// Touches: each finger holds the control under it, so that one sliding from
+// RIGHT to LEFT turns the ship without lifting, and several hold several keys.
+// A finger put down on the picture works the menu bar as the mouse does. The
+// controls come back with any touch.
+bool WebWindow::Touch(int type, const EmscriptenTouchEvent& e) {
+  const bool lifting = type == EMSCRIPTEN_EVENT_TOUCHEND || type == EMSCRIPTEN_EVENT_TOUCHCANCEL;
+  if (!lifting) ShowControls(true);
+  unsigned held = 0;
+  for (int i = 0; i < e.numTouches; ++i) {
+    const EmscriptenTouchPoint& t = e.touches[i];
+    const int x = static_cast<int>(t.clientX), y = static_cast<int>(t.clientY);
+    const int part = js_part_at(x, y);
+    if (!(lifting && t.isChanged)) {
+      for (std::size_t k = 0; k < std::size(kHeldKeys); ++k) held |= part == kHeldKeys[k] ? 1u << k : 0u;
+    }
+    if (!t.isChanged) continue;
+    const Point p = ToPicture(x, y);
+    if (type == EMSCRIPTEN_EVENT_TOUCHSTART && menuTouch_ < 0 && part == kOnPicture) {
+      menuTouch_ = t.identifier;
+      menu_.MouseDown(p);
+    } else if (t.identifier == menuTouch_ && !lifting) {
+      menu_.MouseMove(p);
+    } else if (t.identifier == menuTouch_) {
+      if (type == EMSCRIPTEN_EVENT_TOUCHEND && menu_.MouseUp(p) == MenuBar::Command::ClickWait) ++waitClicks_;
+      menuTouch_ = -1;
+    }
+  }
+  HoldKeys(KeyRecord::kTouch, touchHeld_, controls_ ? held : 0);
+  return true;
+}
+
+// Like a key, a pad held through a loss of the focus (which lets go of every
+// key) must be pressed again.
+void WebWindow::ReadPads() {
+  const std::int64_t now = ReadClock();
+  if (now == padsRead_) return;
+  padsRead_ = now;
+  const int held = js_pads(kStickDeadZone);
+  if (held < 0) return;
+  if ((static_cast<unsigned>(held) & ~padHeld_) != 0) ShowControls(false);  // the pad is in use
+  HoldKeys(KeyRecord::kPad, padHeld_, static_cast<unsigned>(held));
+}
+
+void WebWindow::ShowControls(bool shown) {
+  if (shown == controls_) return;
+  controls_ = shown;
+  if (!shown) HoldKeys(KeyRecord::kTouch, touchHeld_, 0);
+  js_show_controls(shown);
+  Layout();
+}
+
+Point WebWindow::ToPicture(int x, int y) const {
+  return {static_cast<int>(std::floor((x - placeX_) / placeScale_)), static_cast<int>(std::floor((y - placeY_) / placeScale_))};
 }
 
 // The mouse on the menu bar; a click on WAIT waits for the event pump.
 void WebWindow::Mouse(int type, int x, int y) {
-  const Point p = WindowToPicture({x, y}, winW_, winH_, outW_, outH_, FitPicture(outW_, outH_));
+  const Point p = ToPicture(x, y);
   if (type == EMSCRIPTEN_EVENT_MOUSEDOWN) {
     menu_.MouseDown(p);
   } else if (type == EMSCRIPTEN_EVENT_MOUSEUP) {
@@ -215,14 +349,26 @@ void WebWindow::sndPlaySoundA(const std::string& file, unsigned) { js_play(file.
 
 // The page.
 
+// The picture goes into the stage by whole multiples of the device's pixels.
+// A stage smaller than the picture at 1x (a phone held sideways with its
+// keyboard open, a narrow strip) gets it shrunk to fit, so that the menu bar
+// stays on the page.
 void WebWindow::Layout() {
   const double ratio = emscripten_get_device_pixel_ratio();
-  winW_ = EM_ASM_INT({ return innerWidth; });
-  winH_ = EM_ASM_INT({ return innerHeight; });
-  outW_ = static_cast<int>(std::lround(winW_ * ratio));
-  outH_ = static_cast<int>(std::lround(winH_ * ratio));
-  const Rect r = FitPicture(outW_, outH_).Target();
-  js_place(r.x / ratio, r.y / ratio, r.w / ratio, r.h / ratio);
+  double box[4];
+  js_stage(box);
+  const int outW = static_cast<int>(std::floor(box[2] * ratio)), outH = static_cast<int>(std::floor(box[3] * ratio));
+  if (outW >= kPictureWidth && outH >= kPictureHeight) {
+    const Placement placed = FitPicture(outW, outH);
+    placeX_ = box[0] + placed.x / ratio;
+    placeY_ = box[1] + placed.y / ratio;
+    placeScale_ = placed.scale / ratio;
+  } else {
+    placeScale_ = std::max(std::min(box[2] / kPictureWidth, box[3] / kPictureHeight), 0.01);
+    placeX_ = box[0] + (box[2] - kPictureWidth * placeScale_) / 2;
+    placeY_ = box[1] + (box[3] - kPictureHeight * placeScale_) / 2;
+  }
+  js_place(placeX_, placeY_, kPictureWidth * placeScale_, kPictureHeight * placeScale_);
 }
 
 void WebWindow::ShowMain() {
@@ -236,6 +382,7 @@ void WebWindow::ShowMain() {
 // pump; the other passes only serve the events. Nothing is shown before the
 // first pass: the paint at load would be covered by it at once.
 void WebWindow::PumpEvents() {
+  ReadPads();
   for (; waitClicks_ > 0; --waitClicks_) MENU002_Click();
   waiting_ = passBegun_;
   if (waiting_ && showDue_) Show();

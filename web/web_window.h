@@ -1,11 +1,15 @@
 // The game's window in a browser page: our own menu bar over the sunken
-// canvas, scaled by whole multiples to fit the page, the keyboard as the game
-// polls it, the clock, the page's wave player and the event pump. The pump
+// canvas, scaled by whole multiples to fit the page (below 1x only when the
+// page is smaller than the picture), the keyboard, the touch controls and the
+// gamepads as the game polls them, the clock, the page's wave player and the
+// event pump. The pump
 // hands the browser a turn that comes back at once, and the picture goes on
 // the page at most once per display frame; the pacing wait sleeps. Both come
 // back where they left off (Asyncify), so the game's loops run in the page as
 // they are written.
 #pragma once
+
+#include <emscripten/html5.h>
 
 #include <cstdint>
 #include <string>
@@ -19,8 +23,8 @@ namespace zorva {
 
 class WebWindow : public Window {
  public:
-  // Sizes the page's canvas and listens to the page's keyboard, mouse, focus
-  // and size.
+  // Sizes the page's canvas, listens to the page's keyboard, mouse, touches,
+  // focus and size, and shows the touch controls where there is a touch screen.
   WebWindow();
 
   // Makes the page's icon from a surface's drawing area.
@@ -38,6 +42,7 @@ class WebWindow : public Window {
   // Returns whether the browser should skip its own use of the key.
   bool Key(const char* code, bool down, bool repeat);
   void Mouse(int type, int x, int y);
+  bool Touch(int type, const EmscriptenTouchEvent& e);
   void Blur();
   void Layout();
   void DisplayFrame();
@@ -54,6 +59,15 @@ class WebWindow : public Window {
   // Puts the canvas with its menu bar on the page and asks for the next
   // display frame.
   void Show();
+  // A point of the page (CSS pixels) as a point of the picture at 1x.
+  Point ToPicture(int x, int y) const;
+  // Shows or hides the touch controls, and places the picture again.
+  void ShowControls(bool shown);
+  // LEFT, RIGHT and SPACE as one source holds them now (bits in the order
+  // of kHeldKeys), from what it held before.
+  void HoldKeys(unsigned source, unsigned& held, unsigned now);
+  // The gamepads, read at most once a millisecond.
+  void ReadPads();
 
   double origin_;
   MenuBar menu_;
@@ -65,8 +79,12 @@ class WebWindow : public Window {
   bool showDue_ = true;     // a display frame has come since the last show
   bool waiting_ = false;    // a pass waits in the event pump, its canvas whole and not yet shown
   KeyRecords keys_;
-  int winW_ = kPictureWidth, winH_ = kPictureHeight;  // the page, in CSS pixels
-  int outW_ = kPictureWidth, outH_ = kPictureHeight;  // the page, in device pixels
+  double placeX_ = 0, placeY_ = 0, placeScale_ = 1;  // the picture's place, CSS pixels
+  bool controls_ = false;     // the touch controls are shown
+  unsigned touchHeld_ = 0;    // LEFT, RIGHT, SPACE held by touch controls
+  unsigned padHeld_ = 0;      // ... and by the gamepads
+  long menuTouch_ = -1;       // the touch that began on the picture, or -1
+  std::int64_t padsRead_ = -1;  // the clock when the pads were read last
 };
 
 }  // namespace zorva

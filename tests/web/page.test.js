@@ -9,6 +9,7 @@ const { spawn, execFileSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
 const puppeteer = require('puppeteer-core');
+const { shipSprite } = require('./support');
 
 const root = path.resolve(__dirname, '../..');
 const { ZORVA_PAGE, ZORVA_NODE_SIM, ZORVA_SHOT } = process.env;
@@ -41,21 +42,6 @@ function canvasHash(rgba) {
     }
   }
   return h.toString(16).padStart(16, '0');
-}
-
-// The ship as the sprite sheet holds it (its top-left 32 x 32 cell; an
-// 8-bit BMP whose rows run from the bottom), as R, G, B values.
-function shipSprite() {
-  const bmp = fs.readFileSync(path.join(root, 'assets/sprites.bmp'));
-  const width = bmp.readInt32LE(18), height = bmp.readInt32LE(22), pixels = bmp.readUInt32LE(10);
-  const palette = 14 + bmp.readUInt32LE(14), stride = (width + 3) & ~3, rgb = [];
-  for (let y = 0; y < 32; ++y) {
-    for (let x = 0; x < 32; ++x) {
-      const entry = palette + 4 * bmp[pixels + (height - 1 - y) * stride + x];
-      rgb.push(bmp[entry + 2], bmp[entry + 1], bmp[entry]);
-    }
-  }
-  return rgb;
 }
 
 let server, browser, page, url;

@@ -70,6 +70,9 @@ int main(int argc, char** argv) {
     // The desktop's larger icon sizes: the same 32 x 32 art, pixels kept sharp.
     Write(out / "icon-128.png", Png(icon, 4, true));
     Write(out / "icon-256.png", Png(icon, 8, true));
+    // The web page's icons, for a phone's home screen.
+    Write(out / "icon-192.png", Png(icon, 6, true));
+    Write(out / "icon-512.png", Png(icon, 16, true));
     Write(out / u8"効果音.wav", art::EncodeWav16(22050, art::MakeExplosion(22050)));
 
     if (!previews.empty()) {
