@@ -4,7 +4,7 @@
 # make soak  the same for a million frames of random play, under the sanitizers
 # make check every test: make test, the fuzzing, the soak, the browser version
 #            and the Debian package (what CI runs)
-# make fuzz  fuzzes the readers of bitmaps, the sound and demos
+# make fuzz  fuzzes the readers of bitmaps, the sound and demos, and the game playing demos
 # make web   the browser version: a static page in build-web/ (make serve
 #            shows it on 127.0.0.1, make test-web plays it in chromium)
 .PHONY: run test check soak build build-asan deps deps-test clean golden bench install bench-window
@@ -115,11 +115,7 @@ test-package: deb
 # zorva-sim writes for packaging/screenshot.script, doubled with sharp pixels.
 screenshot: deps-test build
 	$(call install_missing,imagemagick)
-	rm -rf build/screenshot
-	./build/zorva-sim $$(head -n 1 packaging/screenshot.script | sed -n 's/^# zorva-sim//p') \
-	  --png build/screenshot packaging/screenshot.script
-	convert "build/screenshot/$$(ls build/screenshot | tail -n 1)" -filter point -resize 200% \
-	  -strip -define png:exclude-chunks=date,time packaging/screenshot.png
+	cmake --build build --target screenshot
 
 # The real window under Xvfb: passes per second and CPU use of the title
 # screen, a paced and an unpaced game, and how long the paced frames last; see
@@ -130,7 +126,7 @@ bench-window: deps-test
 	python3 bench/window_bench.py build-bench/zorva
 
 clean:
-	rm -rf build build-asan build-bench build-deb build-wasm build-web build-node build-webtest
+	rm -rf build build-asan build-bench build-deb build-fuzz build-wasm build-web build-node build-webtest
 
 # The browser version, compiled by Debian's Emscripten, whose own scripts
 # need Debian's Node.js modules: the page in build-web/, ready for any static
@@ -179,10 +175,7 @@ test-web: deps-web-test web web-sim build-webtest/node_modules/.package-lock.jso
 
 # Records the golden replays again from their scripts (after an intended change).
 golden: build
-	@for s in tests/golden/*.script; do \
-	  opts=$$(head -n 1 "$$s" | sed -n 's/^# zorva-sim//p'); \
-	  ./build/zorva-sim $$opts --dump "$${s%.script}.jsonl" "$$s" || exit 1; \
-	done
+	cmake --build build --target golden
 
 # Fuzzing with libFuzzer: the readers of files from outside, the bitmap reader,
 # the sound effect loader, the demo reader and the demo played back by the game, each for FUZZ_SECONDS on a copy of its seed corpus
@@ -190,39 +183,13 @@ golden: build
 # leaves its input as build-fuzz/<target>-crash-*.
 .PHONY: fuzz deps-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_PACKAGES := clang libclang-rt-14-dev zlib1g-dev
-FUZZ_CXX ?= clang++
-FUZZ_FLAGS := -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I.
-FUZZ_TARGETS := bmp_fuzz wav_fuzz demo_fuzz playback_fuzz
+FUZZ_PACKAGES := clang libclang-rt-14-dev $(RUN_PACKAGES)
 
 deps-fuzz:
 	$(call install_missing,$(FUZZ_PACKAGES))
 
-build-fuzz/bmp_fuzz: tests/fuzz/bmp_fuzz.cpp base/bmp.cpp base/bmp.h base/surface.h
-	@mkdir -p build-fuzz
-	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/bmp_fuzz.cpp base/bmp.cpp
-
-build-fuzz/wav_fuzz: tests/fuzz/wav_fuzz.cpp base/wav.cpp base/wav.h base/files.h platform/posix.cpp
-	@mkdir -p build-fuzz
-	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/wav_fuzz.cpp base/wav.cpp platform/posix.cpp
-
-build-fuzz/demo_fuzz: tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp demo/demo_file.h demo/demo_stream.cpp demo/demo_stream.h rules/state.h base/files.cpp base/files.h
-	@mkdir -p build-fuzz
-	$(FUZZ_CXX) $(FUZZ_FLAGS) -o $@ tests/fuzz/demo_fuzz.cpp demo/demo_file.cpp demo/demo_stream.cpp base/files.cpp -lz
-
-# The playback fuzzer runs the whole game, so CMake builds it with the game's libraries.
-.PHONY: build-fuzz/playback_fuzz
-build-fuzz/playback_fuzz:
-	CXX=$(FUZZ_CXX) cmake -S . -B build-fuzz/playback -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVA_TESTS=OFF \
-	  -DZORVA_FUZZ=ON -DCMAKE_CXX_FLAGS="-O1 -g -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" \
-	  >/dev/null
-	cmake --build build-fuzz/playback -j $(JOBS) --target playback_fuzz
-	cp build-fuzz/playback/playback_fuzz $@
-
-fuzz: deps-fuzz $(addprefix build-fuzz/,$(FUZZ_TARGETS))
-	@for t in $(FUZZ_TARGETS); do \
-	  rm -rf build-fuzz/corpus-$$t && cp -r tests/fuzz/corpus/$$t build-fuzz/corpus-$$t && \
-	  echo "fuzzing $$t for $(FUZZ_SECONDS) s" && \
-	  ./build-fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-	    -artifact_prefix=build-fuzz/$$t- build-fuzz/corpus-$$t || exit 1; \
-	done
+fuzz: deps-fuzz
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVA_FUZZ=ON -DZORVA_TESTS=OFF \
+	  -DZORVA_FUZZ_SECONDS=$(FUZZ_SECONDS) -DZORVA_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
+	cmake --build build-fuzz -j $(JOBS) --target zorva_fuzzers
+	ctest --test-dir build-fuzz --output-on-failure -L fuzz

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/embedded_assets.h"
+#include "assets/embedded_assets.h"
 
 namespace zorva {
 
@@ -26,7 +26,7 @@ struct Face {
   std::array<Glyph, 128> glyphs{};
 };
 
-// Reads the typeface text built into the program (see tools/art/font.txt).
+// Reads the typeface text built into the program (see assets/font.txt).
 std::vector<Face> ReadFaces() {
   const auto bytes = embedded::FontText();
   std::istringstream in(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));

@@ -35,9 +35,6 @@ class Surface {
   // Outer size as read back by the game (single precision, frame included).
   float ReadWidth() const { return static_cast<float>(outerWidth_); }
   float ReadHeight() const { return static_cast<float>(outerHeight_); }
-  int OuterWidth() const { return outerWidth_; }
-  int OuterHeight() const { return outerHeight_; }
-  int Border() const { return border_; }
 
   // The drawing area.
   int Width() const { return width_; }

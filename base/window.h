@@ -24,6 +24,11 @@ enum : int {
 constexpr unsigned SND_ASYNC = 0x0001;
 constexpr unsigned SND_NODEFAULT = 0x0002;
 
+// Every window's clock starts this long before the window is made, so that
+// its first reading is already well above 0 (a fresh gate acts on its second
+// poll only when its first reading was positive).
+inline constexpr std::int64_t kClockLeadMs = 1000;
+
 // The loop a pass belongs to.
 enum class Loop { Title, Game };
 
@@ -116,9 +121,11 @@ class Window {
   virtual void sndPlaySoundA(const std::string& file, unsigned flags) = 0;
   // Sends one multimedia command string; nothing is ever opened.
   virtual void mciSendStringA(const std::string& command) = 0;
-  // The check mark of OPTION -> WAIT.
-  virtual bool WaitChecked() const = 0;
-  virtual void SetWaitChecked(bool checked) = 0;
+  // The check mark of OPTION -> WAIT, checked when the program starts. Every
+  // window keeps it here; it draws it from WaitChecked() and changes it only
+  // through MENU002_Click.
+  bool WaitChecked() const { return waitChecked_; }
+  void SetWaitChecked(bool checked) { waitChecked_ = checked; }
   // The folder of the executable, without a trailing separator.
   virtual std::string ExeFolder() = 0;
   // Sets the window's size and place and shows it (start-up steps 1 to 8).
@@ -147,6 +154,7 @@ class Window {
 
  private:
   InputTap* tap_ = nullptr;
+  bool waitChecked_ = true;
 };
 
 // The one window of the program.

@@ -10,10 +10,10 @@
 
 if(ZORVA_NODE)
   # Without zlib and libpng: --record, --play and --png say that they are not here.
+  # The stand-ins sit beside what they replace: demo/demo_stream_none.cpp and
+  # sim/png_none.cpp.
   zorva_layer(zorva_demo demo LINKS zorva_flow EXCLUDE demo_stream.cpp)
-  target_sources(zorva_demo PRIVATE ${PROJECT_SOURCE_DIR}/web/node/demo_stream_none.cpp)
   zorva_layer(zorva_sim sim LINKS zorva_demo EXCLUDE main.cpp png.cpp)
-  target_sources(zorva_sim PRIVATE ${PROJECT_SOURCE_DIR}/web/node/png_none.cpp)
   add_executable(zorva-sim sim/main.cpp)
   target_link_libraries(zorva-sim PRIVATE zorva_sim)
   # Node.js only, with the machine's own files; compiled at once, since the

@@ -34,54 +34,15 @@ constexpr std::uint8_t kSmallMax = 62, kEscape = 63;
 // The key answers with a short record of their own, in the order of their tags.
 constexpr std::uint16_t kKeyAnswers[4] = {0x0000, 0x0001, 0x8000, 0x8001};
 
-constexpr double kClock = static_cast<double>(kDemoClockLimit);
+static_assert(kClockRange == static_cast<double>(kDemoClockLimit));
 
-// Every variable of the game but the program's folder, in the order of the
-// file, with the range the game keeps it in. A new variable of GameState
-// belongs here too.
+// Every slot of every variable of the game (the table of rules/state.h), in
+// the order of the file, with the range the game keeps it in.
 template <class State, class Visit>
-void EachVariable(State& g, Visit&& v) {
-  constexpr double i16 = 32768, i32 = 2147483648.0, anyFloat = std::numeric_limits<float>::max();
-  const auto all = [&](const char* name, auto& array, double min, double max) {
-    for (auto& x : array) v(name, x, min, max);
-  };
-  v("PlayerX", g.PlayerX, 0, 288);
-  v("PlayerY", g.PlayerY, 0, 288);
-  v("PlayerDead", g.PlayerDead, 0, 1);
-  v("PlayerBlastFrame", g.PlayerBlastFrame, 0, 7);
-  v("GameOverShown", g.GameOverShown, 0, 1);
-  v("Score", g.Score, 0, i32 - 1);
-  v("HiScore", g.HiScore, 0, i32 - 1);
-  all("ShotX", g.ShotX, -i16, i16 - 1);
-  all("ShotY", g.ShotY, -i16, i16 - 1);
-  all("ShotActive", g.ShotActive, 0, 1);
-  all("EnemyX", g.EnemyX, -i16, i16 - 1);
-  all("EnemyY", g.EnemyY, -i16, i16 - 1);
-  all("EnemyState", g.EnemyState, 0, 7);
-  all("BlastSrcX", g.BlastSrcX, -i16, i16 - 1);
-  all("BlastSrcY", g.BlastSrcY, -i16, i16 - 1);
-  v("MarchDir", g.MarchDir, 0, 1);
-  v("MarchStep", g.MarchStep, 0, 11);
-  v("MarchDrop", g.MarchDrop, 0, 8);
-  v("MarchInterval", g.MarchInterval, 0, 200);
-  all("BulletActive", g.BulletActive, 0, 1);
-  all("BulletX", g.BulletX, -anyFloat, anyFloat);
-  all("BulletY", g.BulletY, -anyFloat, anyFloat);
-  all("BulletDX", g.BulletDX, -anyFloat, anyFloat);
-  all("BulletDY", g.BulletDY, -anyFloat, anyFloat);
-  all("BulletDrawX", g.BulletDrawX, -i16, i16 - 1);
-  all("BulletDrawY", g.BulletDrawY, -i16, i16 - 1);
-  v("BulletTop", g.BulletTop, 0, 20);
-  v("BulletGrowth", g.BulletGrowth, 0, anyFloat);
-  v("AimLevel", g.AimLevel, 0, 3);
-  v("KillCount", g.KillCount, 0, 24);
-  for (auto* t : {&g.MarchNext, &g.MarchLast, &g.ShotNext, &g.ShotLast, &g.BlastNext, &g.BlastLast, &g.FpsNext,
-                  &g.FpsLast, &g.GameOverKeyAt, &g.GameOverTimeoutAt, &g.GameOverLast, &g.WorkTime, &g.FrameTime}) {
-    v("a clock value", *t, -kClock, kClock);
-  }
-  v("Fps", g.Fps, 0, 1000);
-  v("ScrollY", g.ScrollY, 0, 319);
-  v("TitleBlink", g.TitleBlink, -1, 0);
+void EachValue(State& g, Visit&& v) {
+  EachVariable(g, [&v](const Variable& var, auto& member) {
+    EachSlot(member, [&](auto& x) { v(var.name, x, var.lowest, var.highest); });
+  });
 }
 
 // The bits of a variable as the file holds them, and back (with the compiler's
@@ -116,7 +77,7 @@ std::int64_t Unzigzag(std::uint64_t u) { return static_cast<std::int64_t>(u >> 1
 std::uint16_t StateCheck(const GameState& state, std::uint64_t rnd, bool wait) {
   Fnv1a fnv;
   const auto add = [&fnv](std::uint8_t b) { fnv.Add(b); };
-  EachVariable(state, [&](const char*, const auto& x, double, double) { EachByte(Bits(x), sizeof x, add); });
+  EachValue(state, [&](const char*, const auto& x, double, double) { EachByte(Bits(x), sizeof x, add); });
   EachByte(rnd, 8, add);
   add(wait ? 1 : 0);
   const std::uint64_t h = fnv.value;
@@ -214,7 +175,7 @@ void DemoWriter::StartGame(const GameStart& s) {
   PutFixed(s.seed, 8);
   PutFixed(s.rnd, 8);
   Put(s.wait ? 1 : 0);
-  EachVariable(s.state, [this](const char*, const auto& x, double, double) { PutFixed(Bits(x), sizeof x); });
+  EachValue(s.state, [this](const char*, const auto& x, double, double) { PutFixed(Bits(x), sizeof x); });
   last_ = s.clock;
   haveReading_ = false;
   nextFlush_ = s.clock + 1000;
@@ -448,7 +409,7 @@ void DemoReader::ReadStart() {
   const std::uint8_t wait = Byte();
   if (wait > 1) Fail("the file is damaged (a WAIT mark of " + std::to_string(wait) + ")");
   s.wait = wait == 1;
-  EachVariable(s.state, [this](const char* name, auto& x, double min, double max) {
+  EachValue(s.state, [this](const char* name, auto& x, double min, double max) {
     using T = std::remove_reference_t<decltype(x)>;
     x = FromBits<T>(Fixed(sizeof x));
     const auto d = static_cast<double>(x);

@@ -6,7 +6,9 @@
 //
 //   0xF0 game start   pass of the first frame (varint), clock at the start
 //                     (signed varint), seed (8 bytes), random state
-//                     (8 bytes), WAIT mark (1 byte), every game variable
+//                     (8 bytes), WAIT mark (1 byte), every slot of every
+//                     game variable in the order and width of the table in
+//                     rules/state.h
 //   0x00..0x3F        a clock reading, 0x40..0x7F one taken by the busy wait:
 //                     the low 6 bits are the change from the previous reading
 //                     (0..62), or 63 and a signed varint with the change

@@ -10,6 +10,9 @@
 
 namespace zorva {
 
+// The caption of the window.
+inline constexpr const char* kCaption = "ＺＯＲＶＡ";
+
 // The picture at 1x: the menu bar across the top, the 324 x 324 canvas (a
 // 2-pixel sunken frame around the 320 x 320 drawing area of Crt) below it.
 inline constexpr int kMenuBarHeight = 20;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/bmp.h"
-#include "tools/embedded_assets.h"
+#include "assets/embedded_assets.h"
 
 namespace zorva {
 

@@ -1,24 +1,14 @@
 #include "sdl/command_line.h"
 
-#include <charconv>
 #include <optional>
+
+#include "base/number.h"
 
 #ifndef ZORVA_VERSION
 #error "ZORVA_VERSION comes from the project's version in CMakeLists.txt"
 #endif
 
 namespace zorva {
-
-namespace {
-
-std::optional<int> WholeNumber(std::string_view s, int min, int max) {
-  int v = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (s.empty() || ec != std::errc() || end != s.data() + s.size() || v < min || v > max) return std::nullopt;
-  return v;
-}
-
-}  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   CommandLine line;

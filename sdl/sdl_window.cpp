@@ -23,12 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kCaption = "ＺＯＲＶＡ";
-
-// The clock starts this long before the window is made, so that its first
-// reading is already well above 0 (a fresh gate acts on its second poll only
-// when its first reading was positive).
-constexpr auto kClockLead = 1s;
 
 // A present that waits for the display's refresh may hold the pacing wait
 // for up to one refresh; it is made only when at least this much is left over.
@@ -147,7 +141,7 @@ bool IsInvisibleVideoDriver(const char* driver, const char* requested) {
   return true;
 }
 
-SdlWindow::SdlWindow(WindowOptions options) : options_(std::move(options)), origin_(Clock::now() - kClockLead) {
+SdlWindow::SdlWindow(WindowOptions options) : options_(std::move(options)), origin_(Clock::now() - std::chrono::milliseconds(kClockLeadMs)) {
   try {
     if (!options_.frameLog.empty()) {
       std::string why;
@@ -190,7 +184,7 @@ SdlWindow::SdlWindow(WindowOptions options) : options_(std::move(options)), orig
 
     if (options_.sound) audio_ = Quietly([] { return std::make_unique<SdlAudio>(); });
     MeasureRefresh();
-    ComposePicture(Crt, menu_, waitChecked_, picture_);
+    ComposePicture(Crt, menu_, WaitChecked(), picture_);
   } catch (...) {
     End();
     throw;
@@ -369,9 +363,9 @@ void SdlWindow::OnPassEnds(bool endsGame) {
   const long long clock = ReadClock(), frame = G.FrameTime, work = G.WorkTime;
   char line[128];
   if (game) {
-    std::snprintf(line, sizeof line, "game %lld %lld %lld %d\n", clock, work, frame, waitChecked_ ? 1 : 0);
+    std::snprintf(line, sizeof line, "game %lld %lld %lld %d\n", clock, work, frame, WaitChecked() ? 1 : 0);
   } else {
-    std::snprintf(line, sizeof line, "title %lld - %lld %d\n", clock, frame, waitChecked_ ? 1 : 0);
+    std::snprintf(line, sizeof line, "title %lld - %lld %d\n", clock, frame, WaitChecked() ? 1 : 0);
   }
   std::string why;
   if (!frameLog_.Write(line, why)) {
@@ -540,12 +534,12 @@ void SdlWindow::PumpEvents() {
   // The pass never waits for the display: the canvas is shown at most once
   // per refresh, and passes in between only serve the events.
   if (Clock::now() - lastPresent_ < refresh_) return;
-  ComposePicture(Crt, menu_, waitChecked_, picture_);
+  ComposePicture(Crt, menu_, WaitChecked(), picture_);
   // A paced game frame is shown from its pacing wait, where a present in
   // step with the display costs the frame nothing (unless the frame before
   // had no wait to show it in). A demo played back waits in its own way, so
   // its frames are shown at once.
-  if (loop_ == Loop::Game && waitChecked_ && !framePending_ && !PlaysBack()) {
+  if (loop_ == Loop::Game && WaitChecked() && !framePending_ && !PlaysBack()) {
     framePending_ = true;
     return;
   }

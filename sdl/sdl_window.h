@@ -53,8 +53,6 @@ class SdlWindow : public Window {
   // Window
   void sndPlaySoundA(const std::string& file, unsigned flags) override;
   void mciSendStringA(const std::string& command) override;
-  bool WaitChecked() const override { return waitChecked_; }
-  void SetWaitChecked(bool checked) override { waitChecked_ = checked; }
   std::string ExeFolder() override;
   void ShowMain() override;
   void End() override;
@@ -121,7 +119,6 @@ class SdlWindow : public Window {
 
   MenuBar menu_;
   Surface picture_;
-  bool waitChecked_ = true;
   bool focus_ = false;
   KeyRecords keys_;  // held on the keyboard, on a gamepad or both
   std::map<SDL_JoystickID, Pad> pads_;

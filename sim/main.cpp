@@ -3,7 +3,6 @@
 //   zorva-sim [--clock MS] [--work MS] [--seed N] [--record DEMO] [--dump FILE]
 //             [--png DIR] [--png-every K] SCRIPT
 //   zorva-sim --play DEMO [--dump FILE] [--png DIR] [--png-every K]
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +16,7 @@
 #include <system_error>
 
 #include "base/files.h"
+#include "base/number.h"
 #include "sim/replay.h"
 #include "sim/script.h"
 
@@ -32,13 +32,12 @@ int Usage(const std::string& why) {
   return 2;
 }
 
+// Reads `s` into `out` if it is a whole number in min..max.
 template <class T>
 bool Number(std::string_view s, T min, T max, T& out) {
-  T v{};
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (s.empty() || ec != std::errc() || end != s.data() + s.size() || v < min || v > max) return false;
-  out = v;
-  return true;
+  const std::optional<T> v = zorva::WholeNumber(s, min, max);
+  if (v) out = *v;
+  return v.has_value();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <type_traits>
 
 #include "flow/form.h"
 #include "present/images.h"
@@ -61,25 +62,25 @@ class Json {
     Key(name);
     out_ += v ? "true" : "false";
   }
-  void Single(const char* name, float v) {
-    Key(name);
-    AppendSingle(v);
-  }
-  void Double(const char* name, double v) {
-    Key(name);
-    AppendDouble(v);
-  }
   void String(const char* name, const std::string& v) {
     Key(name);
     AppendJsonString(out_, v);
   }
-  template <class Array>
-  void Ints(const char* name, const Array& a, std::size_t n) {
-    List(name, n, [&](std::size_t i) { AppendInt(a[i]); });
-  }
-  template <class Array>
-  void Singles(const char* name, const Array& a, std::size_t n) {
-    List(name, n, [&](std::size_t i) { AppendSingle(a[i]); });
+  // A game variable as the table describes it: whole numbers, singles and
+  // doubles each in their own notation, a table as a list of its dumped slots.
+  template <class Member>
+  void Variable(const zorva::Variable& var, const Member& m) {
+    Key(var.name);
+    if constexpr (std::is_arithmetic_v<Member>) {
+      Append(m);
+    } else {
+      out_ += '[';
+      for (int i = 0; i < var.dumped; ++i) {
+        if (i) out_ += ',';
+        Append(m[static_cast<std::size_t>(i)]);
+      }
+      out_ += ']';
+    }
   }
   void Strings(const char* name, const std::vector<std::string>& v) {
     List(name, v.size(), [&](std::size_t i) { AppendJsonString(out_, v[i]); });
@@ -100,6 +101,12 @@ class Json {
       each(i);
     }
     out_ += ']';
+  }
+  template <class T>
+  void Append(T v) {
+    if constexpr (std::is_same_v<T, float>) AppendSingle(v);
+    else if constexpr (std::is_same_v<T, double>) AppendDouble(v);
+    else AppendInt(v);
   }
   void AppendInt(std::int64_t v) {
     char buf[32];
@@ -235,52 +242,7 @@ class ReplayWindow : public SimWindow {
     char hash[24];
     std::snprintf(hash, sizeof hash, "%016" PRIx64, CanvasHash(Crt));
     j.String("canvas", hash);
-    j.Double("PlayerX", G.PlayerX);
-    j.Int("PlayerY", G.PlayerY);
-    j.Int("PlayerDead", G.PlayerDead);
-    j.Int("PlayerBlastFrame", G.PlayerBlastFrame);
-    j.Int("GameOverShown", G.GameOverShown);
-    j.Int("Score", G.Score);
-    j.Int("HiScore", G.HiScore);
-    j.Ints("ShotX", G.ShotX, kShotSlots);
-    j.Ints("ShotY", G.ShotY, kShotSlots);
-    j.Ints("ShotActive", G.ShotActive, kShotSlots);
-    j.Ints("EnemyX", G.EnemyX, kEnemySlots);
-    j.Ints("EnemyY", G.EnemyY, kEnemySlots);
-    j.Ints("EnemyState", G.EnemyState, kEnemySlots);
-    j.Ints("BlastSrcX", G.BlastSrcX, kBlastEntries);
-    j.Ints("BlastSrcY", G.BlastSrcY, kBlastEntries);
-    j.Int("MarchDir", G.MarchDir);
-    j.Int("MarchStep", G.MarchStep);
-    j.Int("MarchDrop", G.MarchDrop);
-    j.Int("MarchInterval", G.MarchInterval);
-    j.Ints("BulletActive", G.BulletActive, kBulletSlotsInPlay);
-    j.Singles("BulletX", G.BulletX, kBulletSlotsInPlay);
-    j.Singles("BulletY", G.BulletY, kBulletSlotsInPlay);
-    j.Singles("BulletDX", G.BulletDX, kBulletSlotsInPlay);
-    j.Singles("BulletDY", G.BulletDY, kBulletSlotsInPlay);
-    j.Ints("BulletDrawX", G.BulletDrawX, kBulletSlotsInPlay);
-    j.Ints("BulletDrawY", G.BulletDrawY, kBulletSlotsInPlay);
-    j.Int("BulletTop", G.BulletTop);
-    j.Single("BulletGrowth", G.BulletGrowth);
-    j.Single("AimLevel", G.AimLevel);
-    j.Int("KillCount", G.KillCount);
-    j.Int("MarchNext", G.MarchNext);
-    j.Int("MarchLast", G.MarchLast);
-    j.Int("ShotNext", G.ShotNext);
-    j.Int("ShotLast", G.ShotLast);
-    j.Int("BlastNext", G.BlastNext);
-    j.Int("BlastLast", G.BlastLast);
-    j.Int("FpsNext", G.FpsNext);
-    j.Int("FpsLast", G.FpsLast);
-    j.Int("GameOverKeyAt", G.GameOverKeyAt);
-    j.Int("GameOverTimeoutAt", G.GameOverTimeoutAt);
-    j.Int("GameOverLast", G.GameOverLast);
-    j.Int("WorkTime", G.WorkTime);
-    j.Int("FrameTime", G.FrameTime);
-    j.Int("Fps", G.Fps);
-    j.Int("ScrollY", G.ScrollY);
-    j.Int("TitleBlink", G.TitleBlink);
+    EachVariable(G, [&j](const Variable& var, const auto& member) { j.Variable(var, member); });
     const std::string line = j.Finish();
     options_.dump->write(line.data(), static_cast<std::streamsize>(line.size()));
   }

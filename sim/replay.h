@@ -16,7 +16,7 @@
 namespace zorva {
 
 struct SimOptions {
-  std::int64_t clock = 1000;   // first clock reading
+  std::int64_t clock = kClockLeadMs;  // first clock reading
   std::int64_t work = 5;       // ms the event pump advances the clock
   std::optional<std::uint64_t> seed;  // k-th game seeds with seed + k - 1
   std::ostream* dump = nullptr;       // JSON Lines, one object per pass

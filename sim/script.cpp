@@ -1,7 +1,9 @@
 #include "sim/script.h"
 
-#include <charconv>
 #include <limits>
+#include <optional>
+
+#include "base/number.h"
 
 namespace zorva {
 
@@ -10,15 +12,6 @@ namespace {
 // The largest values a script may give: generous, and far from any overflow.
 constexpr std::int64_t kMaxCount = 1'000'000'000;
 constexpr std::int64_t kMaxWork = 1'000'000;
-
-bool ParseNumber(std::string_view s, std::int64_t max, std::int64_t& out) {
-  if (s.empty()) return false;
-  std::int64_t v = 0;
-  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc() || end != s.data() + s.size() || v < 0 || v > max) return false;
-  out = v;
-  return true;
-}
 
 std::vector<std::string_view> Words(std::string_view line) {
   std::vector<std::string_view> words;
@@ -56,8 +49,9 @@ std::vector<ScriptLine> ParseScript(std::string_view text) {
     }
     ScriptLine line;
     line.lineNumber = lineNumber;
-    if (!ParseNumber(words[0], kMaxCount, line.count) || line.count < 1)
-      Fail(lineNumber, "expected a pass count of at least 1, found \"" + std::string(words[0]) + "\"");
+    const std::optional<std::int64_t> count = WholeNumber<std::int64_t>(words[0], 1, kMaxCount);
+    if (!count) Fail(lineNumber, "expected a pass count of at least 1, found \"" + std::string(words[0]) + "\"");
+    line.count = *count;
     if (words.size() < 2) Fail(lineNumber, "expected at least one token after the count (- for no key)");
     for (std::size_t w = 1; w < words.size(); ++w) {
       const std::string_view t = words[w];
@@ -71,10 +65,9 @@ std::vector<ScriptLine> ParseScript(std::string_view text) {
       else if (t == "close") line.close = true;
       else if (t == "-") {
       } else if (t.substr(0, 5) == "work=") {
-        std::int64_t ms = 0;
-        if (!ParseNumber(t.substr(5), kMaxWork, ms))
+        line.work = WholeNumber<std::int64_t>(t.substr(5), 0, kMaxWork);
+        if (!line.work)
           Fail(lineNumber, "work needs a number of milliseconds from 0 to 1000000, found \"" + std::string(t) + "\"");
-        line.work = ms;
       } else {
         Fail(lineNumber, "unknown token \"" + std::string(t) + "\"");
       }

@@ -15,7 +15,7 @@ namespace zorva {
 
 class SimWindow : public Window {
  public:
-  explicit SimWindow(std::int64_t clockStart = 1000, std::int64_t work = 5);
+  explicit SimWindow(std::int64_t clockStart = kClockLeadMs, std::int64_t work = 5);
 
   // The virtual clock. Only the event pump (by `work` ms) and the busy wait
   // (1 ms per reading after its first) move it.
@@ -63,8 +63,6 @@ class SimWindow : public Window {
   // Window
   void sndPlaySoundA(const std::string& file, unsigned flags) override;
   void mciSendStringA(const std::string& command) override;
-  bool WaitChecked() const override { return waitChecked_; }
-  void SetWaitChecked(bool checked) override { waitChecked_ = checked; }
   void End() override;
   std::string ExeFolder() override { return exeFolder_; }
   void ShowMain() override {}
@@ -82,7 +80,6 @@ class SimWindow : public Window {
   std::int64_t clock_;
   std::int64_t work_;
   KeyRecords keys_;
-  bool waitChecked_ = true;
   bool pendingWaitClick_ = false;
   bool pendingClose_ = false;
   bool closed_ = false;

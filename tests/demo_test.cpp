@@ -49,8 +49,7 @@ const Recorded& Recording() {
 
 std::string In(const std::string& name) { return (Recording().dir.path / name).string(); }
 
-// Runs a shell command (a minute at most) and gives its exit status and what
-// it wrote to standard error; LastOut has what it wrote to standard output.
+// A shell command's status and standard error (a minute at most); LastOut has its standard output.
 std::string LastOut(const std::string& name = "out") {
   const Bytes text = ReadBytes(In(name));
   return {text.begin(), text.end()};
@@ -192,8 +191,7 @@ TEST(Demo, HostileFilesGetOneLineAndStatusTwo) {
   }
 }
 
-// Recording keeps what the player had until a whole game is in the new file,
-// reports a file it cannot write at once, and refuses to write over its input.
+// Recording keeps the old file until a whole game is in, says at once what fails, never writes over its input.
 TEST(Demo, RecordingLosesNothingAndReportsWhatFails) {
   const TempDir dir("record");
   const std::string old = (dir.path / "old.zdm").string(), script = (dir.path / "run.script").string();
@@ -206,10 +204,10 @@ TEST(Demo, RecordingLosesNothingAndReportsWhatFails) {
     return Shell("sh -c \"trap '' XFSZ; ulimit -f " + limit + "; exec " + kSim + " --seed 5 --record '" + to +
                "' '" + script + "'\"");
   };
-  const std::string notWritten = "zorva-sim: cannot write the demo " + old + ": File too large\n";
+  const std::string notWritten = "zorva-sim: cannot write the demo " + old + ": File too large\n", unlimited = "unlimited";
   // File size limit, file named, message, status, whether the old demo stays, what playing the new one says.
   const std::tuple<std::string, std::string, std::string, int, bool, std::string> cases[] = {
-      {"unlimited", old, "", 0, false, "game 2: "},
+      {unlimited, old, "", 0, false, "game 2: "},
       {"3", old, notWritten, 1, true, ""},  // not even one whole game fits
       {"4", old, notWritten, 1, false, "game 1: "},
       {"unlimited", "/dev/full", "zorva-sim: cannot record into /dev/full: a device\n", 1, true, ""},

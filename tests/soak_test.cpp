@@ -34,17 +34,18 @@ std::vector<ScriptLine> RandomScript(std::uint64_t seed, std::int64_t passes) {
 std::string Broken(bool frame, bool played, bool waitChecked) {
   std::ostringstream why;
   const auto rule = [&why](bool ok, const char* what, double value) { ok ? void() : void(why << what << " " << value << "; "); };
-  rule(G.PlayerX >= 0 && G.PlayerX <= 288 && G.PlayerX == std::floor(G.PlayerX), "PlayerX", G.PlayerX);
+  EachVariable(G, [&rule](const Variable& var, const auto& member) {  // every slot in the range of the table
+    EachSlot(member, [&](auto x) { rule(std::isfinite(static_cast<double>(x)) && x >= var.lowest && x <= var.highest, var.name, x); });
+  });
+  rule(G.PlayerX == std::floor(G.PlayerX), "PlayerX", G.PlayerX);
   rule(G.KillCount == std::count(G.EnemyState.begin(), G.EnemyState.end(), 7), "KillCount", G.KillCount);
-  for (const auto s : G.EnemyState) rule(s >= 0 && s <= 7, "EnemyState", s);
   rule(!played || (G.BulletTop >= 3 && G.BulletTop <= 20 && G.MarchInterval >= 0 && G.AimLevel >= 0 && G.AimLevel <= 3), "BulletTop",
        G.BulletTop);
   for (int i = 0; i < kShotSlots; ++i)
     rule(G.ShotActive[i] == 1 ? G.ShotY[i] > 0 && G.ShotY[i] <= 288 : G.ShotActive[i] == 0 && G.ShotY[i] % 320 == 0, "shot at", G.ShotY[i]);
   for (int i = 0; i < kBulletSlots; ++i) rule(G.BulletActive[i] == 0 || (G.BulletActive[i] == 1 && i <= G.BulletTop), "bullet", i);
   rule(G.Score >= 0 && G.Score % 10 == 0 && G.HiScore >= G.Score, "Score", G.Score);
-  rule(G.PlayerBlastFrame >= 0 && G.PlayerBlastFrame <= 7 && (!G.GameOverShown || G.PlayerBlastFrame == 7), "blast", G.PlayerBlastFrame);
-  rule(G.ScrollY >= 0 && G.ScrollY <= 319 && (G.TitleBlink == 0 || G.TitleBlink == -1), "ScrollY", G.ScrollY);
+  rule(!G.GameOverShown || G.PlayerBlastFrame == 7, "blast", G.PlayerBlastFrame);
   rule(!frame || G.FrameTime == (G.WorkTime < 30 && waitChecked ? 31 : G.WorkTime), "FrameTime", static_cast<double>(G.FrameTime));
   return why.str();
 }

@@ -15,13 +15,7 @@ namespace zorva {
 
 namespace {
 
-constexpr const char* kCaption = "ＺＯＲＶＡ";
 constexpr const char* kCanvas = "#screen";
-
-// The clock starts this long before the page's window is made, so that its
-// first reading is already well above 0 (a fresh gate acts on its second poll
-// only when its first reading was positive).
-constexpr double kClockLeadMs = 1000;
 
 // The pacing wait sleeps while more than this many ms remain, for all but
 // the last two of them, and only yields to the browser for the rest: a timer
@@ -185,7 +179,7 @@ EM_BOOL OnDisplayFrame(double, void* w) {
 
 }  // namespace
 
-WebWindow::WebWindow() : origin_(emscripten_get_now() - kClockLeadMs) {
+WebWindow::WebWindow() : origin_(emscripten_get_now() - static_cast<double>(kClockLeadMs)) {
   js_turns();
   InstallWaveReader();
   controls_ = js_touch_screen();
@@ -396,7 +390,7 @@ void WebWindow::DisplayFrame() {
 }
 
 void WebWindow::Show() {
-  ComposePicture(Crt, menu_, waitChecked_, picture_);
+  ComposePicture(Crt, menu_, WaitChecked(), picture_);
   js_present(Opaque(picture_, rgba_).data(), kPictureWidth, kPictureHeight);
   showDue_ = waiting_ = false;
   emscripten_request_animation_frame(OnDisplayFrame, this);

@@ -33,8 +33,6 @@ class WebWindow : public Window {
   // Window
   void sndPlaySoundA(const std::string& file, unsigned flags) override;
   void mciSendStringA(const std::string&) override {}
-  bool WaitChecked() const override { return waitChecked_; }
-  void SetWaitChecked(bool checked) override { waitChecked_ = checked; }
   std::string ExeFolder() override { return "."; }  // the page's own folder
   void ShowMain() override;
 
@@ -73,7 +71,6 @@ class WebWindow : public Window {
   MenuBar menu_;
   Surface picture_;
   std::vector<std::uint32_t> rgba_;
-  bool waitChecked_ = true;
   int waitClicks_ = 0;  // clicks on WAIT not yet served by the event pump
   bool passBegun_ = false;  // the loops have begun their first pass
   bool showDue_ = true;     // a display frame has come since the last show

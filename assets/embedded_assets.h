@@ -11,6 +11,6 @@ std::span<const std::uint8_t> LogoBmp();         // assets/logo.bmp
 std::span<const std::uint8_t> LetteringBmp();    // assets/lettering.bmp
 std::span<const std::uint8_t> SpriteSheetBmp();  // assets/sprites.bmp
 std::span<const std::uint8_t> IconBmp();         // assets/icon.bmp
-std::span<const std::uint8_t> FontText();        // tools/art/font.txt
+std::span<const std::uint8_t> FontText();        // assets/font.txt
 
 }  // namespace zorva::embedded
