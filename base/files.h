@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace zorva {
@@ -65,6 +66,15 @@ class LineLog {
  private:
   std::intptr_t handle_ = -1;
 };
+
+// Creates the file `path` for writing, only where no file of that name is
+// (errno is EEXIST then); nullptr, with errno set, when it cannot. The file
+// can be renamed while it is open, on every system.
+std::FILE* CreateNewFile(const std::string& path);
+
+// Puts the file `from` in place of `to` (replacing what `to` held) in one
+// step; false, with the system's reason in `why`, when it cannot.
+bool ReplaceFile(const std::string& from, const std::string& to, std::string& why);
 
 // `path` as a message shows it on one line: control characters as \n, \t or
 // \xHH.

@@ -114,7 +114,7 @@ DemoWriter::DemoWriter(const std::string& path) : packer_(OpenPacker()), path_(p
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
     temporary_ = (target.parent_path() / ("." + target.filename().string() + suffix)).string();
-    file_ = std::fopen(temporary_.c_str(), "wbx");
+    file_ = CreateNewFile(temporary_);
     if (file_ == nullptr && errno != EEXIST) break;
   }
   if (file_ == nullptr) throw DemoError("cannot write " + PrintablePath(temporary_) + ": " + std::strerror(errno));
@@ -126,8 +126,9 @@ DemoWriter::DemoWriter(const std::string& path) : packer_(OpenPacker()), path_(p
   if (std::fwrite(header, 1, sizeof header, file_) != sizeof header) Failed();
 }
 
-void DemoWriter::Failed() {
-  const std::string why = std::strerror(errno);
+void DemoWriter::Failed() { Failed(std::strerror(errno)); }
+
+void DemoWriter::Failed(const std::string& why) {
   if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
   if (!renamed_) std::remove(temporary_.c_str());
@@ -263,12 +264,8 @@ void DemoWriter::EndGame(const Trailer& t) {
   PutFixed(t.canvas, 8);
   Flush();
   if (!renamed_ && file_ != nullptr) {
-    std::error_code error;
-    std::filesystem::rename(temporary_, path_, error);
-    if (error) {
-      errno = error.value();
-      Failed();
-    }
+    std::string why;
+    if (!ReplaceFile(temporary_, path_, why)) Failed(why);
     renamed_ = true;
   }
 }

@@ -118,7 +118,10 @@ class DemoWriter {
   void PutChecks();
   void FlushAt(std::int64_t reading);
   void Pack(Packer::Flush flush);
+  // Closes and removes what is not yet a demo, and throws: with errno's
+  // reason, or with `why`.
   [[noreturn]] void Failed();
+  [[noreturn]] void Failed(const std::string& why);
 
   std::unique_ptr<Packer> packer_;  // made first: without one no file is created
   std::string path_;

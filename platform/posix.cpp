@@ -115,6 +115,24 @@ bool LineLog::Write(const std::string& line, std::string& why) {
   return true;
 }
 
+std::FILE* CreateNewFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+  }
+  return file;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to, std::string& why) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  why = std::strerror(errno);
+  return false;
+}
+
 std::string ProgramFolder(const char* argv0) {
   std::error_code ec;
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
