@@ -2,6 +2,8 @@
 // calls throughout, so that any file name works; and the conversions between
 // UTF-8 and UTF-16 (platform/wide.h).
 #include <windows.h>
+// windows.h makes ReplaceFile stand for its own ReplaceFileW: ours is meant here.
+#undef ReplaceFile
 
 #include <algorithm>
 #include <cerrno>
