@@ -115,7 +115,8 @@ DemoWriter::DemoWriter(const std::string& path) : packer_(OpenPacker()), path_(p
   for (int attempt = 0; file_ == nullptr && attempt < 16; ++attempt) {
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
-    const std::u8string name = u8"." + target.filename().u8string() + std::u8string(suffix, suffix + std::strlen(suffix));
+    const std::u8string name =
+        u8"." + target.filename().u8string() + std::u8string(suffix, suffix + std::strlen(suffix));
     const std::u8string temporary = (target.parent_path() / name).u8string();
     temporary_.assign(temporary.begin(), temporary.end());
     file_ = CreateNewFile(temporary_);
