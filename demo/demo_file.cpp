@@ -270,7 +270,7 @@ void DemoWriter::EndGame(const Trailer& t) {
   Flush();
   if (!renamed_ && file_ != nullptr) {
     std::string why;
-    if (!ReplaceFile(temporary_, path_, why)) Failed(why);
+    if (!RenameOver(temporary_, path_, why)) Failed(why);
     renamed_ = true;
   }
 }
