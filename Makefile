@@ -7,9 +7,12 @@
 # make fuzz  fuzzes the readers of bitmaps, the sound and demos
 # make web   the browser version: a static page in build-web/ (make serve
 #            shows it on 127.0.0.1, make test-web plays it in chromium)
+# make windows  the Windows version, cross-compiled: the zip and the installer
+#            in build-windows/ (make test-windows tests it under Wine)
 .PHONY: run test check soak build build-asan deps deps-test clean golden bench install bench-window
 .PHONY: deb deps-deb test-package screenshot
 .PHONY: web serve test-web web-sim deps-web deps-web-test deps-npm
+.PHONY: windows test-windows deps-windows deps-windows-test
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # CI turns warnings into errors.
@@ -76,6 +79,7 @@ check:
 	@$(MAKE) --no-print-directory test-web
 	@$(MAKE) --no-print-directory soak
 	@$(MAKE) --no-print-directory test-package
+	@$(MAKE) --no-print-directory test-windows
 
 # Speed measurements (Google Benchmark); see the README's performance section.
 bench: deps-test
@@ -126,7 +130,7 @@ bench-window: deps-test
 	python3 bench/window_bench.py build-bench/zorva
 
 clean:
-	rm -rf build build-asan build-bench build-deb build-fuzz build-wasm build-web build-node build-webtest
+	rm -rf build build-asan build-bench build-deb build-fuzz build-wasm build-web build-node build-webtest build-windows
 
 # The browser version, compiled by Debian's Emscripten, whose own scripts
 # need Debian's Node.js modules: the page in build-web/, ready for any static
@@ -193,3 +197,30 @@ fuzz: deps-fuzz
 	  -DZORVA_FUZZ_SECONDS=$(FUZZ_SECONDS) -DZORVA_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
 	cmake --build build-fuzz -j $(JOBS) --target zorva_fuzzers
 	ctest --test-dir build-fuzz --output-on-failure -L fuzz
+
+# The Windows version, cross-compiled by Debian's mingw-w64 and statically
+# linked: build-windows/ gets zorva-VERSION-windows-x64.zip and the NSIS
+# installer zorva-VERSION-setup.exe (and zorva-sim.exe).
+WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nsis python3
+# The tests run under Wine (one prefix per run) in Xvfb, beside the Linux zorva-sim.
+WINDOWS_TEST_PACKAGES := $(TEST_PACKAGES) $(WINDOWS_PACKAGES) googletest wine wine64
+WINDOWS_TESTS ?= OFF
+
+deps-windows:
+	$(call install_missing,$(WINDOWS_PACKAGES))
+
+deps-windows-test:
+	$(call install_missing,$(WINDOWS_TEST_PACKAGES))
+
+windows: deps-windows
+	cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DZORVA_WERROR=$(WERROR) -DZORVA_TESTS=$(WINDOWS_TESTS) >/dev/null
+	cmake --build build-windows -j $(JOBS)
+	@ls -l build-windows/*.zip build-windows/*-setup.exe
+
+test-windows: deps-windows-test
+	@$(MAKE) --no-print-directory windows WINDOWS_TESTS=ON
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVA_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
+	cmake --build build -j $(JOBS) --target zorva-sim
+	python3 tests/windows/windows_test.py --windows build-windows --sim build/zorva-sim \
+	  --version $$(sed -n 's/^project(zorva VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)

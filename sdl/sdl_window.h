@@ -17,7 +17,7 @@
 #include "base/key_record.h"
 #include "base/window.h"
 #include "frame/layout.h"
-#include "sdl/command_line.h"
+#include "frame/command_line.h"
 #include "sdl/sdl_audio.h"
 
 namespace zorva {

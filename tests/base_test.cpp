@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <climits>
+#include <vector>
 
 #include "tests/support.h"
 
@@ -169,13 +170,19 @@ TEST(Base, TheWaveReaderReadsEveryPlayableLayoutAndNothingElse) {
   TempDir dir;
   const std::string file = WriteBytes(dir.path / "効果音 é.wav", good);
   WriteBytes(dir.path / "huge.wav", good), fs::resize_file(dir.path / "huge.wav", 100'000'000), WriteBytes(dir.path / "empty.wav", {});
-  fs::create_directory(dir.path / "folder.wav"), fs::create_symlink(file, dir.path / "link.wav");
-  ASSERT_EQ(::mkfifo((dir.path / "pipe.wav").c_str(), 0600), 0);
+  fs::create_directory(dir.path / "folder.wav");
   // The file opener says why it refuses a name, and never waits on a pipe.
   struct Case { const char* name; bool plays; const char* why; };
-  const Case files[] = {{"効果音 é.wav", true, ""},          {"link.wav", true, ""},      {"huge.wav", false, ""},
-                        {"empty.wav", false, ""},             {"folder.wav", false, "a directory"},
-                        {"pipe.wav", false, "a FIFO"},        {"missing.wav", false, "No such file or directory"}};
+  std::vector<Case> files = {{"効果音 é.wav", true, ""},   {"huge.wav", false, ""}, {"empty.wav", false, ""},
+                             {"folder.wav", false, "a directory"}, {"missing.wav", false, "No such file or directory"}};
+#ifdef _WIN32
+  const char* device = "NUL";
+#else
+  const char* device = "/dev/null";
+  fs::create_symlink(file, dir.path / "link.wav");
+  ASSERT_EQ(::mkfifo((dir.path / "pipe.wav").c_str(), 0600), 0);
+  files.insert(files.end(), {{"link.wav", true, ""}, {"pipe.wav", false, "a FIFO"}});
+#endif
   for (const Case& c : files) {
     const std::string path = (dir.path / c.name).string();
     std::string why;
@@ -184,7 +191,7 @@ TEST(Base, TheWaveReaderReadsEveryPlayableLayoutAndNothingElse) {
     EXPECT_EQ(OpenWaveFile(path).has_value(), c.plays) << c.name;
   }
   std::string why;
-  EXPECT_FALSE(ReadOnlyFile::Open("/dev/null", why).IsOpen());
+  EXPECT_FALSE(ReadOnlyFile::Open(device, why).IsOpen());
   EXPECT_EQ(why, "a device");
 }
 

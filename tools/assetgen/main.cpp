@@ -38,6 +38,24 @@ std::vector<std::uint8_t> Png(const art::Picture& pic, int factor, bool transpar
                         art::Enlarge(art::ToRgb(pic), pic.Width(), pic.Height(), factor), opaque);
 }
 
+// A Windows icon file holding PNG pictures (one per size, each square and at
+// most 256 pixels across), as Windows reads them since Vista.
+std::vector<std::uint8_t> Ico(const std::vector<std::pair<int, std::vector<std::uint8_t>>>& sizes) {
+  std::vector<std::uint8_t> ico;
+  const auto put = [&ico](std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) ico.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  put(0, 2), put(1, 2), put(static_cast<std::uint32_t>(sizes.size()), 2);
+  std::uint32_t offset = static_cast<std::uint32_t>(6 + 16 * sizes.size());
+  for (const auto& [side, png] : sizes) {
+    put(side % 256, 1), put(side % 256, 1), put(0, 1), put(0, 1);  // 256 is written 0
+    put(1, 2), put(32, 2), put(static_cast<std::uint32_t>(png.size()), 4), put(offset, 4);
+    offset += static_cast<std::uint32_t>(png.size());
+  }
+  for (const auto& [side, png] : sizes) ico.insert(ico.end(), png.begin(), png.end());
+  return ico;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,6 +91,9 @@ int main(int argc, char** argv) {
     // The web page's icons, for a phone's home screen.
     Write(out / "icon-192.png", Png(icon, 6, true));
     Write(out / "icon-512.png", Png(icon, 16, true));
+    // The Windows program's icon: the same sizes in one file.
+    Write(out / "icon.ico", Ico({{32, Png(icon, 1, true)}, {64, Png(icon, 2, true)}, {128, Png(icon, 4, true)},
+                                 {256, Png(icon, 8, true)}}));
     Write(out / u8"効果音.wav", art::EncodeWav16(22050, art::MakeExplosion(22050)));
 
     if (!previews.empty()) {

@@ -1,4 +1,4 @@
-#include "sdl/command_line.h"
+#include "frame/command_line.h"
 
 #include <optional>
 

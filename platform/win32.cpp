@@ -1,0 +1,153 @@
+// The operating system's part of base/files.h on Windows, with wide-character
+// calls throughout, so that any file name works; and the conversions between
+// UTF-8 and UTF-16 (platform/wide.h).
+#include <windows.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "base/files.h"
+#include "platform/wide.h"
+
+namespace zorva {
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+  return out;
+}
+
+std::string Utf8(const std::wstring& utf16) {
+  if (utf16.empty()) return {};
+  const int size = static_cast<int>(utf16.size());
+  const int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+namespace {
+
+// The system's reason, in the words the other systems use where they match.
+std::string Reason(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return std::strerror(ENOENT);
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return std::strerror(EACCES);
+    default:
+      break;
+  }
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring reason = n > 0 && text != nullptr ? std::wstring(text, n) : L"error " + std::to_wstring(error);
+  if (text != nullptr) LocalFree(text);
+  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L'.')) reason.pop_back();
+  return Utf8(reason);
+}
+
+HANDLE Handle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+
+}  // namespace
+
+ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
+  std::swap(handle_, other.handle_);
+  std::swap(size_, other.size_);
+  return *this;
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+  if (handle_ != -1) CloseHandle(Handle(handle_));
+}
+
+ReadOnlyFile ReadOnlyFile::Open(const std::string& path, std::string& why) {
+  ReadOnlyFile file;
+  if (path.empty()) {
+    why = std::strerror(ENOENT);
+    return file;
+  }
+  // Folders open too (backup semantics), so that they can be named as such;
+  // a pipe with no instance free is refused at once, never waited for. What
+  // is checked is the open handle itself.
+  const HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    why = Reason(GetLastError());
+    return file;
+  }
+  file.handle_ = reinterpret_cast<std::intptr_t>(h);
+  switch (GetFileType(h)) {
+    case FILE_TYPE_DISK:
+      break;
+    case FILE_TYPE_CHAR:
+      why = "a device";
+      return ReadOnlyFile();
+    case FILE_TYPE_PIPE:
+      why = "a FIFO";
+      return ReadOnlyFile();
+    default:
+      why = "not a regular file";
+      return ReadOnlyFile();
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(h, &info)) {
+    why = Reason(GetLastError());
+    return ReadOnlyFile();
+  }
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    why = "a directory";
+    return ReadOnlyFile();
+  }
+  file.size_ = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  return file;
+}
+
+std::size_t ReadOnlyFile::ReadAt(std::uint64_t at, void* out, std::size_t n) const {
+  auto* bytes = static_cast<unsigned char*>(out);
+  std::size_t got = 0;
+  while (got < n && handle_ != -1) {
+    const std::uint64_t from = at + got;
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>(from);
+    where.OffsetHigh = static_cast<DWORD>(from >> 32);
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n - got, 1u << 30));
+    DWORD read = 0;
+    if (!ReadFile(Handle(handle_), bytes + got, want, &read, &where) || read == 0) break;
+    got += read;
+  }
+  return got;
+}
+
+std::string ProgramFolder(const char* argv0) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) {
+      path.clear();
+      break;
+    }
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  std::string folder;
+  if (!path.empty()) {
+    folder = Utf8(path.substr(0, path.find_last_of(L"\\/") == std::wstring::npos ? 0 : path.find_last_of(L"\\/")));
+  } else if (argv0 != nullptr) {
+    const std::string exe = argv0;
+    const std::size_t slash = exe.find_last_of("\\/");
+    folder = slash == std::string::npos ? "" : exe.substr(0, slash);
+  }
+  return folder.empty() ? "." : folder;
+}
+
+}  // namespace zorva

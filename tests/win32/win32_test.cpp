@@ -1,0 +1,46 @@
+// The Windows window's arithmetic, in the Windows build only: where the canvas
+// goes in a client area, what a gamepad holds, and the UTF-8 / UTF-16 round trip.
+#include "win32/win32_window.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/wide.h"
+
+namespace zorva {
+namespace {
+
+TEST(Win32, TheCanvasTakesTheLargestWholeMultipleThatFitsCentred) {
+  struct Case { int w, h, scale, x, y; };
+  const Case cases[] = {{324, 324, 1, 0, 0},   {647, 700, 1, 161, 188}, {648, 648, 2, 0, 0},
+                        {1920, 1080, 3, 474, 54}, {100, 50, 1, -112, -137}};
+  for (const Case& c : cases) {
+    const CanvasPlace at = FitCanvas(c.w, c.h);
+    EXPECT_EQ((std::array{at.scale, at.x, at.y}), (std::array{c.scale, c.x, c.y})) << c.w << " x " << c.h;
+  }
+}
+
+TEST(Win32, AGamepadHoldsLeftRightAndSpaceAsOnTheDesktop) {
+  struct Case { unsigned buttons; int stick; std::array<bool, 3> held; };
+  const Case cases[] = {
+      {0, 0, {false, false, false}},
+      {XINPUT_GAMEPAD_DPAD_LEFT, 0, {true, false, false}},
+      {XINPUT_GAMEPAD_DPAD_RIGHT, 0, {false, true, false}},
+      {0, -8001, {true, false, false}},  {0, -8000, {false, false, false}},
+      {0, 8001, {false, true, false}},   {0, 8000, {false, false, false}},
+      {XINPUT_GAMEPAD_A, 0, {false, false, true}}, {XINPUT_GAMEPAD_B, 0, {false, false, true}},
+      {XINPUT_GAMEPAD_X, 0, {false, false, true}}, {XINPUT_GAMEPAD_Y, 0, {false, false, true}},
+      {XINPUT_GAMEPAD_START, 0, {false, false, true}}, {XINPUT_GAMEPAD_BACK, 0, {false, false, false}},
+      {XINPUT_GAMEPAD_DPAD_UP | XINPUT_GAMEPAD_LEFT_SHOULDER, 0, {false, false, false}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PadKeys(c.buttons, c.stick), c.held) << c.buttons << " " << c.stick;
+}
+
+TEST(Win32, FileNamesPassBetweenUtf8AndUtf16Unchanged) {
+  const std::string names[] = {"", "zorva.exe", "効果音.wav", "Zörva 効果 テスト\\é 𝄞.zdm"};
+  for (const std::string& name : names) EXPECT_EQ(Utf8(Wide(name)), name);
+  EXPECT_EQ(Wide("効果音"), L"\x52B9\x679C\x97F3");
+  EXPECT_EQ(Wide("𝄞").size(), 2u);  // outside the basic plane: a surrogate pair
+}
+
+}  // namespace
+}  // namespace zorva

@@ -1,0 +1,236 @@
+"""ZORVA for Windows, cross-built, under Wine (one prefix for the whole run, made once): the platform-independent
+tests; zorva-sim.exe replaying every golden script byte for byte; demos recorded by the Linux zorva-sim played back
+in sync under Wine and the other way round; the zip unpacked into a folder named with Japanese, accented and blank
+characters, its game played there in Xvfb (first title pass as the golden one, SPACE, the arrows, OPTION -> WAIT, the
+paced frames, the close, a bad option, a broken sound file that plays nothing, a Linux demo played back in sync); and
+the installer: silent install, the files and the Start-menu entry, the installed game at 192 dots per inch, Alt+Enter,
+its sound, the uninstaller leaving nothing.
+
+  windows_test.py --windows BUILD_WINDOWS --sim LINUX_ZORVA_SIM --version VERSION"""
+
+import collections
+import itertools
+import json
+import os
+import pathlib
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "e2e"))
+import zorva_e2e  # noqa: E402
+from zorva_e2e import Display, Zorva, arguments, check, find_ship, poll  # noqa: E402
+
+SOURCE = pathlib.Path(__file__).resolve().parent.parent.parent
+GOLDEN = sorted((SOURCE / "tests" / "golden").glob("*.script"))
+FOLDER = "Zörva 効果 テスト"  # where the zip is unpacked and the demos are written
+
+
+def sim_options(script):
+    first = script.read_text(encoding="utf-8").splitlines()[0]
+    return first.removeprefix("# zorva-sim").split()
+
+
+class Wine:
+    """One Wine prefix, made once and kept warm by a persistent wineserver, for every Windows program of the run."""
+
+    def __init__(self, display, home):
+        self.display, self.prefix = display, home / "prefix"
+        # No Mono or Gecko to offer, nothing of Wine's own chatter.
+        self.env = display.env(WINEPREFIX=str(self.prefix), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+                               HOME=str(home))
+        # Whatever the programs play goes to a file, through ALSA's file plugin.
+        self.sound = home / "sound.raw"
+        (home / ".asoundrc").write_text(f'pcm.!default {{ type file; slave.pcm "null"; file "{self.sound}"; '
+                                        'format "raw" }\n')
+        start = time.monotonic()
+        self.run("wineboot", "-i", timeout=180, wine=False)
+        subprocess.run(["wineserver", "-p"], env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        print(f"Wine prefix made in {time.monotonic() - start:.1f} s")
+
+    def run(self, *args, timeout=120, wine=True, cwd=None):
+        """Runs a program to its end. Its output goes through files: Wine's own services, started with the first
+        program, live on and would hold a pipe open."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            done = subprocess.run(["wine", *args] if wine else list(args), env=self.env, cwd=cwd, stdout=out,
+                                  stderr=err, timeout=timeout, stdin=subprocess.DEVNULL)
+            out.seek(0), err.seek(0)
+            return subprocess.CompletedProcess(done.args, done.returncode, out.read(), err.read())
+
+    def game(self, exe, *args, cwd=None):
+        return Zorva(self.display, "wine", cwd=cwd, args=(str(exe), *args), **{k: self.env[k] for k in
+                     ("WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "HOME")})
+
+    def users(self):
+        return next((self.prefix / "drive_c" / "users").glob("*/AppData"), None).parent
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env)
+
+
+def unit_tests(wine, build):
+    # The Sim.* tests start the Linux programs through a shell; what they check is checked below with zorva-sim.exe.
+    done = wine.run(str(build / "zorva_tests.exe"), "--gtest_filter=-Sim.*", "--gtest_brief=1", timeout=300)
+    check(done.returncode == 0, "zorva_tests.exe under Wine:\n" + done.stdout.decode(errors="replace")[-3000:])
+    print("zorva_tests.exe: " + done.stdout.decode(errors="replace").strip().splitlines()[-1])
+
+
+def golden(wine, build, work):
+    for script in GOLDEN:
+        out = work / (script.stem + ".jsonl")
+        done = wine.run(str(build / "zorva-sim.exe"), *sim_options(script), "--dump", str(out), str(script))
+        check(done.returncode == 0, f"zorva-sim.exe {script.name}: {done.stderr.decode(errors='replace')}")
+        check(out.read_bytes() == script.with_suffix(".jsonl").read_bytes(), f"{script.name} differs under Wine")
+    print(f"golden replays under Wine: {len(GOLDEN)} of {len(GOLDEN)} byte for byte")
+
+
+def demos(wine, build, sim, folder):
+    """game_over.script recorded on one side, played back on the other: both ways in sync."""
+    script = SOURCE / "tests" / "golden" / "game_over.script"
+    linux, windows = folder / "Linux ゲーム.zdm", folder / "Wine ゲーム é.zdm"
+    recorded = subprocess.run([sim, *sim_options(script), "--record", str(linux), str(script)], capture_output=True)
+    check(recorded.returncode == 0, f"zorva-sim --record: {recorded.stderr}")
+    done = wine.run(str(build / "zorva-sim.exe"), *sim_options(script), "--record", str(windows), str(script))
+    check(done.returncode == 0, f"zorva-sim.exe --record: {done.stderr}")
+    check(linux.read_bytes() == windows.read_bytes(), "the same game recorded differently under Wine")
+    there = wine.run(str(build / "zorva-sim.exe"), "--play", str(linux))
+    back = subprocess.run([sim, "--play", str(windows)], capture_output=True)
+    for name, run in (("zorva-sim.exe --play (Linux demo)", there), ("zorva-sim --play (Wine demo)", back)):
+        said = run.stdout.decode(errors="replace").replace("\r\n", "\n")
+        check(run.returncode == 0 and said.endswith(": as recorded\n"), f"{name}: {run.returncode} {said!r}")
+    print("demos: Linux -> Wine and Wine -> Linux in sync; both sides record the same bytes")
+
+
+def unpack(zip_path, into, version):
+    with zipfile.ZipFile(zip_path) as z:
+        names = sorted(z.namelist())
+        check(names == sorted(f"zorva-{version}-windows-x64/{n}" for n in ("README.txt", "zorva.exe", "効果音.wav")),
+              f"the zip holds {names}")
+        z.extractall(into)
+    game = into / f"zorva-{version}-windows-x64"
+    check((game / "効果音.wav").read_bytes() == (SOURCE / "assets" / "効果音.wav").read_bytes(), "the zip's sound")
+    return game
+
+
+def window(wine, game, sim, golden_first):
+    """The game of the zip, in its Unicode folder: the title, a game, WAIT twice, the close."""
+    log = game / "フレーム log.txt"
+    (game / "効果音.wav").write_bytes(b"RIFF garbage, no wave at all")  # shots must not choke on it
+    run = wine.game(game / "zorva.exe", "--frame-log", str(log), cwd=game)
+    run.wait_window()
+    w, h = run.size()
+    menu = h - 324  # the real menu bar above the 324 x 324 canvas
+    check(w == 324 and menu > 10, f"a window of {w} x {h}")
+    zorva_e2e.CANVAS_Y = menu + 2  # the drawing area, 2 pixels inside the sunken frame
+
+    def wait_item():  # OPTION, then WAIT in its drop-down
+        run.click(20, menu // 2)
+        time.sleep(0.5)
+        run.click(25, menu + 10)
+        time.sleep(0.5)
+
+    wait_item()  # off on the title screen: the game starts unpaced
+    # SPACE starts a game; a RIGHT tap moves the ship one step, LEFT held moves it on.
+    run.key("space")
+    poll(lambda: find_ship(run.grab()) == 146, 10, "the ship at 146")
+    run.key("Right")
+    poll(lambda: find_ship(run.grab()) == 154, 5, "the ship to step right")
+    run.key_down("Left")
+    poll(lambda: (x := find_ship(run.grab())) is not None and x <= 130, 5, "the ship to go left")
+    run.key_up("Left")
+    wait_item()  # on again: paced
+    run.key_down("space")  # firing all the while, so that the sound is asked for
+    time.sleep(2)
+    run.key_up("space")
+    check(run.close() == 0, f"the close ended zorva.exe with {run.proc.returncode}: {run.errors()}")
+    check(not zorva_e2e.heard(wine.sound), "the broken sound file played something")
+    lines = [line.split() for line in log.read_text().splitlines()]
+    check(lines and lines[0][0] == "title" and lines[0][5:] == [golden_first],
+          f"the first title pass shows {lines[0] if lines else None}, the golden one {golden_first}")
+    runs = [k for k, _ in itertools.groupby((line[0], line[4]) for line in lines)]
+    check(runs[:4] == [("title", "1"), ("title", "0"), ("game", "0"), ("game", "1")],
+          f"the passes went {runs}, not title paced and unpaced, then the game unpaced and paced")
+    paced = [int(line[3]) for line in lines if line[:1] == ["game"] and line[4] == "1"][1:]
+    check(min(paced) >= 31, f"a paced frame of {min(paced)} ms: faster than 32 frames a second")
+    lengths = collections.Counter(paced)
+    title = [line for line in itertools.takewhile(lambda line: line[0] == "title", lines) if line[4] == "0"]
+    rate = 1000 * (len(title) - 1) / max(int(title[-1][1]) - int(title[0][1]), 1)
+    print(f"window: {len(lines)} passes, the title's {rate:.0f} a second; paced frames {len(paced)}: " +
+          ", ".join(f"{ms} ms x{n}" for ms, n in sorted(lengths.items())))
+    bad = wine.run(str(game / "zorva.exe"), "--bogus")
+    check((bad.returncode, b"unknown option --bogus" in bad.stderr) == (2, True), f"a bad option: {bad}")
+    # A demo recorded on Linux, played back in the window: the same end.
+    script, demo = SOURCE / "tests" / "golden" / "first_shots.script", game / "デモ é.zdm"
+    recorded = subprocess.run([sim, *sim_options(script), "--record", str(demo), str(script)], capture_output=True)
+    check(recorded.returncode == 0, f"zorva-sim --record: {recorded.stderr}")
+    played = wine.run(str(game / "zorva.exe"), "--no-sound", "--play", str(demo))
+    said = played.stdout.decode(errors="replace").replace("\r\n", "\n")
+    check(played.returncode == 0 and said.endswith(": as recorded\n"), f"zorva.exe --play: {played.returncode} {said!r}")
+
+
+def installer(wine, setup, version):
+    done = wine.run(str(setup), "/S", "/CurrentUser", timeout=120)
+    check(done.returncode == 0, f"the silent install: {done}")
+    users = wine.users()
+    found = list(users.glob("**/zorva.exe"))
+    check(len(found) == 1, f"installed: {found}")
+    folder = found[0].parent
+    check(sorted(p.name for p in folder.iterdir()) == ["README.txt", "uninstall.exe", "zorva.exe", "効果音.wav"],
+          f"installed in {folder}: {list(folder.iterdir())}")
+    links = list(users.glob("**/Start Menu/Programs/ZORVA.lnk"))
+    check(len(links) == 1, "no Start-menu entry")
+    key = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZORVA"
+    listed = wine.run("reg", "query", key)
+    check(listed.returncode == 0 and version.encode() in listed.stdout, f"Apps & features: {listed.stdout}")
+    # The installed game on a display of 192 dots per inch: the canvas at 2x, in the display's own pixels.
+    wine.run("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", "192", "/f")
+    run = wine.game(found[0])
+    run.wait_window()
+    w, h = run.size()
+    check(w == 648 and h - 648 > 10, f"at 192 dots per inch a window of {w} x {h}")
+    # Alt+Enter: fullscreen on the whole display, and back.
+    run.key("Alt_L", "Return")
+    poll(lambda: run.size() == (1280, 1024), 10, "fullscreen")
+    run.key("Alt_L", "Return")
+    poll(lambda: run.size() == (w, h), 10, "the window back from fullscreen")
+    run.key_down("space")  # a game, firing until something is destroyed and the sound plays
+    poll(lambda: wine.sound.exists() and zorva_e2e.heard(wine.sound), 30, "the sound of the installed game")
+    run.key_up("space")
+    check(run.close() == 0, "the installed game did not end well")
+    # The uninstaller copies itself away and runs from there: wait for it to finish its work.
+    wine.run(str(folder / "uninstall.exe"), "/S", "/CurrentUser")
+    poll(lambda: not folder.exists() and not links[0].exists(), 60, "the uninstaller to remove everything")
+    check(wine.run("reg", "query", key).returncode != 0, "the uninstaller left its entry in Apps & features")
+    print(f"installer: installed to {folder.relative_to(users)}, started at 2x for 192 dpi, fullscreen and back,"
+          " heard, uninstalled without a trace")
+
+
+def main():
+    args = arguments("windows", "sim", "version")
+    build, version = pathlib.Path(args["windows"]).resolve(), args["version"]
+    golden_first = json.loads((SOURCE / "tests" / "golden" / "title_wait.jsonl").open().readline())["canvas"]
+    with tempfile.TemporaryDirectory() as tmp, Display() as display:
+        home = pathlib.Path(tmp)
+        wine = Wine(display, home)
+        try:
+            folder = home / FOLDER
+            folder.mkdir()
+            unit_tests(wine, build)
+            golden(wine, build, folder)
+            demos(wine, build, args["sim"], folder)
+            game = unpack(build / f"zorva-{version}-windows-x64.zip", folder, version)
+            window(wine, game, args["sim"], golden_first)
+            installer(wine, build / f"zorva-{version}-setup.exe", version)
+        finally:
+            wine.close()
+    sizes = {p.name: p.stat().st_size for p in (build / f"zorva-{version}-windows-x64.zip",
+                                                 build / f"zorva-{version}-setup.exe")}
+    print("sizes: " + ", ".join(f"{n} {s / 1024:.0f} KiB" for n, s in sizes.items()))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,472 @@
+#include "win32/win32_window.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "flow/form.h"
+#include "rules/state.h"
+#include "platform/wide.h"
+
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+namespace zorva {
+
+namespace {
+
+constexpr const wchar_t* kClass = L"ZorvaWindow";
+constexpr UINT kWaitItem = 2;  // the menu command of OPTION -> WAIT
+constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
+
+// How far the left stick must be pushed sideways to move the ship (of 32767).
+constexpr int kStickDeadZone = 8000;
+// The game keys a gamepad holds, in the order of PadKeys.
+constexpr int kPadKeys[] = {VK_LEFT, VK_RIGHT, VK_SPACE};
+
+bool IsGameKey(WPARAM vk) {
+  return vk == VK_LEFT || vk == VK_RIGHT || vk == VK_DOWN || vk == VK_SPACE || vk == VK_ESCAPE;
+}
+
+// Parts of a second in ticks of `frequency`, without overflow.
+std::int64_t Scale(std::int64_t value, std::int64_t from, std::int64_t to) {
+  return value / from * to + value % from * to / from;
+}
+
+}  // namespace
+
+CanvasPlace FitCanvas(int w, int h) {
+  const int scale = std::max(1, std::min(w, h) / kCanvasSize);
+  return {scale, (w - kCanvasSize * scale) / 2, (h - kCanvasSize * scale) / 2};
+}
+
+std::array<bool, 3> PadKeys(unsigned buttons, int stickX) {
+  return {(buttons & XINPUT_GAMEPAD_DPAD_LEFT) != 0 || stickX < -kStickDeadZone,
+          (buttons & XINPUT_GAMEPAD_DPAD_RIGHT) != 0 || stickX > kStickDeadZone,
+          (buttons & (XINPUT_GAMEPAD_A | XINPUT_GAMEPAD_B | XINPUT_GAMEPAD_X | XINPUT_GAMEPAD_Y |
+                      XINPUT_GAMEPAD_START)) != 0};
+}
+
+Win32Window::Win32Window(WindowOptions options) : options_(std::move(options)), canvas_(kCanvasSize * kCanvasSize) {
+  LARGE_INTEGER counter{}, frequency{};
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&counter);
+  frequency_ = std::max<std::int64_t>(frequency.QuadPart, 1);
+  origin_ = counter.QuadPart - Scale(kClockLeadMs, 1000, frequency_);
+  try {
+    if (!options_.frameLog.empty()) {
+      frameLog_ = _wfopen(Wide(options_.frameLog).c_str(), L"w");
+      if (frameLog_ == nullptr) {
+        throw StartupError("cannot write the frame log " + options_.frameLog + ": " + std::strerror(errno));
+      }
+    }
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &Win32Window::Procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // the arrow
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszClassName = kClass;
+    if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+      throw StartupError("cannot register the window class");
+    }
+    menu_ = CreateMenu();
+    option_ = CreatePopupMenu();
+    AppendMenuW(option_, MF_STRING | MF_CHECKED, kWaitItem, L"WAIT");
+    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(option_), L"OPTION");
+    window_ = CreateWindowExW(0, kClass, Wide(kCaption).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, kCanvasSize, kCanvasSize,
+                              nullptr, menu_, instance, this);
+    if (window_ == nullptr) {
+      DestroyMenu(menu_);
+      menu_ = nullptr;
+      throw StartupError("no display: cannot create the window");
+    }
+    // The pacing wait sleeps to its deadline on a high-resolution timer, or
+    // where there is none, on a plain one with the system's timer at 1 ms.
+    timer_ = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+    if (timer_ == nullptr) {
+      timer_ = CreateWaitableTimerW(nullptr, TRUE, nullptr);
+      period_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+    }
+    if (options_.sound) audio_ = std::make_unique<WaveOut>();
+    MeasureRefresh();
+  } catch (...) {
+    End();
+    throw;
+  }
+}
+
+Win32Window::~Win32Window() { End(); }
+
+void Win32Window::End() {
+  if (audio_) audio_->Close();
+  audio_.reset();
+  if (window_ != nullptr) DestroyWindow(window_);  // the menu goes with it
+  window_ = nullptr;
+  menu_ = option_ = nullptr;
+  if (timer_ != nullptr) CloseHandle(timer_);
+  timer_ = nullptr;
+  if (period_) timeEndPeriod(1);
+  period_ = false;
+  if (frameLog_ != nullptr) std::fclose(frameLog_);
+  frameLog_ = nullptr;
+  focus_ = false;
+  keys_.Clear();
+}
+
+// The clock.
+
+std::int64_t Win32Window::Ticks() const {
+  LARGE_INTEGER now{};
+  QueryPerformanceCounter(&now);
+  return now.QuadPart - origin_;
+}
+
+std::int64_t Win32Window::ReadClock() {
+  lastReading_ = Scale(Ticks(), frequency_, 1000);
+  return lastReading_;
+}
+
+void Win32Window::SleepUntil(std::int64_t tick) {
+  // The timer may wake up to a millisecond late: it is set that much early,
+  // and the rest is given away a time slice at a time.
+  const std::int64_t early = tick - frequency_ / 1000;
+  for (std::int64_t now = Ticks(); now < early && timer_ != nullptr; now = Ticks()) {
+    // Negative: relative, in units of 100 ns.
+    LARGE_INTEGER due{};
+    due.QuadPart = -std::max<std::int64_t>(Scale(early - now, frequency_, 10000000), 1);
+    if (!SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE)) break;
+    WaitForSingleObject(timer_, INFINITE);
+  }
+  while (Ticks() < tick) {
+    if (!SwitchToThread()) Sleep(0);
+  }
+}
+
+std::int64_t Win32Window::ReadClockWaiting(std::int64_t remaining) {
+  // The wait ends at the first reading more than `remaining` past the last
+  // one, and the moment that reading comes is known: rest until just then.
+  const std::int64_t ends = lastReading_ + std::max<std::int64_t>(remaining, 0) + 1;
+  // The frame composed by this pass's event pump is shown now.
+  if (framePending_) Show();
+  SleepUntil(Scale(ends, 1000, frequency_));
+  return ReadClock();
+}
+
+std::uint64_t Win32Window::NewSeed() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  const std::uint64_t since1601 = (std::uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+  return (since1601 - 116444736000000000ull) / 10000;  // milliseconds since 1970
+}
+
+// Sound and the multimedia command.
+
+void Win32Window::sndPlaySoundA(const std::string& file, unsigned) {
+  if (audio_) audio_->Play(file);
+}
+
+void Win32Window::mciSendStringA(const std::string&) {}
+
+void Win32Window::ShowMark() {
+  if (option_ == nullptr || markShown_ == WaitChecked()) return;
+  markShown_ = WaitChecked();
+  CheckMenuItem(option_, kWaitItem, MF_BYCOMMAND | (markShown_ ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// The frame log: one line per pass, "LOOP CLOCK WORK FRAME WAIT", where a
+// title pass has no WorkTime ("-"). The first line also gives the canvas's
+// hash as zorva-sim's dump does, which ties the run to the simulated one (for
+// that line only: hashing every pass would cost the title more than its pass).
+
+void Win32Window::OnPassEnds(bool endsGame) {
+  const bool game = loop_ == Loop::Game;
+  if (endsGame) loop_ = Loop::Title;  // back in the title pass that ran the game
+  if (frameLog_ == nullptr || endsGame) return;
+  const long long clock = ReadClock(), frame = G.FrameTime, work = G.WorkTime;
+  if (game) {
+    std::fprintf(frameLog_, "game %lld %lld %lld %d", clock, work, frame, WaitChecked() ? 1 : 0);
+  } else {
+    std::fprintf(frameLog_, "title %lld - %lld %d", clock, frame, WaitChecked() ? 1 : 0);
+  }
+  if (!logged_) std::fprintf(frameLog_, " %016llx", static_cast<unsigned long long>(CanvasHash(Crt)));
+  std::fputc('\n', frameLog_);
+  logged_ = true;
+}
+
+// The window.
+
+void Win32Window::ShowMain() {
+  if (window_ == nullptr) return;
+  // The canvas in the display's own pixels: at 144 dots per inch, a window
+  // of scale 1 is 486 pixels across and shows the canvas at 1x; at 192, 2x.
+  const UINT dpi = std::max(GetDpiForWindow(window_), 96u);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& room = monitor.rcWork;
+  RECT frame{};
+  int scale = options_.scale;
+  for (;; --scale) {
+    const int side = MulDiv(kCanvasSize * scale, static_cast<int>(dpi), 96);
+    frame = {0, 0, side, side};
+    AdjustWindowRectExForDpi(&frame, kStyle, TRUE, 0, dpi);
+    if (scale == 1 || (frame.right - frame.left <= room.right - room.left &&
+                       frame.bottom - frame.top <= room.bottom - room.top)) {
+      break;
+    }
+  }
+  const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+  if (!IsZoomed(window_) && !IsIconic(window_) && !fullscreen_) {
+    SetWindowPos(window_, nullptr, room.left + (room.right - room.left - w) / 2,
+                 room.top + (room.bottom - room.top - h) / 2, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  SetWindowTextW(window_, Wide(kCaption).c_str());
+  ShowWindow(window_, SW_SHOW);
+  if (options_.fullscreen && !fullscreen_) ToggleFullscreen();
+  SetForegroundWindow(window_);
+  focus_ = GetFocus() == window_;
+  MeasureRefresh();
+}
+
+void Win32Window::ToggleFullscreen() {
+  if (!fullscreen_) {
+    placement_.length = sizeof placement_;
+    GetWindowPlacement(window_, &placement_);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& r = monitor.rcMonitor;
+    SetWindowLongPtrW(window_, GWL_STYLE, WS_POPUP | WS_VISIBLE);
+    SetWindowPos(window_, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
+  } else {
+    SetWindowLongPtrW(window_, GWL_STYLE, kStyle | WS_VISIBLE);
+    SetWindowPlacement(window_, &placement_);
+    SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  }
+  fullscreen_ = !fullscreen_;
+}
+
+void Win32Window::MeasureRefresh() {
+  DEVMODEW mode{};
+  mode.dmSize = sizeof mode;
+  int rate = 60;
+  if (EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode) && mode.dmDisplayFrequency > 1) {
+    rate = static_cast<int>(mode.dmDisplayFrequency);
+  }
+  refresh_ = frequency_ / std::clamp(rate, 24, 500);
+}
+
+// Keys and gamepads.
+
+void Win32Window::Key(WPARAM vk, bool down, LPARAM l) {
+  KeyRecord* key = keys_.Find(static_cast<int>(vk));
+  if (key == nullptr) return;
+  if (!down) {
+    key->Release(KeyRecord::kKeyboard);
+    return;
+  }
+  // Only presses made while the window has the keyboard count; a held key's
+  // repeats (bit 30: it was down already) add nothing.
+  if (!focus_ || (l & (1 << 30)) != 0) return;
+  key->Hold(KeyRecord::kKeyboard);
+}
+
+void Win32Window::LoseFocus() {
+  // Keys held while another window takes the keyboard read as up.
+  focus_ = false;
+  keys_.Clear();
+}
+
+void Win32Window::PollPads() {
+  // Asking for a pad that is not there is slow: absent pads are looked for
+  // once a second only.
+  const std::int64_t now = Scale(Ticks(), frequency_, 1000);  // not a reading of the game's
+  const bool search = now - padSearch_ >= 1000;
+  if (search) padSearch_ = now;
+  std::array<bool, 3> held{};
+  for (DWORD i = 0; i < padPresent_.size(); ++i) {
+    if (!padPresent_[i] && !search) continue;
+    XINPUT_STATE state{};
+    padPresent_[i] = XInputGetState(i, &state) == ERROR_SUCCESS;
+    if (!padPresent_[i]) continue;
+    const std::array<bool, 3> pad = PadKeys(state.Gamepad.wButtons, state.Gamepad.sThumbLX);
+    for (std::size_t k = 0; k < held.size(); ++k) held[k] = held[k] || pad[k];
+  }
+  for (std::size_t k = 0; k < held.size(); ++k) {
+    if (held[k] == padHeld_[k]) continue;
+    padHeld_[k] = held[k];
+    KeyRecord& key = *keys_.Find(kPadKeys[k]);
+    // Like a key: a press counts only while the window has the focus, and a
+    // pad held through a change of focus must be pressed again.
+    if (!held[k]) {
+      key.Release(KeyRecord::kPad);
+    } else if (focus_) {
+      key.Hold(KeyRecord::kPad);
+    }
+  }
+}
+
+// Messages. Nothing the game does runs inside the window procedure: a click
+// on WAIT and the close are noted there and served by the pump after it, so
+// the end of the program never unwinds through the system's own frames.
+
+LRESULT CALLBACK Win32Window::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(l);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    EnableNonClientDpiScaling(window);
+  }
+  auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr || self->window_ != window) return DefWindowProcW(window, message, w, l);
+  return self->Serve(message, w, l);
+}
+
+LRESULT Win32Window::Serve(UINT message, WPARAM w, LPARAM l) {
+  switch (message) {
+    case WM_CLOSE:
+      // Served by the pump; a menu open meanwhile (Alt+F4 leaves the menu
+      // bar armed by its Alt) would hold the pump up.
+      closing_ = true;
+      EndMenu();
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((w & 0xFFF0) == SC_KEYMENU && closing_) return 0;
+      break;
+    case WM_COMMAND:
+      if (LOWORD(w) == kWaitItem) ++clicks_;
+      return 0;
+    case WM_SETFOCUS:
+      focus_ = true;
+      return 0;
+    case WM_KILLFOCUS:
+      LoseFocus();
+      return 0;
+    case WM_SYSKEYDOWN:
+      if (w == VK_RETURN) {
+        if ((l & (1 << 30)) == 0) ToggleFullscreen();
+        return 0;
+      }
+      break;
+    case WM_SYSCHAR:
+      if (w == L'\r') return 0;  // Alt+Enter, served above: no beep
+      break;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+      if (IsGameKey(w)) Key(w, message == WM_KEYDOWN, l);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // the paint covers every pixel
+    case WM_PAINT: {
+      PAINTSTRUCT paint{};
+      Paint(BeginPaint(window_, &paint));
+      EndPaint(window_, &paint);
+      return 0;
+    }
+    case WM_SIZE:
+      InvalidateRect(window_, nullptr, FALSE);
+      return 0;
+    case WM_GETMINMAXINFO: {
+      const UINT dpi = std::max(GetDpiForWindow(window_), 96u);
+      RECT least{0, 0, MulDiv(kCanvasSize, static_cast<int>(dpi), 96), MulDiv(kCanvasSize, static_cast<int>(dpi), 96)};
+      AdjustWindowRectExForDpi(&least, kStyle, TRUE, 0, dpi);
+      auto* info = reinterpret_cast<MINMAXINFO*>(l);
+      info->ptMinTrackSize = {least.right - least.left, least.bottom - least.top};
+      return 0;
+    }
+    case WM_DPICHANGED: {
+      const RECT* r = reinterpret_cast<const RECT*>(l);
+      if (!fullscreen_) {
+        SetWindowPos(window_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+      }
+      return 0;
+    }
+    case WM_DISPLAYCHANGE:
+      MeasureRefresh();
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, w, l);
+}
+
+void Win32Window::Paint(HDC dc) {
+  RECT client{};
+  GetClientRect(window_, &client);
+  const CanvasPlace at = FitCanvas(client.right, client.bottom);
+  const int side = kCanvasSize * at.scale;
+  // Black around the canvas.
+  const auto black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  const RECT bands[] = {{0, 0, client.right, at.y},
+                        {0, at.y + side, client.right, client.bottom},
+                        {0, at.y, at.x, at.y + side},
+                        {at.x + side, at.y, client.right, at.y + side}};
+  for (const RECT& band : bands) {
+    if (band.right > band.left && band.bottom > band.top) FillRect(dc, &band, black);
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = kCanvasSize;
+  info.bmiHeader.biHeight = -kCanvasSize;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  // Whole multiples, every pixel copied: sharp.
+  SetStretchBltMode(dc, COLORONCOLOR);
+  StretchDIBits(dc, at.x, at.y, side, side, 0, 0, kCanvasSize, kCanvasSize, canvas_.data(), &info, DIB_RGB_COLORS,
+                SRCCOPY);
+}
+
+void Win32Window::Show() {
+  framePending_ = false;
+  // The canvas with its sunken frame, below the picture's own menu bar
+  // (this window has a real one); red and blue change places for the DIB.
+  for (int y = 0; y < kCanvasSize; ++y) {
+    const Colour* row = picture_.Row(kMenuBarHeight + y);
+    std::uint32_t* out = canvas_.data() + static_cast<std::size_t>(y) * kCanvasSize;
+    for (int x = 0; x < kCanvasSize; ++x) {
+      const Colour c = row[x];
+      out[x] = ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+    }
+  }
+  if (HDC dc = GetDC(window_); dc != nullptr) {
+    Paint(dc);
+    ReleaseDC(window_, dc);
+  }
+  lastPresent_ = Ticks();
+}
+
+void Win32Window::PumpEvents() {
+  if (window_ == nullptr) return;
+  MSG message{};
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  PollPads();
+  for (; clicks_ > 0; --clicks_) MENU002_Click();
+  ShowMark();  // also after a demo played back has put the mark back
+  if (closing_) {
+    closing_ = false;
+    Form_Unload();
+  }
+  // The pass never waits for the display: the canvas is shown at most once
+  // per refresh, and passes in between only serve the events.
+  if (Ticks() - lastPresent_ < refresh_) return;
+  static const MenuBar closed;
+  ComposePicture(Crt, closed, WaitChecked(), picture_);
+  // A paced game frame is shown from its pacing wait; a demo played back
+  // waits in its own way, so its frames are shown at once.
+  if (loop_ == Loop::Game && WaitChecked() && !framePending_ && !PlaysBack()) {
+    framePending_ = true;
+    return;
+  }
+  Show();
+}
+
+}  // namespace zorva
