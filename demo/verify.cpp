@@ -67,12 +67,12 @@ const Values& Find(const std::vector<Values>& table, std::string_view name) {
 
 // How a refusal names a variable.
 std::string Named(std::string_view name) {
-  if (name.starts_with("Shot") && name.size() <= 10) return "the shots";
-  if (name.starts_with("Bullet")) return "the bullets";
-  if (name == "HiScore") return "the best score";
   for (const Gate& g : kGates) {
     if (name == g.next || name == g.last) return g.what;
   }
+  if (name.starts_with("Shot")) return "the shots";
+  if (name.starts_with("Bullet")) return "the bullets";
+  if (name == "HiScore") return "the best score";
   return std::string(name);
 }
 
@@ -123,7 +123,9 @@ bool CheckStart(const GameStart& start, const Earlier& earlier) {
     if (next - start.clock > g.interval) {
       refuse(std::string(g.what) + " is " + Grouped(next - start.clock) + " ms ahead of the clock");
     }
-    if (last > start.clock) refuse(std::string(g.what) + " was polled " + Grouped(last - start.clock) + " ms ahead of the clock");
+    if (last > start.clock) {
+      refuse(std::string(g.what) + " was polled " + Grouped(last - start.clock) + " ms ahead of the clock");
+    }
   }
   // Nothing but the title loop runs between the earlier game and this one.
   for (std::size_t i = 0; i < now.size(); ++i) {
