@@ -9,7 +9,7 @@
 #            shows it on 127.0.0.1, make test-web plays it in chromium)
 # make windows  the Windows version, cross-compiled: the zip and the installer
 #            in build-windows/ (make test-windows tests it under Wine)
-.PHONY: run test check soak build build-asan deps deps-test clean golden bench install bench-window
+.PHONY: run test check soak build build-asan deps deps-test clean golden bench install bench-window bench-latency
 .PHONY: deb deps-deb test-package screenshot
 .PHONY: web serve test-web web-sim deps-web deps-web-test deps-npm
 .PHONY: windows test-windows deps-windows deps-windows-test
@@ -21,7 +21,7 @@ CMAKE_FLAGS ?=
 
 RUN_PACKAGES := cmake make g++ pkg-config libsdl2-dev libpng-dev zlib1g-dev
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
-  python3 xvfb xdotool x11-utils openbox desktop-file-utils
+  python3 xvfb xdotool x11-utils openbox desktop-file-utils clang-format
 # The Debian package: its build dependencies, the tools that build and check
 # it, and what make test-package runs it with.
 DEB_PACKAGES := $(RUN_PACKAGES) debhelper dpkg-dev help2man lintian appstream \
@@ -81,7 +81,7 @@ check:
 	@$(MAKE) --no-print-directory test-package
 	@$(MAKE) --no-print-directory test-windows
 
-# Speed measurements (Google Benchmark); see the README's performance section.
+# Speed measurements (Google Benchmark); see docs/performance.md.
 bench: deps-test
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZORVA_BENCH=ON -DZORVA_TESTS=OFF >/dev/null
 	cmake --build build-bench -j $(JOBS) --target zorva_bench
@@ -123,11 +123,18 @@ screenshot: deps-test build
 
 # The real window under Xvfb: passes per second and CPU use of the title
 # screen, a paced and an unpaced game, and how long the paced frames last; see
-# the README's performance section.
+# docs/performance.md.
 bench-window: deps-test
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZORVA_TESTS=OFF >/dev/null
 	cmake --build build-bench -j $(JOBS) --target zorva
 	python3 bench/window_bench.py build-bench/zorva
+
+# The real window's input latency under Xvfb: from a key pressed through the X
+# server to the first picture that shows the ship moved, paced and unpaced.
+bench-latency: deps-test
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZORVA_TESTS=OFF >/dev/null
+	cmake --build build-bench -j $(JOBS) --target zorva
+	python3 bench/latency_bench.py build-bench/zorva
 
 clean:
 	rm -rf build build-asan build-bench build-deb build-fuzz build-wasm build-web build-node build-webtest build-windows

@@ -128,7 +128,8 @@ class Window {
   void SetWaitChecked(bool checked) { waitChecked_ = checked; }
   // The folder of the executable, without a trailing separator.
   virtual std::string ExeFolder() = 0;
-  // Sets the window's size and place and shows it (start-up steps 1 to 8).
+  // Sets the window's size, place and caption and shows it: the last step of
+  // Form_Load, once the surfaces are ready.
   virtual void ShowMain() = 0;
 
   // Ends the program after Form_Unload: destroys the window (the throw of

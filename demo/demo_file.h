@@ -1,40 +1,10 @@
 // The demo file: games as they were played, written as they go and read back
 // with every byte treated as hostile.
 //
-// A demo starts with 10 bytes: the magic "ZORVADMO" and the format number as
-// a 16-bit little-endian value (1). A zlib stream follows with the records:
-//
-//   0xF0 game start   pass of the first frame (varint), clock at the start
-//                     (signed varint), seed (8 bytes), random state
-//                     (8 bytes), WAIT mark (1 byte), every slot of every
-//                     game variable in the order and width of the table in
-//                     rules/state.h
-//   0x00..0x3F        a clock reading, 0x40..0x7F one taken by the busy wait:
-//                     the low 6 bits are the change from the previous reading
-//                     (0..62), or 63 and a signed varint with the change
-//   0x80..0xBF        n more readings of the same kind, each changed as much
-//                     as the one before: n in the low 6 bits (1..62), or 63
-//                     and a varint with n
-//   0xC0..0xC3        a key poll answered 0, 1, 0x8000, 0x8001;
-//                     0xC4 and 2 bytes for any other answer
-//   0xC8..0xCB        an event pump: bit 0 the WAIT mark it left, bit 1 set
-//                     when it closed the window (the clock at the close
-//                     follows as a signed varint change)
-//   0xD0              the end of a frame
-//   0xD8              the checks of the frames ended since the last such
-//                     record: their count n (1 byte, 1..64), then n 16-bit
-//                     checks of the game's state at the end of each frame
-//   0xE0              the end of a game: frames (varint), score (signed
-//                     varint), hash of the last canvas shown (8 bytes)
-//
-// The checks come together, at least every 64 frames and before each flush,
-// the close and the end of a game, because random bytes in every frame would
-// keep the compressor from finding the frames' repeating patterns.
-//
-// Numbers are little-endian; a varint holds 7 bits a byte, low bits first; a
-// signed varint is the zigzag of the value. The writer flushes the stream at
-// least once for every second of game clock, so a file cut short still reads
-// up to its last flush.
+// The format, record by record, is described in docs/demo-format.md; the
+// reader below is its definition. The writer flushes the stream at least once
+// for every second of game clock, so a file cut short still reads up to its
+// last flush.
 #pragma once
 
 #include <cstdint>

@@ -81,6 +81,20 @@ constexpr int kStickDeadZone = 8000;
 // The game keys a gamepad holds, in the order of padHeld_.
 constexpr int kPadKeys[] = {VK_LEFT, VK_RIGHT, VK_SPACE};
 
+// How often a key poll may look at the keyboard.
+constexpr auto kKeysReadEvery = 1ms;
+
+bool IsKeyOrPad(Uint32 type) {
+  return type == SDL_KEYDOWN || type == SDL_KEYUP ||
+         (type >= SDL_CONTROLLERAXISMOTION && type <= SDL_CONTROLLERDEVICEREMOVED);
+}
+
+bool IsFocusOrButton(const SDL_Event& event) {
+  if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP) return true;
+  return event.type == SDL_WINDOWEVENT &&
+         (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || event.window.event == SDL_WINDOWEVENT_FOCUS_LOST);
+}
+
 // Virtual key codes of the SDL keys the game polls; -1 for any other key.
 int VirtualKey(SDL_Keycode key) {
   switch (key) {
@@ -263,8 +277,39 @@ std::string ProgramFolder() {
 
 // Keys.
 
-std::int16_t SdlWindow::PollKey(int vk) { return keys_.Poll(vk); }
+// A poll reads the key as it is at that moment: a key pressed while the
+// game waited is seen by the very next poll, not only after the next event
+// pump. The title loop polls tens of thousands of times a second, so the
+// keyboard is looked at at most once a millisecond.
+std::int16_t SdlWindow::PollKey(int vk) {
+  const auto now = Clock::now();
+  if (window_ != nullptr && now - keysRead_ >= kKeysReadEvery) {
+    keysRead_ = now;
+    ReadKeys();
+  }
+  return keys_.Poll(vk);
+}
 
+// Only keyboard and gamepad events are served here, in their order; the close,
+// the menu and everything else stay queued for the event pump. Serving stops
+// before the first event that changes how a key counts (the focus, or a mouse
+// button that may open the menu, which takes ESCAPE), so that every key event
+// still meets the state it met in the pump.
+void SdlWindow::ReadKeys() {
+  SDL_PumpEvents();
+  std::array<SDL_Event, 64> pending;
+  const int count = SDL_PeepEvents(pending.data(), static_cast<int>(pending.size()), SDL_PEEKEVENT, SDL_FIRSTEVENT,
+                                   SDL_LASTEVENT);
+  for (int i = 0; i < count; ++i) {
+    const SDL_Event& event = pending[static_cast<std::size_t>(i)];
+    if (IsFocusOrButton(event)) return;
+    if (!IsKeyOrPad(event.type)) continue;
+    // The first event of its type still queued is this one.
+    SDL_Event taken;
+    if (SDL_PeepEvents(&taken, 1, SDL_GETEVENT, event.type, event.type) != 1) return;
+    Serve(taken);
+  }
+}
 
 void SdlWindow::ServeKey(const SDL_KeyboardEvent& event) {
   const bool down = event.type == SDL_KEYDOWN;

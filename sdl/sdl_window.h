@@ -86,6 +86,9 @@ class SdlWindow : public Window {
   };
 
   void Serve(const SDL_Event& event);
+  // Serves the keyboard's and the gamepads' pending events, for a poll that
+  // reads the keys as they are now.
+  void ReadKeys();
   void ServeWindowEvent(const SDL_WindowEvent& event);
   void ServeKey(const SDL_KeyboardEvent& event);
   void ServePad(const SDL_Event& event);
@@ -111,6 +114,7 @@ class SdlWindow : public Window {
   Surface picture_;
   bool focus_ = false;
   KeyRecords keys_;  // held on the keyboard, on a gamepad or both
+  Clock::time_point keysRead_{};  // when the poll last served the keys' events
   std::map<SDL_JoystickID, Pad> pads_;
   std::array<bool, 3> padHeld_{};  // LEFT, RIGHT, SPACE as the gamepads last held them
   Loop loop_ = Loop::Title;

@@ -16,7 +16,7 @@ TEST(Base, WaitReturnsAtTheFirstReadingMoreThanItsCountAfterItsStart) {
   for (const auto& [start, count, end] : cases) {
     SimMain m(start);
     Wait(count);
-    EXPECT_EQ(V(m.sim.Clock(), m.sim.PumpCount()), V(end, 0)) << start << " + " << count;  // and no event pump
+    EXPECT_VALUES(V(m.sim.Clock(), m.sim.PumpCount()), V(end, 0)) << start << " + " << count;  // and no event pump
   }
 }
 
@@ -30,12 +30,12 @@ TEST(Base, AGateComparesWithItsLastIdlePollAndReadsTheClockBeforeOrAfterItsActio
     m.sim.SetClock(t);
     EXPECT_EQ(PollGate(next, last, 100, Rearm::BeforeAction, [] {}, condition), acts) << t;
   }
-  EXPECT_EQ(V(next, last), V(5202, 5300));
+  EXPECT_VALUES(V(next, last), V(5202, 5300));
   for (const Rearm when : {Rearm::BeforeAction, Rearm::AfterAction}) {  // the action runs an event pump: +7 ms
     m.sim.SetWork(7), m.sim.SetClock(3000), next = 10, last = 20;
     std::int64_t seen = -1;
     EXPECT_TRUE(PollGate(next, last, 200, when, [&] { seen = next, DoEvents(); }));
-    EXPECT_EQ(V(next, seen, last), when == Rearm::BeforeAction ? V(3200, 3200, 20) : V(3207, 10, 20));
+    EXPECT_VALUES(V(next, seen, last), when == Rearm::BeforeAction ? V(3200, 3200, 20) : V(3207, 10, 20));
   }
 }
 
@@ -102,7 +102,7 @@ TEST(Base, TheBitmapReaderReadsRowsBottomUpThroughThePaletteAndRefusesEveryOther
   ASSERT_TRUE(r) << r.error;
   for (int y = 0; y < 3; ++y)
     for (int x = 0, i = 10 * y + 1; x < 5; ++x, ++i)
-      EXPECT_EQ(V(r.image.indices[y * 5 + x], r.image.pixels[y * 5 + x]), V(i, RGB(i, 2 * i, 3 * i)));
+      EXPECT_VALUES(V(r.image.indices[y * 5 + x], r.image.pixels[y * 5 + x]), V(i, RGB(i, 2 * i, 3 * i)));
   // Offset, value, bytes (0: the last byte dropped, 9: one added, the size field agreeing); the size asked for.
   const struct { std::size_t at; std::uint32_t value; int bytes, width = 5, height = 3; } bad[] = {
       {0, 0, 0}, {0, 0, 9}, {1, 'A', 1}, {2, 1101, 4}, {7, 1, 1}, {10, 1074, 4}, {14, 108, 4}, {18, 0, 4}, {18, 0xFFFFFFFB, 4},
@@ -158,7 +158,7 @@ TEST(Base, TheWaveReaderReadsEveryPlayableLayoutAndNothingElse) {
   };
   for (std::size_t k = 0; k < std::size(cases); ++k) {
     const std::optional<Wave> w = ParseWave(cases[k].first);
-    EXPECT_EQ(w ? V(w->channels, w->sampleRate, w->bitsPerSample, w->data.size(), w->data[1]) : V(), cases[k].second) << "case " << k;
+    EXPECT_VALUES(w ? V(w->channels, w->sampleRate, w->bitsPerSample, w->data.size(), w->data[1]) : V(), cases[k].second) << "case " << k;
   }
   // Every prefix of a good file, in a buffer of its size: the cuts after 2..40 of its 40 sample bytes play their whole samples.
   const Bytes good = Riff({{"fmt ", 16, mono}, {"data", 40, Samples(40)}});

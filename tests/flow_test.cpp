@@ -3,9 +3,10 @@
 // end, and the change of wave; the golden replays; the artwork made again.
 
 #include <cstdio>
+#include <sstream>
 
+#include "frame/command_line.h"
 #include "tests/support.h"
-#include "assets/embedded_assets.h"
 
 namespace zorva {
 namespace {
@@ -36,8 +37,8 @@ TEST(Flow, TheFirstGameTakesOverTheGatesScrollAndBlinkOfTheTitleScreen) {
   // the first poll past 1810, so the formation's first step is frame 28's.
   const std::vector<Pass> passes = Play("1 -\n1 tap:SPACE\n30 -\n");
   const GameState& first = passes[1].g;  // passes[0] is title pass 0
-  EXPECT_EQ(V(first.ScrollY, first.TitleBlink, first.MarchNext, first.FpsNext, first.Fps), V(3, -1, 1810, 1510, 200));
-  EXPECT_EQ(V(FirstWhere(passes, [](const Pass& p) { return p.g.MarchStep == 1; }), passes[28].clock), V(28, 1852 + 31));
+  EXPECT_VALUES(V(first.ScrollY, first.TitleBlink, first.MarchNext, first.FpsNext, first.Fps), V(3, -1, 1810, 1510, 200));
+  EXPECT_VALUES(V(FirstWhere(passes, [](const Pass& p) { return p.g.MarchStep == 1; }), passes[28].clock), V(28, 1852 + 31));
   EXPECT_EQ(Play("1 tap:SPACE\n2 -\n")[0].g.MarchStep, 1);  // started on pass 0, it steps in frame 1
 }
 
@@ -52,10 +53,10 @@ TEST(Flow, AGameEndsWithItsGameOverScreenAndTheNextStartsAfreshKeepingItsHiScore
   ASSERT_LT(end + 2, p.size());
   const GameState &title = p[end + 1].g, &next = p[end + 2].g;
   // Two waits of 1000 ms (each ends at the first reading past it); the frame rate cleared.
-  EXPECT_EQ(V(p[end + 1].clock - p[end].clock, title.Fps, title.PlayerDead, title.PlayerBlastFrame, title.GameOverShown),
+  EXPECT_VALUES(V(p[end + 1].clock - p[end].clock, title.Fps, title.PlayerDead, title.PlayerBlastFrame, title.GameOverShown),
             V(2002, 0, 0, 0, 0));
   // The shot of frame 2 flew on and destroyed the fourth column's bottom enemy: 130.
-  EXPECT_EQ(V(p[end + 2].Game(), next.Score, next.HiScore, next.PlayerX, next.AimLevel, next.MarchInterval, next.BulletTop),
+  EXPECT_VALUES(V(p[end + 2].Game(), next.Score, next.HiScore, next.PlayerX, next.AimLevel, next.MarchInterval, next.BulletTop),
             V(1, 0, 130, 146, 0, 200, 4));
 }
 
@@ -66,7 +67,7 @@ TEST(Flow, TheShipIsDrawnWhereItWasAndItsShotLeavesFromWhereItIsNow) {
   const auto p = Play("1 SPACE RIGHT\n2 SPACE RIGHT\n", 1, [&](const std::vector<Pass>& p) {
     if (p.size() == 2) drawn = Drawn(154, 288, 0, 0) && !Drawn(162, 288, 0, 0) && Drawn(162, 282, 32, 0);
   });
-  EXPECT_EQ(V(p[1].g.PlayerX, p[1].g.ShotX[0], p[1].g.ShotY[0], drawn), V(162, 162, 282, 1));
+  EXPECT_VALUES(V(p[1].g.PlayerX, p[1].g.ShotX[0], p[1].g.ShotY[0], drawn), V(162, 162, 282, 1));
 }
 
 TEST(Flow, AWaveCanChangeDuringTheDeathSequence) {
@@ -79,7 +80,7 @@ TEST(Flow, AWaveCanChangeDuringTheDeathSequence) {
   const std::size_t wave = FirstWhere(passes, [](const Pass& p) { return p.g.MarchInterval == 190; });
   ASSERT_LT(wave, passes.size());
   const GameState& g = passes[wave].g;
-  EXPECT_EQ(V(passes[wave - 1].g.KillCount, g.KillCount, g.PlayerDead, g.PlayerBlastFrame, g.EnemyX[0], g.EnemyY[0], g.BulletTop,
+  EXPECT_VALUES(V(passes[wave - 1].g.KillCount, g.KillCount, g.PlayerDead, g.PlayerBlastFrame, g.EnemyX[0], g.EnemyY[0], g.BulletTop,
               g.AimLevel, std::count(g.EnemyState.begin(), g.EnemyState.end(), 0)),
             V(23, 0, 1, 1, 10, 16, 3, 0.4f, 24));
   EXPECT_TRUE(std::any_of(passes.begin() + static_cast<long>(wave), passes.end(), [](const Pass& p) { return p.endsGame; }));
@@ -97,7 +98,7 @@ TEST(Flow, DifficultyClimbsWaveByWave) {
                              {35, 0, 3.0, 17.0, 20},               {40, 0, 3.0, 19.5, 20}};
   for (int wave = 1; const auto& row : table) {
     for (; wave < row[0]; ++wave) G.EnemyState.fill(7), G.KillCount = 24, CheckWave();
-    EXPECT_EQ(V(G.MarchInterval, G.AimLevel, G.BulletGrowth, G.BulletTop, G.KillCount), V(row[1], row[2], row[3], row[4], 0)) << wave;
+    EXPECT_VALUES(V(G.MarchInterval, G.AimLevel, G.BulletGrowth, G.BulletTop, G.KillCount), V(row[1], row[2], row[3], row[4], 0)) << wave;
   }
   // KillCount, shot slot in flight, bullet slot in flight (-1 none), whether the wave changes.
   const int cases[][4] = {{24, -1, -1, 1}, {23, -1, -1, 0}, {24, 8, -1, 0}, {24, -1, 20, 0}, {24, -1, 15, 0}, {24, -1, 21, 1}};
@@ -108,18 +109,36 @@ TEST(Flow, DifficultyClimbsWaveByWave) {
     if (shot >= 0) G.ShotActive[shot] = 1;
     if (bullet >= 0) G.BulletActive[bullet] = 1;
     CheckWave();
-    EXPECT_EQ(V(G.KillCount, G.EnemyState[5], G.EnemyX[0], G.EnemyY[23], G.MarchInterval, G.MarchStep, G.MarchDrop, G.MarchDir,
+    EXPECT_VALUES(V(G.KillCount, G.EnemyState[5], G.EnemyX[0], G.EnemyY[23], G.MarchInterval, G.MarchStep, G.MarchDrop, G.MarchDir,
                 G.BlastSrcX[0]),
               change ? V(0, 0, 10, 121, 190, 0, 0, 0, 64) : V(kills, 7, 99, 0, 200, 7, 8, 1, 0)) << kills << " " << shot << " " << bullet;
-    EXPECT_EQ(V(G.Score, G.ShotY[3], G.BulletX[2]), V(240, 123, 55.5f));  // not its business
+    EXPECT_VALUES(V(G.Score, G.ShotY[3], G.BulletX[2]), V(240, 123, 55.5f));  // not its business
   }
 }
 
 const fs::path kSource = ZORVA_SOURCE_DIR, kBinary = ZORVA_BINARY_DIR;
 
+// Where a dump first departs from its recording: the pass (line) and the first field that differs, with both
+// values; empty when they are the same. A field starts at each "NAME": after { or ,.
+std::string FirstDifference(const std::string& dump, const std::string& recorded) {
+  std::istringstream got(dump), want(recorded);
+  std::string a, b;
+  for (int pass = 0;; ++pass) {
+    const bool more = !!std::getline(got, a), expected = !!std::getline(want, b);
+    if (!more || !expected) return more == expected ? "" : "pass " + std::to_string(pass) + (more ? " is one too many" : " is missing");
+    if (a == b) continue;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i + 1 < std::min(a.size(), b.size()) && a[i] == b[i]; ++i)
+      if ((a[i] == '{' || a[i] == ',') && a[i + 1] == '"') at = i + 1;
+    const auto field = [at](const std::string& line) { return line.substr(at, std::min(line.find(",\"", at + 1), line.size() - 1) - at); };
+    return "pass " + std::to_string(pass) + ": " + field(a) + ", recorded " + field(b);
+  }
+}
+
 // Each tests/golden/NAME.script starts with "# zorva-sim OPTIONS" and says
 // what it shows; its dump must be NAME.jsonl byte for byte.
 TEST(Sim, GoldenReplaysMatchByteForByte) {
+  EXPECT_EQ(FirstDifference("{\"a\":1,\"b\":[2,3]}\n{}\n", "{\"a\":1,\"b\":[2,4]}\n{}\n"), "pass 0: \"b\":[2,3], recorded \"b\":[2,4]");
   int checked = 0;
   for (const auto& entry : fs::directory_iterator(kSource / "tests" / "golden")) {
     if (entry.path().extension() != ".script") continue;
@@ -134,13 +153,59 @@ TEST(Sim, GoldenReplaysMatchByteForByte) {
     for (int c; (c = std::fgetc(pipe)) != EOF;) dump += static_cast<char>(c);
     EXPECT_EQ(pclose(pipe), 0) << entry.path();
     const Bytes expected = ReadBytes(fs::path(entry.path()).replace_extension(".jsonl"));
-    EXPECT_TRUE(dump == std::string(expected.begin(), expected.end())) << entry.path().filename() << " differs from its recorded dump";
+    const std::string difference = FirstDifference(dump, std::string(expected.begin(), expected.end()));
+    EXPECT_TRUE(difference.empty()) << entry.path().filename().string() << ", " << difference;
     ++checked;
   }
   EXPECT_GE(checked, 4);
 }
 
-TEST(Sim, TheArtworkIsMadeAgainToTheByteAndTheProgramCarriesIt) {
+// zorva-sim's command line: the exit status, the lines it writes and the first line of its complaint.
+TEST(Sim, TheCommandLineAndItsExitStatuses) {
+  const TempDir dir("sim-command-line");
+  std::ofstream(dir.path / "game.script") << "1 SPACE\n40 -\n";
+  std::ofstream(dir.path / "bad.script") << "1 SPACE\n2 FIRE\n";
+  const auto run = [&](const std::string& args) { return RunProgram(kBinary / "zorva-sim", args, dir.path, "3 -\n"); };
+  // The arguments; the exit status, the lines on standard output, the first line on standard error.
+  const std::pair<const char*, std::tuple<int, int, std::string>> cases[] = {
+      {"game.script", {0, 0, ""}},
+      {"--dump - --clock 0 --work 9 --seed 7 -", {0, 4, ""}},
+      {"--record game.zdm game.script", {0, 0, ""}},
+      {"--play game.zdm", {0, 1, ""}},
+      {"--play game.zdm --dump -", {0, 41, "game 1: score 0, 41 frames, last canvas c3d85ecbc99af1c2: as recorded"}},
+      {"bad.script", {2, 0, "zorva-sim: script line 2: unknown token \"FIRE\""}},
+      {"", {2, 0, "zorva-sim: no script given"}},
+      {"--bogus game.script", {2, 0, "zorva-sim: unknown option --bogus"}},
+      {"game.script game.script", {2, 0, "zorva-sim: only one script can be given"}},
+      {"--clock -1 game.script", {2, 0, "zorva-sim: --clock needs a number of milliseconds from 0 to 2^53"}},
+      {"--work 1000001 game.script", {2, 0, "zorva-sim: --work needs a number of milliseconds from 0 to 1000000"}},
+      {"--seed 9223372036854775808 game.script", {2, 0, "zorva-sim: --seed needs a whole number"}},
+      {"--png-every 0 game.script", {2, 0, "zorva-sim: --png-every needs a whole number of at least 1"}},
+      {"--dump", {2, 0, "zorva-sim: --dump needs a file name, or - for standard output"}},
+      {"--dump no/such/dump game.script", {2, 0, "zorva-sim: cannot write the dump no/such/dump"}},
+      {"no.script", {2, 0, "zorva-sim: cannot read the script no.script"}},
+      {"--play game.zdm --seed 2", {2, 0, "zorva-sim: --play takes no script, --clock, --work, --seed or --record"}},
+      {"--play game.script", {2, 0, "zorva-sim: game.script: not a ZORVA demo"}},
+  };
+  for (const auto& [args, expected] : cases) EXPECT_EQ(run(args), expected) << "zorva-sim " << args;
+}
+
+// zorva itself: the exit status, the lines on standard output, the first line on standard error.
+TEST(Sim, ZorvaAnswersWithoutAWindowAndSaysItsMistakesOnOneLine) {
+  const TempDir dir("command-line");
+  const std::string help = HelpText("");
+  const int helpLines = static_cast<int>(std::count(help.begin(), help.end(), '\n'));
+  const std::pair<const char*, std::tuple<int, int, std::string>> cases[] = {
+      {"--version", {0, 1, ""}},
+      {"--help", {0, helpLines, ""}},
+      {"--scale 0", {2, 0, "zorva: --scale needs a whole number from 1 to 16; " + UsageLine()}},
+      {"game", {2, 0, "zorva: unexpected argument game; " + UsageLine()}},
+  };
+  for (const auto& [args, expected] : cases)
+    EXPECT_EQ(RunProgram(kBinary / "zorva", args, dir.path), expected) << "zorva " << args;
+}
+
+TEST(Sim, TheArtworkIsMadeAgainToTheByteAndTheSoundLiesBesideThePrograms) {
   const fs::path out = kBinary / "assets-regenerated", assets = kSource / "assets";
   fs::remove_all(out);
   ASSERT_EQ(std::system(("'" + (kBinary / "zorva-assetgen").string() + "' '" + out.string() + "' > /dev/null").c_str()), 0);
@@ -148,9 +213,6 @@ TEST(Sim, TheArtworkIsMadeAgainToTheByteAndTheProgramCarriesIt) {
   const auto count = [](const fs::path& folder) { return std::distance(fs::directory_iterator(folder), fs::directory_iterator()); };
   EXPECT_EQ(count(out) + 2, count(assets));  // all but the hand-written typeface and the header of the embedded ones
   fs::remove_all(out);
-  const std::pair<const char*, std::span<const std::uint8_t>> embedded[] = {{"logo.bmp", embedded::LogoBmp()},
-      {"lettering.bmp", embedded::LetteringBmp()}, {"sprites.bmp", embedded::SpriteSheetBmp()}, {"icon.bmp", embedded::IconBmp()}};
-  for (const auto& [name, bytes] : embedded) EXPECT_EQ(ReadBytes(assets / name), Bytes(bytes.begin(), bytes.end())) << name;
   EXPECT_EQ(ReadBytes(kBinary / "効果音.wav"), ReadBytes(assets / "効果音.wav"));  // beside the programs
 }
 

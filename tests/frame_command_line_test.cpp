@@ -4,31 +4,42 @@
 
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace zorva {
 namespace {
 
+// What a command line comes to: the action, then --fullscreen, --scale, the sound, --frame-log, --record and --play.
+using Parsed = std::tuple<std::string, bool, int, bool, std::string, std::string, std::string>;
+
+Parsed Parse(const std::vector<std::string_view>& args) {
+  const CommandLine c = ParseCommandLine(args);
+  if (c.action == CommandLine::Action::Error) return {c.error.empty() ? "error without a why" : "error", false, 0, false, "", "", ""};
+  const WindowOptions& o = c.options;
+  const char* actions[] = {"play", "help", "version"};
+  return {actions[static_cast<int>(c.action)], o.fullscreen, o.scale, o.sound, o.frameLog, c.record, c.play};
+}
+
 TEST(CommandLine, OptionsValuesAndMistakes) {
-  // The arguments, then the action and the options that come of them.
-  const std::pair<std::vector<std::string_view>, std::string> cases[] = {
-      {{}, "0 0 1 1 "}, {{"--fullscreen", "--scale", "3", "--no-sound"}, "0 1 3 0 "},
-      {{"--scale=16", "--frame-log", "f.txt"}, "0 0 16 1 f.txt"}, {{"--frame-log=-x"}, "0 0 1 1 -x"},
-      {{"--scale", "2", "--help"}, "1 0 2 1 "}, {{"--version", "-h"}, "1 0 1 1 "}, {{"--version"}, "2 0 1 1 "},
-      {{"--help", "--bogus"}, "error"}, {{"--scale", "0"}, "error"}, {{"--scale", "17"}, "error"},
-      {{"--scale", "2x"}, "error"}, {{"--scale"}, "error"}, {{"--frame-log="}, "error"},
-      {{"--fullscreen=yes"}, "error"}, {{"--full"}, "error"}, {{"-x"}, "error"}, {{"game.cfg"}, "error"},
-      {{"--record", "a.zdm", "--play=b.zdm"}, "error"}, {{"--play"}, "error"},
+  const Parsed error{"error", false, 0, false, "", "", ""};
+  const std::pair<std::vector<std::string_view>, Parsed> cases[] = {
+      {{}, {"play", false, 1, true, "", "", ""}},
+      {{"--fullscreen", "--scale", "3", "--no-sound"}, {"play", true, 3, false, "", "", ""}},
+      {{"--scale=16", "--frame-log", "f.txt"}, {"play", false, 16, true, "f.txt", "", ""}},
+      {{"--frame-log=-x", "--record", "a.zdm"}, {"play", false, 1, true, "-x", "a.zdm", ""}},
+      {{"--play=b.zdm"}, {"play", false, 1, true, "", "", "b.zdm"}},
+      {{"--scale", "2", "--help"}, {"help", false, 2, true, "", "", ""}},
+      {{"--version", "-h"}, {"help", false, 1, true, "", "", ""}},
+      {{"--version"}, {"version", false, 1, true, "", "", ""}},
+      {{"--help", "--bogus"}, error}, {{"--scale", "0"}, error}, {{"--scale", "17"}, error}, {{"--scale", "2x"}, error},
+      {{"--scale"}, error}, {{"--frame-log="}, error}, {{"--fullscreen=yes"}, error}, {{"--full"}, error}, {{"-x"}, error},
+      {{"game.cfg"}, error}, {{"--record", "a.zdm", "--play=b.zdm"}, error}, {{"--play"}, error},
   };
   for (const auto& [args, expected] : cases) {
-    const CommandLine c = ParseCommandLine(args);
-    const WindowOptions& o = c.options;
-    EXPECT_EQ(c.action == CommandLine::Action::Error
-                  ? (c.error.empty() ? "error without a why" : "error")
-                  : std::to_string(static_cast<int>(c.action)) + " " + std::to_string(o.fullscreen) + " " +
-                        std::to_string(o.scale) + " " + std::to_string(o.sound) + " " + o.frameLog,
-              expected)
-        << args.size() << " arguments";
+    std::string shown;
+    for (const auto a : args) shown += " " + std::string(a);
+    EXPECT_EQ(Parse(args), expected) << "zorva" << shown;
   }
   const std::string help = HelpText("/opt/zorva/効果音.wav");
   for (const char* word : {"--fullscreen", "--scale N", "--no-sound", "--frame-log FILE", "--record DEMO", "--play DEMO",

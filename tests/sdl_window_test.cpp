@@ -1,6 +1,7 @@
 // The SDL window on SDL's dummy video driver, fed with SDL events: the key
 // record as the game polls it, a click at twice the size, Alt+Enter, the
-// close, the clock, the wait and the presents; and the start without any display.
+// close, the clock, the wait and the presents; a poll that reads the keys as
+// they are now; and the start without any display.
 #include "sdl/sdl_window.h"
 
 #include <gtest/gtest.h>
@@ -69,15 +70,43 @@ TEST_F(SdlWindowTest, TheKeyRecordIsWhatTheGamePollsAndOnlyPressesWithTheKeyboar
     }
     Pump({Key(false, SDLK_SPACE)});
   }
-  // Each game key has its own code; anything out of range reads as up.
-  const std::pair<SDL_Keycode, int> keys[] = {{SDLK_LEFT, VK_LEFT}, {SDLK_RIGHT, VK_RIGHT}, {SDLK_SPACE, VK_SPACE}, {SDLK_DOWN, VK_DOWN},
-                                              {SDLK_ESCAPE, VK_ESCAPE}};
-  for (const auto& [sym, vk] : keys) {
-    Pump({Key(true, sym)});
-    for (const auto& other : keys) EXPECT_EQ(window->GetAsyncKeyState(other.second) != 0, other.second == vk) << vk << " " << other.second;
-    Pump({Key(false, sym)});
-  }
+  // Anything out of range reads as up.
   for (int vk : {-1, 256}) EXPECT_EQ(window->GetAsyncKeyState(vk), 0);
+}
+
+TEST_F(SdlWindowTest, APollReadsTheKeysAsTheyAreNowAndLeavesTheMenuAndTheCloseToThePump) {
+  // Events pushed while the game waits (the keyboard away before or not); what the next poll of SPACE reads, before
+  // any pump, and after the pump (-1: the pump ends the program).
+  enum Ev { Down, Lost, Gained, Click, Close };
+  constexpr int P = 1, D = 0x8000;
+  const struct { const char* name; bool away; std::vector<Ev> during; int poll, afterPump; } cases[] = {
+      {"a press during the wait is seen at once", false, {Down}, D | P, D},
+      {"a press after the keyboard left waits for the pump, which drops it", false, {Lost, Down}, 0, 0},
+      {"a press after the keyboard came back waits for the pump, which counts it", true, {Gained, Down}, 0, D | P},
+      {"a click on WAIT and the close are the pump's, in their order", false, {Down, Click, Close}, D | P, -1}};
+  const auto push = [](SDL_Event e) { ASSERT_EQ(SDL_PushEvent(&e), 1); };
+  for (const auto& c : cases) {
+    Pump({Key(false, SDLK_SPACE), Window(c.away ? SDL_WINDOWEVENT_FOCUS_LOST : SDL_WINDOWEVENT_FOCUS_GAINED)});
+    window->GetAsyncKeyState(VK_SPACE);
+    for (const Ev ev : c.during) {
+      if (ev == Down) push(Key(true, SDLK_SPACE));
+      if (ev == Lost || ev == Gained) push(Window(ev == Lost ? SDL_WINDOWEVENT_FOCUS_LOST : SDL_WINDOWEVENT_FOCUS_GAINED));
+      if (ev == Close) push(Window(SDL_WINDOWEVENT_CLOSE));
+      if (ev == Click)
+        for (const auto& [x, y] : {std::pair{12, 10}, std::pair{40, 30}}) push(Button(true, x, y)), push(Button(false, x, y));  // OPTION, WAIT
+    }
+    Wait(3);
+    std::int16_t read = 0;
+    EXPECT_NO_THROW(read = window->GetAsyncKeyState(VK_SPACE)) << c.name;
+    EXPECT_EQ(V(static_cast<std::uint16_t>(read), window->WaitChecked()), V(c.poll, 1)) << c.name;
+    if (c.afterPump < 0) {
+      EXPECT_THROW(window->DoEvents(), ProgramEnded) << c.name;
+      EXPECT_FALSE(window->WaitChecked()) << c.name;
+    } else {
+      window->DoEvents();
+      EXPECT_EQ(static_cast<std::uint16_t>(window->GetAsyncKeyState(VK_SPACE)), c.afterPump) << c.name;
+    }
+  }
 }
 
 TEST_F(SdlWindowTest, AClickAtTwiceTheSizeReachesTheMenuAndAltEnterTogglesFullscreenButNotOnRepeats) {
@@ -98,7 +127,7 @@ TEST_F(SdlWindowTest, ClosingEndsTheProgramFromTheEventPump) {
     e.type = type;
     ASSERT_EQ(SDL_PushEvent(&e), 1);
     EXPECT_THROW(window->DoEvents(), ProgramEnded);
-    EXPECT_EQ(V(window->Handle() == nullptr, SDL_WasInit(SDL_INIT_VIDEO)), V(1, 0));
+    EXPECT_VALUES(V(window->Handle() == nullptr, SDL_WasInit(SDL_INIT_VIDEO)), V(1, 0));
     window->DoEvents();  // nothing left to serve, and no harm
   }
 }
@@ -129,7 +158,7 @@ TEST_F(SdlWindowTest, TheWaitKeepsItsRuleAndPumpsShowTheCanvasAtMostOncePerRefre
 
 TEST(SdlStartup, WithoutADisplayTheGameSaysWhyInOneLineAndStops) {
   // The video driver SDL settled on and the ones asked for: no display, unless asked for by name.
-  EXPECT_EQ(V(IsInvisibleVideoDriver("x11", nullptr), IsInvisibleVideoDriver("offscreen", "x11"), IsInvisibleVideoDriver(nullptr, nullptr),
+  EXPECT_VALUES(V(IsInvisibleVideoDriver("x11", nullptr), IsInvisibleVideoDriver("offscreen", "x11"), IsInvisibleVideoDriver(nullptr, nullptr),
               IsInvisibleVideoDriver("offscreen", "x11,offscreen"), IsInvisibleVideoDriver("dummy", "DUMMY"),
               IsInvisibleVideoDriver("dummy", "dumm")),
             V(0, 1, 1, 0, 0, 1));
@@ -139,7 +168,7 @@ TEST(SdlStartup, WithoutADisplayTheGameSaysWhyInOneLineAndStops) {
   const Bytes err = ReadBytes(dir.path / "err");
   const std::string text(err.begin(), err.end());
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-  EXPECT_EQ(V(text.rfind("zorva: no display", 0), std::count(text.begin(), text.end(), '\n')), V(0, 1)) << text;
+  EXPECT_VALUES(V(text.rfind("zorva: no display", 0), std::count(text.begin(), text.end(), '\n')), V(0, 1)) << text;
 }
 
 }  // namespace

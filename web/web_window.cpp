@@ -226,7 +226,14 @@ std::uint64_t WebWindow::NewSeed() { return static_cast<std::uint64_t>(emscripte
 
 // Keys.
 
-std::int16_t WebWindow::PollKey(int vk) { return keys_.Poll(vk); }
+// The keyboard and the touch controls write into the key record from their
+// handlers, which run while the game waits; the gamepads have no events and
+// are read here too (at most once a millisecond), so that a button pressed
+// during the wait is seen by the next poll, as a key is.
+std::int16_t WebWindow::PollKey(int vk) {
+  ReadPads();
+  return keys_.Poll(vk);
+}
 
 bool WebWindow::Key(const char* code, bool down, bool repeat) {
   const std::string_view name(code);

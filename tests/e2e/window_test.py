@@ -9,18 +9,10 @@ import re
 import subprocess
 import tempfile
 
-from zorva_e2e import ASSETS, PICTURE_H, PICTURE_W, Display, Zorva, arguments, bmp, cell, check, find_ship, heard, poll
+from zorva_e2e import (ASSETS, BAR, DARK, OPTION, PICTURE_H, PICTURE_W, SHADOW, WAIT, Display, Zorva, arguments, bmp, cell,
+                       check, find_ship, heard, menu, poll)
 
-BAR, SHADOW, DARK, HIGHLIGHT = (212, 208, 200), (128, 128, 128), (0, 0, 0), (255, 255, 255)
-OPTION, WAIT = (12, 10), (40, 30)  # the menu's title, and its item in the open drop-down
-TICK = "......#" ".....##" "#...###" "##.###." "#####.." ".###..." "..#...."  # the check mark at (11, 27)
-
-def menu(p):
-    """None while the drop-down is closed, else what its check mark's place shows."""
-    if not all(p[x, 41] == SHADOW and p[x, 42] == DARK for x in range(10, 90)):
-        return None
-    shown = "".join({DARK: "#", BAR: "."}.get(p[11 + i % 7, 27 + i // 7], "?") for i in range(49))
-    return "checked" if shown == TICK else "unchecked" if shown == "." * 49 else shown
+HIGHLIGHT = (255, 255, 255)
 
 def play(display, zorva):
     game = Zorva(display, zorva)

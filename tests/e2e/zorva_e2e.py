@@ -87,6 +87,17 @@ class Picture:
         return all(all(a & b == b for a, b in zip(self.canvas(x + i, y + j), c))
                    for j, row in enumerate(image) for i, c in enumerate(row) if c != (0, 0, 0))
 
+BAR, SHADOW, DARK = (212, 208, 200), (128, 128, 128), (0, 0, 0)
+OPTION, WAIT = (12, 10), (40, 30)  # the menu's title, and its item in the open drop-down
+TICK = "......#" ".....##" "#...###" "##.###." "#####.." ".###..." "..#...."  # the check mark at (11, 27)
+
+def menu(p):
+    """None while the drop-down is closed, else what its check mark's place shows."""
+    if not all(p[x, 41] == SHADOW and p[x, 42] == DARK for x in range(10, 90)):
+        return None
+    shown = "".join({DARK: "#", BAR: "."}.get(p[11 + i % 7, 27 + i // 7], "?") for i in range(49))
+    return "checked" if shown == TICK else "unchecked" if shown == "." * 49 else shown
+
 def find_ship(picture):
     """PlayerX as the picture shows it (None when the ship is not there)."""
     return next((x for x in range(289) if picture.has(x, 288, cell(0, 0))), None)
@@ -97,18 +108,6 @@ def heard(path):
         samples = f.read()
     check(samples, "the audio device played nothing at all, not even silence")
     return len(set(samples)) > 1
-
-def star_shift(a, b):
-    """Frames between two screenshots, judged by the starfield (one line down per frame, wrapping at 320): the shift
-    under which most lone stars of `a` meet their own colour in `b`."""
-    votes = [0] * 320
-    for x in range(1, 319):
-        for y in range(1, 319):
-            c = a.canvas(x, y)
-            if c != (0, 0, 0) and all(a.canvas(x + d, y + e) == (0, 0, 0) for d, e in ((-1, 0), (1, 0), (0, -1), (0, 1))):
-                for s in range(320):
-                    votes[s] += b.canvas(x, (y + s) % 320) == c
-    return max(range(320), key=votes.__getitem__)
 
 class Display:
     """A virtual X display of its own (Xvfb picks a free number) with openbox."""
@@ -176,13 +175,17 @@ class Zorva:
         return values[3].value, values[4].value
 
     def grab(self):
-        check(self.proc.poll() is None, f"zorva ended with {self.proc.returncode}: {self.errors()}")
         w, h = self.size()
-        image = _x11.XGetImage(self.display.x, self.window, 0, 0, w, h, 0xFFFFFFFF, 2)  # ZPixmap
+        return Picture(w, self.pixels(0, 0, w, h))
+
+    def pixels(self, x, y, w, h):
+        """The window's pixels in the rectangle, 4 bytes each: blue, green, red and one more."""
+        check(self.proc.poll() is None, f"zorva ended with {self.proc.returncode}: {self.errors()}")
+        image = _x11.XGetImage(self.display.x, self.window, x, y, w, h, 0xFFFFFFFF, 2)  # ZPixmap
         check(image and _XImage.from_address(image).bytes_per_line == 4 * w, "cannot read the window's pixels")
         pixels = ctypes.string_at(_XImage.from_address(image).data, 4 * w * h)
         _x11.XDestroyImage(image)
-        return Picture(w, pixels)
+        return pixels
 
     def next_frame(self, picture):  # the stars move on every pass
         return poll(lambda: (p := self.grab()).r != picture.r and p, 5, "the next frame")
@@ -205,6 +208,11 @@ class Zorva:
 
     def click(self, x, y):  # at (x, y) of the picture
         self.display.tool("xdotool", "mousemove", "--window", str(self.window), str(x), str(y), "click", "1")
+
+    def click_wait(self):  # OPTION, then WAIT in the drop-down: the check mark switches
+        for x, y in ((12, 10), (40, 30)):
+            self.click(x, y)
+            time.sleep(0.3)
 
     def close(self):
         """The window manager's close (Alt+F4); returns the exit status."""

@@ -5,16 +5,13 @@
 'use strict';
 const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const { spawn, execFileSync } = require('node:child_process');
+const { execFileSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
-const puppeteer = require('puppeteer-core');
-const { shipSprite } = require('./support');
+const { root, picture, serve, launch, open, until, shipAt, onPage } = require('./support');
 
-const root = path.resolve(__dirname, '../..');
-const { ZORVA_PAGE, ZORVA_NODE_SIM, ZORVA_SHOT } = process.env;
+const { ZORVA_NODE_SIM, ZORVA_SHOT } = process.env;
 const golden = path.join(root, 'tests/golden');
-const sleep = (ms) => new Promise((wake) => setTimeout(wake, ms));
 
 test('zorva-sim in WebAssembly gives every golden dump byte for byte', () => {
   const scripts = fs.readdirSync(golden).filter((name) => name.endsWith('.script'));
@@ -26,10 +23,6 @@ test('zorva-sim in WebAssembly gives every golden dump byte for byte', () => {
     assert.ok(dump.equals(fs.readFileSync(script.replace(/script$/, 'jsonl'))), name);
   }
 });
-
-// The picture at 1x: the menu bar above the canvas, whose drawing area
-// (320 x 320) starts 2 pixels in from the canvas's corner.
-const picture = { width: 324, areaX: 2, areaY: 22 };
 
 // FNV-1a 64 of the drawing area, bytes R, G, B, 0 per pixel: the canvas hash
 // of zorva-sim's dumps.
@@ -44,71 +37,46 @@ function canvasHash(rgba) {
   return h.toString(16).padStart(16, '0');
 }
 
-let server, browser, page, url;
+let server, browser;
+before(async () => { server = await serve(); browser = await launch(); });
+after(async () => { await browser?.close(); server?.stop(); });
 
-before(async () => {
-  server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', ZORVA_PAGE]);
-  url = await new Promise((found, failed) => {
-    server.stdout.on('data', (text) => {
-      const port = /port (\d+)/.exec(text);
-      if (port) found(`http://127.0.0.1:${port[1]}/`);
-    });
-    server.on('exit', () => failed(new Error('the web server did not start')));
-  });
-  browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync'],
-  });
-  page = await browser.newPage();
-  await page.setViewport({ width: 800, height: 720 });
-  // What the page does, seen from inside it: every picture it shows (the
-  // first one, the first title pass, whole), the display frames, every sound
-  // started, its audio context, and whether it kept the browser from using the keys.
-  await page.evaluateOnNewDocument(() => {
-    const seen = window.seen = { presents: [], sounds: [], keys: [], frames: 0 };
-    const frame = () => { ++seen.frames; requestAnimationFrame(frame); };
+// A page of its own for one test, showing the game, closed when the test ends. Seen from inside it besides what
+// support.js watches: the first picture (the first title pass, whole) and when it came, the display frames, every
+// sound started with its audio context's state, the audio context, and whether the page kept the keys from the
+// browser.
+async function load(t, options = {}) {
+  const page = await open(browser, server.url, { ...options, before: (page) => page.evaluateOnNewDocument(() => {
+    const watched = window.watched = { sounds: [], keys: [], frames: 0 };
+    const frame = () => { ++watched.frames; requestAnimationFrame(frame); };
     frame();
     const put = CanvasRenderingContext2D.prototype.putImageData;
     CanvasRenderingContext2D.prototype.putImageData = function (image, ...at) {
-      if (this.canvas.id === 'screen' && seen.presents.push(performance.now()) === 1) seen.firstTitle = image.data.slice();
+      if (this.canvas.id === 'screen' && !watched.firstTitle) watched.firstTitle = image.data.slice(), watched.firstAt = performance.now();
       return put.call(this, image, ...at);
     };
     const start = AudioBufferSourceNode.prototype.start;
     AudioBufferSourceNode.prototype.start = function (...args) {
-      seen.sounds.push({ at: performance.now(), state: this.context.state, seconds: this.buffer.duration });
+      watched.sounds.push({ at: performance.now(), state: this.context.state, seconds: this.buffer.duration });
       return start.apply(this, args);
     };
     const Context = window.AudioContext;
-    window.AudioContext = class extends Context { constructor(...args) { super(...args); seen.audio = this; } };
-    addEventListener('keydown', (e) => seen.keys.push({ at: performance.now(), code: e.code, kept: e.defaultPrevented }));
-  });
-});
-
-after(async () => {
-  if (browser) await browser.close();
-  if (server) server.kill();
-});
-
-const pixels = (x, y, w, h) => page.evaluate((...r) =>
-  Array.from(document.getElementById('screen').getContext('2d').getImageData(...r).data), x, y, w, h);
-
-// Where the ship stands on its line (x in the drawing area), or -1.
-const ship = shipSprite();
-async function shipX() {
-  const band = await pixels(picture.areaX, picture.areaY + 288, 320, 32);
-  const at = (x, i) => band[((Math.floor(i / 96) * 320) + x + (Math.floor(i / 3) % 32)) * 4 + (i % 3)];
-  for (let x = 0; x <= 288; ++x) if (ship.every((value, i) => at(x, i) === value)) return x;
-  return -1;
+    window.AudioContext = class extends Context { constructor(...args) { super(...args); watched.audio = this; } };
+    addEventListener('keydown', (e) => watched.keys.push({ at: performance.now(), code: e.code, kept: e.defaultPrevented }));
+  }) });
+  t.after(() => page.browserContext().close());
+  return page;
 }
 
-// Over the next `ms` milliseconds: the passes of the loops (the event pump's
-// turns, counted by the page), the pictures shown and the display frames.
-async function over(ms) {
-  const count = () => page.evaluate(() => [performance.now() / 1000, Module.passes, seen.presents.length, seen.frames]);
-  const from = await count(), to = await sleep(ms).then(count);
-  const [seconds, passes, shown, frames] = to.map((n, i) => n - from[i]);
+// The page's counters: seconds, the passes of the loops (the event pump's turns), pictures shown, display frames.
+const counters = (page) => page.evaluate(() => [performance.now() / 1000, Module.passes, seen.presents, watched.frames]);
+
+// Until `count` more passes (or display frames) have happened: how many of each, and the passes a second.
+async function over(page, which, count) {
+  const from = await counters(page), index = which === 'passes' ? 1 : 3;
+  await until(page, (index, goal) => [performance.now() / 1000, Module.passes, seen.presents, watched.frames][index] >= goal,
+    index, from[index] + count);
+  const [seconds, passes, shown, frames] = (await counters(page)).map((n, i) => n - from[i]);
   return { seconds, passes, shown, frames, rate: passes / seconds };
 }
 
@@ -119,94 +87,94 @@ function assertUnpaced({ passes, shown, frames, rate }, what) {
   assert.ok(rate > 100 && shown > 0 && shown <= frames + 1, `${what}: ${passes} passes, ${shown} pictures, ${frames} frames`);
 }
 
-test('the title screen comes first as zorva-sim draws it, runs unpaced and waits while hidden', async () => {
-  // Loaded twice, with nothing cached: first in the browser just started, then
-  // again once the browser has settled (the time that counts).
+test('the title screen comes first as zorva-sim draws it, runs unpaced and waits while hidden', async (t) => {
+  // Loaded twice, with nothing cached: first in a browser context just made,
+  // then again once the browser has settled (the time that counts).
+  const page = await load(t);
+  const times = [await page.evaluate(() => watched.firstAt)];
   await page.setCacheEnabled(false);
-  const times = [];
-  for (let load = 0; load < 2; ++load) {
-    await page.goto(url);
-    await page.waitForFunction(() => seen.presents.length >= 1, { timeout: 10000 });
-    times.push(await page.evaluate(() => seen.presents[0]));
-  }
+  await page.reload();
+  await until(page, () => window.watched && watched.firstAt);
+  times.push(await page.evaluate(() => watched.firstAt));
   console.log(`title screen ${times.map((t) => t.toFixed(0)).join(' ms, then ')} ms after the page began loading`);
   const title = await page.evaluate(() => ({
-    caption: document.title, canvas: Array.from(seen.firstTitle), audio: Boolean(seen.audio),
+    caption: document.title, canvas: Array.from(watched.firstTitle), audio: Boolean(watched.audio),
   }));
   assert.equal(title.caption, 'ＺＯＲＶＡ');
-  // How soon is measured (the README has it); a busy machine may take longer.
+  // How soon is measured (docs/performance.md has it); a busy machine may take longer.
   const first = JSON.parse(fs.readFileSync(path.join(golden, 'title_wait.jsonl'), 'utf8').split('\n')[0]);
   assert.equal(canvasHash(title.canvas), first.canvas);
   assert.equal(title.audio, false);  // the page's audio starts with the first key press
-  assertUnpaced(await over(1000), 'title screen');
+  assertUnpaced(await over(page, 'passes', 2000), 'title screen');
   const hide = (value) => page.evaluate((value) =>
     Object.defineProperty(document, 'hidden', { value, configurable: true }).dispatchEvent(new Event('visibilitychange')), value);
   await hide(true);
-  assert.ok((await over(500)).passes <= 1);  // the pass under way ends, the next one waits
+  const hidden = await over(page, 'frames', 30);
+  assert.ok(hidden.passes <= 1, `${hidden.passes} passes in 30 display frames while hidden`);  // the pass under way ends
   await hide(false);
-  assertUnpaced(await over(500), 'title screen shown again');
+  assertUnpaced(await over(page, 'passes', 2000), 'title screen shown again');
 });
 
-test('SPACE starts a game with the ship at its start, ArrowRight moves it', async () => {
-  assert.equal(await shipX(), -1);
+test('SPACE starts a game with the ship at its start, ArrowRight moves it, a key held over a focus loss reads up', async (t) => {
+  const page = await load(t);
+  assert.equal(await page.evaluate(() => shipX()), -1);
   await page.keyboard.press('Space');
-  await sleep(300);
-  assert.equal(await shipX(), 146);
+  await until(page, () => shipX() === 146);
   await page.keyboard.down('ArrowRight');
-  await sleep(400);
+  await until(page, () => shipX() > 146);
   await page.keyboard.up('ArrowRight');
-  assert.ok(await shipX() > 146);
-  assert.deepEqual(await page.evaluate(() => seen.keys.map((k) => [k.code, k.kept])), [['Space', true], ['ArrowRight', true]]);
+  assert.deepEqual(await page.evaluate(() => watched.keys.map((k) => [k.code, k.kept])), [['Space', true], ['ArrowRight', true]]);
   // A key held while the page loses the focus reads as up.
+  const right = await shipAt(page);
   await page.keyboard.down('ArrowLeft');
-  await sleep(100);
+  await until(page, (right) => shipX() >= 0 && shipX() < right, right);
   await page.evaluate(() => dispatchEvent(new FocusEvent('blur')));
-  await sleep(100);  // the picture shows the ship before the frame's move
-  const left = await shipX();
-  await sleep(300);
-  const later = await shipX();
-  assert.ok(left >= 0 && left < 288 && later === left, `${left} ${later}`);
+  await over(page, 'passes', 3);  // the picture shows the ship before the frame's move
+  const left = await shipAt(page);
+  await over(page, 'passes', 10);
+  const later = await shipAt(page);
+  assert.ok(left < right && later === left, `${left} ${later}`);
   await page.keyboard.up('ArrowLeft');
 });
 
-test('OPTION → WAIT toggles its check mark and the pacing: never above 32 frames a second when checked', async () => {
-  const box = await (await page.$('#screen')).boundingBox(), scale = box.width / picture.width;
-  const click = (x, y) => page.mouse.click(box.x + x * scale, box.y + y * scale);
-  // The 7 x 7 check mark beside WAIT in the open drop-down, drawn in black.
-  const checked = async () => {
-    await click(20, 10);  // OPTION opens the drop-down
-    await sleep(150);
-    const mark = await pixels(11, 27, 7, 7);
-    return mark.filter((v, i) => i % 4 === 0 && v === 0 && mark[i + 1] === 0 && mark[i + 2] === 0).length > 10;
+test('OPTION → WAIT toggles its check mark and the pacing: never above 32 frames a second when checked', async (t) => {
+  const page = await load(t);
+  const click = async (point) => { const { x, y } = await onPage(page, point); await page.mouse.click(x, y); };
+  // OPTION opens the drop-down, showing WAIT's check mark or not; WAIT toggles it and closes the drop-down.
+  const toggle = async (checkedBefore) => {
+    await click(picture.option);
+    await until(page, () => menuOpen());
+    assert.equal(await page.evaluate(() => checked()), checkedBefore);
+    await click(picture.wait);
+    await until(page, () => !menuOpen());
   };
-  assert.equal(await checked(), true);
-  await click(40, 30);  // WAIT
-  assertUnpaced(await over(1500), 'game without WAIT');
-  assert.equal(await checked(), false);
-  await click(40, 30);
-  const paced = (await over(3000)).rate;
-  assert.equal(await checked(), true);
-  await click(20, 10);  // closes the drop-down
+  await page.keyboard.press('Space');
+  await toggle(true);
+  assertUnpaced(await over(page, 'passes', 2000), 'game without WAIT');
+  await toggle(false);
+  const paced = (await over(page, 'passes', 64)).rate;
   console.log(`game with WAIT: ${paced.toFixed(1)} frames a second`);
-  // Fewer only when a busy machine wakes the page late (the README has the measured rate).
+  // Fewer only when a busy machine wakes the page late (docs/performance.md has the measured rate).
   assert.ok(paced > 0 && paced <= 34, `${paced}`);
+  await click(picture.option);
+  await until(page, () => menuOpen());
+  assert.equal(await page.evaluate(() => checked()), true);
 });
 
-test('a sound starts once something is hit, after the first key press; a screenshot is kept', async () => {
+test('a sound starts once something is hit, after the first key press; a screenshot is kept', async (t) => {
+  const page = await load(t);
   await page.keyboard.down('Space');
-  await page.waitForFunction(() => seen.sounds.length > 0, { timeout: 20000 });
+  await until(page, () => watched.sounds.length > 0);
   await page.keyboard.up('Space');
-  const { sounds, keys } = await page.evaluate(() => seen);
+  const { sounds, keys } = await page.evaluate(() => watched);
   assert.equal(sounds[0].state, 'running');
   assert.ok(sounds[0].seconds > 0.05 && sounds[0].at > keys[0].at);
   await page.screenshot({ path: ZORVA_SHOT });
 });
 
-test('without WebAssembly the page says so in one sentence', async () => {
-  const bare = await browser.newPage();
-  await bare.evaluateOnNewDocument(() => delete window.WebAssembly);
-  await bare.goto(url);
-  assert.deepEqual(await bare.$eval('#note', (note) => [note.hidden, note.textContent]),
-    [false, 'ZORVA cannot start: this browser does not run WebAssembly.']);
-  await bare.close();
+test('without WebAssembly the page says so in one sentence', async (t) => {
+  const bare = await open(browser, server.url, { shown: false, before: (page) => page.evaluateOnNewDocument(() => delete window.WebAssembly) });
+  t.after(() => bare.browserContext().close());
+  await until(bare, () => !document.getElementById('note').hidden);
+  assert.equal(await bare.$eval('#note', (note) => note.textContent), 'ZORVA cannot start: this browser does not run WebAssembly.');
 });
