@@ -4,7 +4,7 @@
 # make soak  the same for a million frames of random play, under the sanitizers
 # make check every test: make test, the fuzzing, the soak, the browser version
 #            and the Debian package (what CI runs)
-# make fuzz  fuzzes the readers of bitmaps, the sound and demos
+# make fuzz  fuzzes the readers of bitmaps, the sound and demos, and the game playing demos
 # make web   the browser version: a static page in build-web/ (make serve
 #            shows it on 127.0.0.1, make test-web plays it in chromium)
 # make windows  the Windows version, cross-compiled: the zip and the installer
@@ -189,7 +189,7 @@ golden: build
 	cmake --build build --target golden
 
 # Fuzzing with libFuzzer: the readers of files from outside, the bitmap reader,
-# the sound effect loader and the demo reader, each for FUZZ_SECONDS on a copy of its seed corpus
+# the sound effect loader, the demo reader and the demo played back by the game, each for FUZZ_SECONDS on a copy of its seed corpus
 # (tests/fuzz/corpus/<target>), so the committed corpus does not grow. A crash
 # leaves its input as build-fuzz/<target>-crash-*.
 .PHONY: fuzz deps-fuzz

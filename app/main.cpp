@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/files.h"
 #include "demo/demo.h"
 #include "flow/form.h"
 #include "present/images.h"
@@ -35,9 +36,18 @@ int main(int argc, char** argv) {
     case CommandLine::Action::Play:
       break;
   }
+  // A file written over while it is read, or by two writers, is lost.
+  for (const std::string* demo : {&line.play, &line.record}) {
+    if (!demo->empty() && !line.options.frameLog.empty() && SameFile(*demo, line.options.frameLog)) {
+      std::fprintf(stderr, "zorva: the frame log %s is the demo; %s\n", PrintablePath(*demo).c_str(),
+                   UsageLine().c_str());
+      return 2;
+    }
+  }
   SDL_SetMainReady();
 
-  // Every game of the run, as it is played.
+  // Every game of the run, as it is played. The file named takes the
+  // recording only once it holds a whole game.
   std::optional<DemoRecorder> recorder;
   if (!line.record.empty()) {
     try {
@@ -49,6 +59,10 @@ int main(int argc, char** argv) {
     recorder->onGameRecorded = [game = 0](const Trailer& t) mutable {
       std::printf("recorded game %d: %s\n", ++game, DescribeEnd(t).c_str());
       std::fflush(stdout);
+    };
+    recorder->onError = [](const std::string& why) {
+      std::fprintf(stderr, "zorva: %s; the recording stops (the games recorded before stay in the file)\n",
+                   why.c_str());
     };
   }
 
@@ -64,8 +78,11 @@ int main(int argc, char** argv) {
 
   Main = window.get();
   if (!line.play.empty()) {
-    const int status =
-        PlayDemoFile("zorva", line.play, true, std::cout, [](DemoPlayer& player) { return player.Play(); });
+    int status = PlayDemoFile("zorva", line.play, true, std::cout, [&window](DemoPlayer& player) {
+      player.stopRequested = [&window] { return window->StopRequested(); };
+      return player.Play();
+    });
+    if (window->FrameLogFailed()) status = 1;
     window->End();
     Main = nullptr;
     return status;
@@ -79,9 +96,12 @@ int main(int argc, char** argv) {
   } catch (const std::exception& error) {
     // A run-time error ends the program with a message box.
     std::fprintf(stderr, "zorva: %s\n", error.what());
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "ＺＯＲＶＡ", error.what(), window->Handle());
+    // Plain letters: not every desktop has a font for the caption's wide ones.
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "ZORVA", error.what(), window->Handle());
     status = 1;
   }
+  if (recorder) recorder->Finish();
+  if (window->FrameLogFailed() || (recorder && recorder->Failed())) status = 1;
   window->End();
   Main = nullptr;
   return status;

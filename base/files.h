@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace zorva {
@@ -38,6 +39,46 @@ class ReadOnlyFile {
   std::intptr_t handle_ = -1;
   std::uint64_t size_ = 0;
 };
+
+// A log written a line at a time that never holds the game up and never ends
+// it: a FIFO is taken only while something reads it, a line a FIFO has no
+// room for is left out, and a reader that goes away (or a full disk) is an
+// error the caller reports.
+class LineLog {
+ public:
+  LineLog() = default;
+  LineLog(LineLog&& other) noexcept { *this = static_cast<LineLog&&>(other); }
+  LineLog& operator=(LineLog&& other) noexcept;
+  LineLog(const LineLog&) = delete;
+  LineLog& operator=(const LineLog&) = delete;
+  ~LineLog();
+
+  // Creates `path`, or empties the file of that name, for writing; `why` says
+  // why it cannot be written (the system's reason, or "a FIFO that nobody
+  // reads").
+  static LineLog Create(const std::string& path, std::string& why);
+
+  bool IsOpen() const { return handle_ != -1; }
+  // Writes `line` as it is; false, with the system's reason in `why`, when
+  // it cannot be written.
+  bool Write(const std::string& line, std::string& why);
+
+ private:
+  std::intptr_t handle_ = -1;
+};
+
+// Creates the file `path` for writing, only where no file of that name is
+// (errno is EEXIST then); nullptr, with errno set, when it cannot. The file
+// can be renamed while it is open, on every system.
+std::FILE* CreateNewFile(const std::string& path);
+
+// Puts the file `from` in place of `to` (replacing what `to` held) in one
+// step; false, with the system's reason in `why`, when it cannot.
+bool ReplaceFile(const std::string& from, const std::string& to, std::string& why);
+
+// `path` as a message shows it on one line: control characters as \n, \t or
+// \xHH.
+std::string PrintablePath(const std::string& path);
 
 // The folder of the running program, absolute; the folder of `argv0` where
 // the system cannot tell, "." when that has none.

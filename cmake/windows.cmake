@@ -31,7 +31,7 @@ if(ZORVA_TESTS)
   # googletest is built from Debian's sources.
   set(ZORVA_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "googletest's sources (Debian: googletest)")
   add_subdirectory(${ZORVA_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  set(ZORVA_PORTABLE_TESTS rules base flow frame frame_hidpi frame_command_line number state_table)
+  set(ZORVA_PORTABLE_TESTS rules base flow frame frame_command_line number state_table)
   list(TRANSFORM ZORVA_PORTABLE_TESTS PREPEND ${PROJECT_SOURCE_DIR}/tests/)
   list(TRANSFORM ZORVA_PORTABLE_TESTS APPEND _test.cpp)
   add_executable(zorva_tests ${ZORVA_PORTABLE_TESTS} ${PROJECT_SOURCE_DIR}/tests/win32/win32_test.cpp)

@@ -29,11 +29,15 @@ class DemoRecorder : public InputTap {
   // Creates the demo file. Throws DemoError.
   explicit DemoRecorder(const std::string& path);
 
-  // Called with each game's trailer once it is written.
+  // Called with each game's trailer once it is written and the file holds it.
   std::function<void(const Trailer&)> onGameRecorded;
+  // Called at once when the file cannot be written, with why; the recording
+  // stops there (what it holds stays readable) and the game goes on.
+  std::function<void(const std::string&)> onError;
+  bool Failed() const { return failed_; }
 
   // Ends the file; done by the close of the window or the destructor too.
-  void Finish() { writer_.Finish(); }
+  void Finish();
 
   bool PlaysBack() const override { return false; }
   std::uint64_t Seed(std::uint64_t answer, std::int64_t clock) override;
@@ -47,8 +51,13 @@ class DemoRecorder : public InputTap {
 
  private:
   void EndGame();
+  // Runs a call of the writer, unless the file failed before; a failure
+  // stops the recording.
+  template <class Call>
+  void Write(Call call);
 
   DemoWriter writer_;
+  bool failed_ = false;
   bool inGame_ = false;
   std::int64_t passes_ = 0;  // passes begun in the run
   std::int64_t frames_ = 0;  // frames begun in this game
@@ -80,7 +89,8 @@ class DemoPlayer : public InputTap {
 
   // Plays every game of the demo on `Main`: the start-up without the title
   // screen, then each game from its recorded start. Throws DemoError for a
-  // bad file (after playing what came before the fault) and Desync.
+  // bad file (after playing what came before the fault) and Desync, and
+  // passes on a ProgramEnded with a status other than 0 (the window failed).
   PlaybackResult Play();
 
   // Also checks that every game is one the rules allow (demo/verify.h):
@@ -90,6 +100,10 @@ class DemoPlayer : public InputTap {
   // Called as each game starts, and once it has ended as recorded.
   std::function<void(const GameStart&)> onGameStarts;
   std::function<void(const Trailer&)> onGameEnds;
+  // Asked while the playback waits for the recorded pace and every few
+  // hundred clock readings, so that a window is answered within a fraction of
+  // a second whatever the file holds: true stops the playback as ESCAPE does.
+  std::function<bool()> stopRequested;
 
   // The game frame being played, counted from 1 over the whole demo.
   std::int64_t Frame() const { return frame_; }
@@ -120,6 +134,7 @@ class DemoPlayer : public InputTap {
   void Verify(std::int64_t count);
   void CheckEnd();
   void Pace(std::int64_t reading);
+  void StopIfRequested();
 
   DemoReader& reader_;
   bool paced_;
@@ -135,6 +150,7 @@ class DemoPlayer : public InputTap {
   int unverified_ = 0;
   std::int64_t firstUnverified_ = 0;  // the frame of the first of them
   std::int64_t paceClock_ = 0;
+  unsigned readings_ = 0;
   Steady::time_point paceTime_{};
   // Verifying.
   Earlier earlier_;
@@ -145,11 +161,18 @@ class DemoPlayer : public InputTap {
   std::int64_t startRead_ = -1;  // the frame whose start reading is frameStart_
 };
 
+// Whether two paths name the same file (or would, once made): an output that
+// is also an input is refused before anything is opened.
+bool SameFile(const std::string& a, const std::string& b);
+
 // Plays the demo file `path` with `play` (which runs the player on `Main`)
 // and says how it went: a line on `out` for each game that ended as recorded
 // and for a playback the viewer stopped; on standard error one line
-// "PROGRAM: PATH: why" for a file that cannot be played (status 2) or a
-// desync (status 1). Verifying, each game's line says "verified" and whether
+// "PROGRAM: PATH: why" for a file that cannot be played (status 2: not a
+// regular file, unreadable, damaged, without games) or a desync (status 1);
+// a window that ends the program with a status of its own gives that.
+// A desync is first checked against the rest of the file: damage found there
+// is what is reported. Verifying, each game's line says "verified" and whether
 // WAIT was checked throughout, and a game the rules do not allow is refused
 // (status 1). Returns the exit status.
 int PlayDemoFile(const std::string& program, const std::string& path, bool paced, std::ostream& out,

@@ -3,9 +3,12 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <random>
 #include <type_traits>
 
+#include "base/files.h"
 #include "base/fnv.h"
 
 namespace zorva {
@@ -83,18 +86,53 @@ std::uint16_t StateCheck(const GameState& state, std::uint64_t rnd, bool wait) {
 
 // The writer.
 
-DemoWriter::DemoWriter(const std::string& path) : packer_(OpenPacker()) {
-  file_ = std::fopen(path.c_str(), "wb");
-  if (file_ == nullptr) throw DemoError("cannot write " + path + ": " + std::strerror(errno));
+namespace {
+
+// What the name `path` stands for when it is not a regular file; empty when
+// it is one or there is none yet.
+std::string NotAFile(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (error || !fs::exists(status) || fs::is_regular_file(status)) return {};
+  if (fs::is_directory(status)) return "a directory";
+  if (fs::is_fifo(status)) return "a FIFO";
+  if (fs::is_character_file(status) || fs::is_block_file(status)) return "a device";
+  return "not a regular file";
+}
+
+}  // namespace
+
+DemoWriter::DemoWriter(const std::string& path) : packer_(OpenPacker()), path_(path) {
+  if (const std::string what = NotAFile(path); !what.empty()) {
+    throw DemoError("cannot record into " + PrintablePath(path) + ": " + what);
+  }
+  // A name of its own beside the target, on the same file system.
+  const std::filesystem::path target(path);
+  std::random_device random;
+  for (int attempt = 0; file_ == nullptr && attempt < 16; ++attempt) {
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
+    temporary_ = (target.parent_path() / ("." + target.filename().string() + suffix)).string();
+    file_ = CreateNewFile(temporary_);
+    if (file_ == nullptr && errno != EEXIST) break;
+  }
+  if (file_ == nullptr) throw DemoError("cannot write " + PrintablePath(temporary_) + ": " + std::strerror(errno));
   raw_.reserve(kBufferBytes);
   std::uint8_t header[kHeaderBytes];
   std::memcpy(header, kDemoMagic, sizeof kDemoMagic);
   header[8] = static_cast<std::uint8_t>(kDemoFormat & 0xFF);
   header[9] = static_cast<std::uint8_t>(kDemoFormat >> 8);
-  if (std::fwrite(header, 1, sizeof header, file_) != sizeof header) {
-    Finish();
-    throw DemoError("cannot write " + path);
-  }
+  if (std::fwrite(header, 1, sizeof header, file_) != sizeof header) Failed();
+}
+
+void DemoWriter::Failed() { Failed(std::strerror(errno)); }
+
+void DemoWriter::Failed(const std::string& why) {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+  if (!renamed_) std::remove(temporary_.c_str());
+  throw DemoError("cannot write the demo " + PrintablePath(path_) + ": " + why);
 }
 
 DemoWriter::~DemoWriter() {
@@ -225,16 +263,17 @@ void DemoWriter::EndGame(const Trailer& t) {
   PutSigned(t.score);
   PutFixed(t.canvas, 8);
   Flush();
+  if (!renamed_ && file_ != nullptr) {
+    std::string why;
+    if (!ReplaceFile(temporary_, path_, why)) Failed(why);
+    renamed_ = true;
+  }
 }
 
 void DemoWriter::Pack(Packer::Flush flush) {
   if (file_ == nullptr) return;
   packer_->Pack(raw_, flush, [this](std::span<const std::uint8_t> packed) {
-    if (std::fwrite(packed.data(), 1, packed.size(), file_) != packed.size()) {
-      std::fclose(file_);
-      file_ = nullptr;
-      throw DemoError(std::string("cannot write the demo: ") + std::strerror(errno));
-    }
+    if (std::fwrite(packed.data(), 1, packed.size(), file_) != packed.size()) Failed();
   });
   raw_.clear();
 }
@@ -243,16 +282,19 @@ void DemoWriter::Flush() {
   if (file_ == nullptr) return;
   PutChecks();
   Pack(Packer::Flush::Sync);
-  std::fflush(file_);
+  if (std::fflush(file_) != 0) Failed();
 }
 
 void DemoWriter::Finish() {
   if (file_ == nullptr) return;
   PutChecks();
   Pack(Packer::Flush::Finish);
-  const bool ok = std::fclose(file_) == 0;
+  if (std::fflush(file_) != 0) Failed();
+  const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
-  if (!ok) throw DemoError(std::string("cannot write the demo: ") + std::strerror(errno));
+  if (!closed) Failed();
+  // Without a whole game the target keeps what it had.
+  if (!renamed_) std::remove(temporary_.c_str());
 }
 
 // The reader.
@@ -308,7 +350,8 @@ bool DemoReader::Fill() {
 
 std::uint8_t DemoReader::Byte() {
   if (pos_ == raw_.size() && !Fill()) {
-    Fail(streamEnd_ ? "the demo ends in the middle of a game" : "the file ends early");
+    if (streamEnd_) Fail("the demo ends in the middle of a game");
+    throw DemoCut("the file ends early");
   }
   return raw_[pos_++];
 }
@@ -333,11 +376,22 @@ std::uint64_t DemoReader::Fixed(int bytes) {
 }
 
 std::int64_t DemoReader::Reading(std::int64_t change) {
-  std::int64_t v = 0;
-  if (__builtin_add_overflow(last_, change, &v) || v < -kDemoClockLimit || v > kDemoClockLimit) {
+  // The previous reading is never earlier than the start nor further from it
+  // than kDemoClockSpan, so none of this can overflow.
+  if (change < 0) Fail("the file is damaged (a clock reading earlier than the one before)");
+  if (change > kDemoClockSpan || last_ - start_.clock > kDemoClockSpan - change) {
     Fail("the file is damaged (a clock reading out of range)");
   }
-  return v;
+  return last_ + change;
+}
+
+std::uint64_t DemoReader::PackedBytes() const { return fileBytes_ - unpacker_->Left(); }
+
+void DemoReader::CountRecord(bool reading) {
+  if (++frameRecords_ > kDemoMaxFrameRecords) Fail("the file is damaged (more records in a frame than the game makes)");
+  if (reading && ++readings_ > PackedBytes() * kDemoReadingsPerByte + kDemoFreeReadings) {
+    Fail("the file is damaged (more clock readings than a file of its size holds)");
+  }
 }
 
 void DemoReader::ReadStart() {
@@ -345,8 +399,8 @@ void DemoReader::ReadStart() {
   const std::uint64_t pass = Varint();
   if (pass > static_cast<std::uint64_t>(kDemoClockLimit)) Fail("the file is damaged (a pass number out of range)");
   s.firstPass = static_cast<std::int64_t>(pass);
-  last_ = 0;
-  s.clock = Reading(Signed());
+  s.clock = Signed();
+  if (s.clock < -kDemoClockLimit || s.clock > kDemoClockLimit) Fail("the file is damaged (a clock reading out of range)");
   s.seed = Fixed(8);
   s.rnd = Fixed(8);
   const std::uint8_t wait = Byte();
@@ -367,9 +421,11 @@ void DemoReader::ReadStart() {
   haveReading_ = false;
   repeats_ = 0;
   unchecked_ = 0;
+  frameRecords_ = 0;
 }
 
 DemoReader::Event DemoReader::Repeated() {
+  CountRecord(true);
   Event e;
   last_ = Reading(lastChange_);
   e.kind = lastWaiting_ ? Kind::Wait : Kind::Clock;
@@ -385,7 +441,7 @@ DemoReader::Event DemoReader::Next() {
   Event e;
   if (place_ == Place::Between || place_ == Place::Done) {
     if (pos_ == raw_.size() && !Fill()) {
-      if (!streamEnd_) Fail("the file ends early");
+      if (!streamEnd_) throw DemoCut("the file ends early");
       char extra = 0;
       if (unpacker_->Left() > 0 || in_.read(&extra, 1).gcount() > 0) Fail("the file is damaged (bytes after its end)");
       return e;  // Kind::End
@@ -404,6 +460,7 @@ DemoReader::Event DemoReader::Next() {
   } else if (tag < kTagRepeat) {
     const std::uint8_t small = tag & kEscape;
     const std::int64_t change = small == kEscape ? Signed() : small;
+    CountRecord(true);
     e.value = Reading(change);
     lastWaiting_ = (tag & kTagWaitBit) != 0;
     e.kind = lastWaiting_ ? Kind::Wait : Kind::Clock;
@@ -418,12 +475,15 @@ DemoReader::Event DemoReader::Next() {
     repeats_ = n - 1;
     e = Repeated();
   } else if (tag < kTagKeyRaw) {
+    CountRecord(false);
     e.kind = Kind::Key;
     e.value = static_cast<std::int16_t>(kKeyAnswers[tag - kTagKey]);
   } else if (tag == kTagKeyRaw) {
+    CountRecord(false);
     e.kind = Kind::Key;
     e.value = static_cast<std::int16_t>(static_cast<std::uint16_t>(Fixed(2)));
   } else if ((tag & ~(kPumpMark | kPumpClosed)) == kTagPump) {
+    CountRecord(false);
     e.kind = Kind::Pump;
     e.waitMark = (tag & kPumpMark) != 0;
     e.closed = (tag & kPumpClosed) != 0;
@@ -435,6 +495,10 @@ DemoReader::Event DemoReader::Next() {
   } else if (tag == kTagFrameEnd) {
     if (unchecked_ == kDemoMaxChecks) Fail("the file is damaged (frames without checks)");
     ++unchecked_;
+    frameRecords_ = 0;
+    if (++frames_ > PackedBytes() / kDemoBytesPerFrame + kDemoFreeFrames) {
+      Fail("the file is damaged (more frames than a file of its size holds)");
+    }
     e.kind = Kind::FrameEnd;
   } else if (tag == kTagChecks) {
     const int n = Byte();

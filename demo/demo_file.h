@@ -28,16 +28,38 @@ inline constexpr std::uint64_t kDemoMaxFileBytes = std::uint64_t{64} << 20;
 inline constexpr const char* kDemoTooLarge = "the file is larger than 64 MiB, more than any demo";
 // The records of a demo unpack to at most this much.
 inline constexpr std::uint64_t kDemoMaxRecordBytes = std::uint64_t{1} << 30;
-// Clock readings stay within this distance of 0.
+// A game's start clock stays within this distance of 0.
 inline constexpr std::int64_t kDemoClockLimit = std::int64_t{1} << 62;
+// Every clock reading of a game stays within this distance of its start clock
+// (2^40 ms are 34 years), and no reading is earlier than the one before: so
+// no difference of two readings comes near the limits of 64 bits.
+inline constexpr std::int64_t kDemoClockSpan = std::int64_t{1} << 40;
+// The most records (clock readings, key polls, event pumps) one frame holds,
+// counting the waits after a game's last frame: the game itself makes a few
+// dozen, and its longest waits, at the end of a game, read the clock at most
+// once a millisecond for two seconds.
+inline constexpr int kDemoMaxFrameRecords = 4096;
 // The most readings a single repeat record holds.
-inline constexpr std::uint64_t kDemoMaxRepeat = std::uint64_t{1} << 24;
+inline constexpr std::uint64_t kDemoMaxRepeat = kDemoMaxFrameRecords;
+// What a demo's size pays for: each frame takes at least 2 bytes of the file
+// (its check, which no compressor shrinks, takes that alone) and each 64
+// clock readings at least one, beyond a first allowance of each. This bounds
+// the time any file can keep a playback busy.
+inline constexpr std::uint64_t kDemoBytesPerFrame = 2;
+inline constexpr std::uint64_t kDemoFreeFrames = 16384;
+inline constexpr std::uint64_t kDemoReadingsPerByte = 64;
+inline constexpr std::uint64_t kDemoFreeReadings = std::uint64_t{1} << 20;
 // The most frames one record of checks covers.
 inline constexpr int kDemoMaxChecks = 64;
 
 // A file that is not a demo this program can read; the message says why.
 struct DemoError : std::runtime_error {
   using std::runtime_error::runtime_error;
+};
+// A file that ends before its last game does: as a recording cut short by a
+// crash or a full disk leaves it.
+struct DemoCut : DemoError {
+  using DemoError::DemoError;
 };
 
 // Everything a game's course depends on, as it was when the game started.
@@ -60,9 +82,13 @@ struct Trailer {
 // A 16-bit check of the game's variables, the random state and the WAIT mark.
 std::uint16_t StateCheck(const GameState& state, std::uint64_t rnd, bool wait);
 
+// Writes a demo to a new file beside `path`, which takes the place of `path`
+// once it holds a whole game: until then (and for ever if no game ends, or
+// the file cannot be written) `path` stays as it was.
 class DemoWriter {
  public:
-  // Creates the file and writes its header. Throws DemoError.
+  // Creates the file and writes its header. Throws DemoError, also when
+  // `path` names something other than a regular file.
   explicit DemoWriter(const std::string& path);
   ~DemoWriter();
   DemoWriter(const DemoWriter&) = delete;
@@ -74,6 +100,9 @@ class DemoWriter {
   void Pump(bool waitMark);
   void Close(bool waitMark, std::int64_t clock);
   void FrameEnd(std::uint16_t check);
+  // Ends the game and hands the file to the system under its name. Throws
+  // DemoError as every call here may, once the file cannot be written; the
+  // writer then writes nothing more.
   void EndGame(const Trailer& trailer);
   // Hands everything so far to the file.
   void Flush();
@@ -89,8 +118,15 @@ class DemoWriter {
   void PutChecks();
   void FlushAt(std::int64_t reading);
   void Pack(Packer::Flush flush);
+  // Closes and removes what is not yet a demo, and throws: with errno's
+  // reason, or with `why`.
+  [[noreturn]] void Failed();
+  [[noreturn]] void Failed(const std::string& why);
 
   std::unique_ptr<Packer> packer_;  // made first: without one no file is created
+  std::string path_;
+  std::string temporary_;  // the file written until it is renamed to path_
+  bool renamed_ = false;
   std::FILE* file_ = nullptr;
   std::vector<std::uint8_t> raw_;
   std::int64_t last_ = 0;        // the previous reading
@@ -136,6 +172,10 @@ class DemoReader {
   std::int64_t Signed();
   std::uint64_t Fixed(int bytes);
   std::int64_t Reading(std::int64_t change);
+  // Counts one more record of the frame (and a reading), within its limits.
+  void CountRecord(bool reading);
+  // The packed bytes unpacked so far.
+  std::uint64_t PackedBytes() const;
   // The next reading of a repeat: changed as much as the one before.
   Event Repeated();
   void ReadStart();
@@ -160,6 +200,9 @@ class DemoReader {
   bool haveReading_ = false;
   bool lastWaiting_ = false;
   std::uint64_t repeats_ = 0;
+  int frameRecords_ = 0;  // since the last frame end or game start
+  std::uint64_t frames_ = 0;
+  std::uint64_t readings_ = 0;
 };
 
 }  // namespace zorva

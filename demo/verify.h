@@ -1,8 +1,9 @@
 // Verified games: a game of a demo is one the rules allow when it starts from
 // a state the title screen can leave as SPACE is pressed, its clock never goes
 // back, no frame paced by WAIT is shorter than the wait, and it ends as its
-// trailer says. The player makes the last three checks as it plays (with
-// DemoPlayer::verify); the start is checked here, before the game's first frame.
+// trailer says. The reader keeps a game's readings in order, the player (with
+// DemoPlayer::verify) checks the pacing and the end as it plays, and the start
+// is checked here, before the game's first frame, against the games before.
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 
@@ -74,6 +75,62 @@ std::size_t ReadOnlyFile::ReadAt(std::uint64_t at, void* out, std::size_t n) con
     got += static_cast<std::size_t>(r);
   }
   return got;
+}
+
+LineLog& LineLog::operator=(LineLog&& other) noexcept {
+  std::swap(handle_, other.handle_);
+  return *this;
+}
+
+LineLog::~LineLog() {
+  if (handle_ != -1) ::close(static_cast<int>(handle_));
+}
+
+LineLog LineLog::Create(const std::string& path, std::string& why) {
+  LineLog log;
+  // A pipe whose reader left answers a write with EPIPE instead of ending
+  // the program.
+  std::signal(SIGPIPE, SIG_IGN);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    why = errno == ENXIO ? "a FIFO that nobody reads" : std::strerror(errno);
+    return log;
+  }
+  log.handle_ = fd;
+  return log;
+}
+
+bool LineLog::Write(const std::string& line, std::string& why) {
+  std::size_t done = 0;
+  while (done < line.size()) {
+    const ssize_t n = ::write(static_cast<int>(handle_), line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;  // a full pipe: the line is left out
+    if (n <= 0) {
+      why = n < 0 ? std::strerror(errno) : std::strerror(ENOSPC);
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+std::FILE* CreateNewFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+  }
+  return file;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to, std::string& why) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  why = std::strerror(errno);
+  return false;
 }
 
 std::string ProgramFolder(const char* argv0) {

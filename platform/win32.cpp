@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <io.h>
 
 #include "base/files.h"
 #include "platform/wide.h"
@@ -123,6 +125,68 @@ std::size_t ReadOnlyFile::ReadAt(std::uint64_t at, void* out, std::size_t n) con
     got += read;
   }
   return got;
+}
+
+LineLog& LineLog::operator=(LineLog&& other) noexcept {
+  std::swap(handle_, other.handle_);
+  return *this;
+}
+
+LineLog::~LineLog() {
+  if (handle_ != -1) CloseHandle(Handle(handle_));
+}
+
+LineLog LineLog::Create(const std::string& path, std::string& why) {
+  LineLog log;
+  const HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    why = Reason(GetLastError());
+    return log;
+  }
+  log.handle_ = reinterpret_cast<std::intptr_t>(h);
+  return log;
+}
+
+bool LineLog::Write(const std::string& line, std::string& why) {
+  std::size_t done = 0;
+  while (done < line.size()) {
+    DWORD wrote = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(line.size() - done, 1u << 30));
+    if (!WriteFile(Handle(handle_), line.data() + done, want, &wrote, nullptr) || wrote == 0) {
+      why = Reason(GetLastError());
+      return false;
+    }
+    done += wrote;
+  }
+  return true;
+}
+
+std::FILE* CreateNewFile(const std::string& path) {
+  // Shared for deleting, so that the file can be renamed while it is open.
+  const HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    errno = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? EEXIST
+            : error == ERROR_ACCESS_DENIED                              ? EACCES
+                                                                        : ENOENT;
+    return nullptr;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(h), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(h);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, "wb");
+  if (file == nullptr) _close(fd);
+  return file;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to, std::string& why) {
+  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  why = Reason(GetLastError());
+  return false;
 }
 
 std::string ProgramFolder(const char* argv0) {

@@ -107,22 +107,29 @@ int VirtualKey(SDL_Keycode key) {
   }
 }
 
-// Starts SDL's video with standard error shut: the display libraries it
-// probes on the way to one that works print their own complaints there, and
-// when none works the one line that says so is ours.
-int InitVideoQuietly() {
+// Runs `start` with standard error shut: the display and sound libraries SDL
+// probes on the way to one that works print their own complaints there (a
+// machine without a sound card gets eight lines of them), and when none works
+// the one line that says so is ours.
+template <class Start>
+auto Quietly(Start start) {
   std::fflush(stderr);
   const int saved = ::dup(STDERR_FILENO);
   const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   const bool quiet = saved >= 0 && null >= 0 && ::dup2(null, STDERR_FILENO) >= 0;
-  const int result = SDL_Init(SDL_INIT_VIDEO);
-  if (quiet) {
-    std::fflush(stderr);
-    ::dup2(saved, STDERR_FILENO);
-  }
-  if (null >= 0) ::close(null);
-  if (saved >= 0) ::close(saved);
-  return result;
+  struct Restore {
+    bool quiet;
+    int saved, null;
+    ~Restore() {
+      if (quiet) {
+        std::fflush(stderr);
+        ::dup2(saved, STDERR_FILENO);
+      }
+      if (null >= 0) ::close(null);
+      if (saved >= 0) ::close(saved);
+    }
+  } restore{quiet, saved, null};
+  return start();
 }
 
 std::string SdlError() {
@@ -151,14 +158,15 @@ bool IsInvisibleVideoDriver(const char* driver, const char* requested) {
 SdlWindow::SdlWindow(WindowOptions options) : options_(std::move(options)), origin_(Clock::now() - std::chrono::milliseconds(kClockLeadMs)) {
   try {
     if (!options_.frameLog.empty()) {
-      frameLog_ = std::fopen(options_.frameLog.c_str(), "w");
-      if (frameLog_ == nullptr) {
-        throw StartupError("cannot write the frame log " + options_.frameLog + ": " + std::strerror(errno));
+      std::string why;
+      frameLog_ = LineLog::Create(options_.frameLog, why);
+      if (!frameLog_.IsOpen()) {
+        throw StartupError("cannot write the frame log " + PrintablePath(options_.frameLog) + ": " + why);
       }
     }
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_SetHint(SDL_HINT_WINDOWS_DPI_SCALING, "1");  // Windows too counts the window in points
-    if (InitVideoQuietly() != 0) throw StartupError("no display: " + SdlError());
+    if (Quietly([] { return SDL_Init(SDL_INIT_VIDEO); }) != 0) throw StartupError("no display: " + SdlError());
     sdl_ = true;
     // Gamepads are optional. Their events come also without the focus; the
     // key record itself counts presses only while the window has it.
@@ -188,7 +196,7 @@ SdlWindow::SdlWindow(WindowOptions options) : options_(std::move(options)), orig
     if (texture_ == nullptr) throw StartupError("no renderer: cannot make the canvas texture: " + SdlError());
     SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
 
-    if (options_.sound) audio_ = std::make_unique<SdlAudio>();
+    if (options_.sound) audio_ = Quietly([] { return std::make_unique<SdlAudio>(); });
     MeasureRefresh();
     ComposePicture(Crt, menu_, WaitChecked(), picture_);
   } catch (...) {
@@ -215,8 +223,7 @@ void SdlWindow::End() {
   window_ = nullptr;
   if (sdl_) SDL_Quit();
   sdl_ = false;
-  if (frameLog_ != nullptr) std::fclose(frameLog_);
-  frameLog_ = nullptr;
+  frameLog_ = LineLog();
   focus_ = false;
   keys_.Clear();
   menu_.Close();
@@ -397,13 +404,38 @@ void SdlWindow::mciSendStringA(const std::string&) {}
 void SdlWindow::OnPassEnds(bool endsGame) {
   const bool game = loop_ == Loop::Game;
   if (endsGame) loop_ = Loop::Title;  // back in the title pass that ran the game
-  if (frameLog_ == nullptr || endsGame) return;
+  if (!frameLog_.IsOpen() || endsGame) return;
   const long long clock = ReadClock(), frame = G.FrameTime, work = G.WorkTime;
+  char line[128];
   if (game) {
-    std::fprintf(frameLog_, "game %lld %lld %lld %d\n", clock, work, frame, WaitChecked() ? 1 : 0);
+    std::snprintf(line, sizeof line, "game %lld %lld %lld %d\n", clock, work, frame, WaitChecked() ? 1 : 0);
   } else {
-    std::fprintf(frameLog_, "title %lld - %lld %d\n", clock, frame, WaitChecked() ? 1 : 0);
+    std::snprintf(line, sizeof line, "title %lld - %lld %d\n", clock, frame, WaitChecked() ? 1 : 0);
   }
+  std::string why;
+  if (!frameLog_.Write(line, why)) {
+    std::fprintf(stderr, "zorva: cannot write the frame log %s: %s\n", PrintablePath(options_.frameLog).c_str(),
+                 why.c_str());
+    frameLog_ = LineLog();
+    frameLogFailed_ = true;
+    throw ProgramEnded{1};
+  }
+}
+
+bool SdlWindow::StopRequested() {
+  if (window_ == nullptr) return false;
+  SDL_PumpEvents();
+  SDL_Event events[64];
+  if (SDL_PeepEvents(events, 1, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) return true;
+  const int windowEvents = SDL_PeepEvents(events, 64, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+  for (int i = 0; i < windowEvents; ++i) {
+    if (events[i].window.windowID == windowId_ && events[i].window.event == SDL_WINDOWEVENT_CLOSE) return true;
+  }
+  const int keys = SDL_PeepEvents(events, 64, SDL_PEEKEVENT, SDL_KEYDOWN, SDL_KEYDOWN);
+  for (int i = 0; i < keys; ++i) {
+    if (events[i].key.keysym.sym == SDLK_ESCAPE) return true;
+  }
+  return false;
 }
 
 // The window.

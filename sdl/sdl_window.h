@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/files.h"
 #include "base/key_record.h"
 #include "base/window.h"
 #include "frame/layout.h"
@@ -40,6 +41,9 @@ class SdlWindow : public Window {
   // Opens SDL, the (still hidden) window, its renderer, the audio device
   // (unless the options say no sound) and the frame log. Throws StartupError
   // when there is no display or no renderer, or the frame log cannot be made.
+  // A frame log that cannot be written later ends the program (ProgramEnded
+  // with status 1, from the pass that tried) after one line on standard
+  // error.
   explicit SdlWindow(WindowOptions options = {});
   ~SdlWindow() override;
 
@@ -65,6 +69,12 @@ class SdlWindow : public Window {
   std::chrono::microseconds RefreshPeriod() const { return refresh_; }
   // How often the canvas was shown so far.
   std::uint64_t Presents() const { return presents_; }
+  // Whether the frame log could not be written.
+  bool FrameLogFailed() const { return frameLogFailed_; }
+  // Whether the viewer has asked to stop: the close box, Escape or SIGTERM
+  // (which SDL turns into a quit event) are waiting to be served. They stay
+  // queued for the event pump.
+  bool StopRequested();
 
  protected:
   std::int64_t ReadClock() override;
@@ -118,7 +128,8 @@ class SdlWindow : public Window {
   std::map<SDL_JoystickID, Pad> pads_;
   std::array<bool, 3> padHeld_{};  // LEFT, RIGHT, SPACE as the gamepads last held them
   Loop loop_ = Loop::Title;
-  std::FILE* frameLog_ = nullptr;
+  LineLog frameLog_;
+  bool frameLogFailed_ = false;
 
   std::chrono::microseconds refresh_{16667};
   Clock::time_point lastPresent_{};

@@ -97,6 +97,19 @@ int main(int argc, char** argv) {
     return Usage(std::string(verify ? "--verify" : "--play") + " takes no script, --clock, --work, --seed or --record");
   }
   if (!scriptPath && !playPath) return Usage("no script given");
+  // An output that is also an input, or another output, would be written over.
+  const auto named = [](const std::optional<std::string>& path) {
+    return path && *path != "-" ? *path : std::string();
+  };
+  const std::string dumpTo = named(dumpPath), scriptFrom = named(scriptPath), playFrom = named(playPath),
+                    recordTo = options.record;
+  using Clash = std::pair<const std::string&, const std::string&>;
+  for (const auto& [out, other] : {Clash{dumpTo, playFrom}, Clash{dumpTo, scriptFrom}, Clash{dumpTo, recordTo},
+                                   Clash{recordTo, scriptFrom}}) {
+    if (!out.empty() && !other.empty() && zorva::SameFile(out, other)) {
+      return Usage("the file " + zorva::PrintablePath(out) + " would be written over while it is in use");
+    }
+  }
 
   std::vector<zorva::ScriptLine> script;
   if (scriptPath) {
@@ -105,7 +118,7 @@ int main(int argc, char** argv) {
       text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     } else {
       std::ifstream in(*scriptPath, std::ios::binary);
-      if (!in) return Usage("cannot read the script " + *scriptPath);
+      if (!in) return Usage("cannot read the script " + zorva::PrintablePath(*scriptPath));
       text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     try {
@@ -119,7 +132,7 @@ int main(int argc, char** argv) {
   if (!options.pngDir.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(options.pngDir, ec);
-    if (!std::filesystem::is_directory(options.pngDir)) return Usage("cannot make the folder " + options.pngDir);
+    if (!std::filesystem::is_directory(options.pngDir)) return Usage("cannot make the folder " + zorva::PrintablePath(options.pngDir));
   }
 
   std::ofstream dumpFile;
@@ -128,7 +141,7 @@ int main(int argc, char** argv) {
       options.dump = &std::cout;
     } else {
       dumpFile.open(*dumpPath, std::ios::binary | std::ios::trunc);
-      if (!dumpFile) return Usage("cannot write the dump " + *dumpPath);
+      if (!dumpFile) return Usage("cannot write the dump " + zorva::PrintablePath(*dumpPath));
       options.dump = &dumpFile;
     }
   }
@@ -140,11 +153,9 @@ int main(int argc, char** argv) {
     if (options.dump != nullptr) options.dump->flush();
     return status;
   }
+  options.onRecordError = [](const std::string& why) { std::cerr << "zorva-sim: " << why << std::endl; };
   try {
-    zorva::RunSimulation(script, options);
-  } catch (const zorva::DemoError& e) {
-    std::cerr << "zorva-sim: " << e.what() << "\n";
-    return 2;
+    if (zorva::RunSimulation(script, options).recordFailed) return 1;
   } catch (const std::exception& e) {
     std::cerr << "zorva-sim: " << e.what() << "\n";
     return 1;

@@ -282,9 +282,14 @@ SimResult RunSimulation(const std::vector<ScriptLine>& script, const SimOptions&
   std::optional<DemoRecorder> recorder;
   if (!options.record.empty()) {
     recorder.emplace(options.record);
+    recorder->onError = options.onRecordError;
     window.SetInputTap(&*recorder);
   }
   RunOn(window, Form_Load);
+  if (recorder) {
+    recorder->Finish();
+    window.result.recordFailed = recorder->Failed();
+  }
   return window.result;
 }
 

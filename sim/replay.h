@@ -24,6 +24,8 @@ struct SimOptions {
   std::int64_t pngEvery = 1;
   std::string exeFolder = ".";        // where the sound effect is looked up
   std::string record;                 // a demo of every game, when not empty
+  // Called at once when the demo cannot be written; the run goes on.
+  std::function<void(const std::string& why)> onRecordError;
   // Called at the end of every pass, after its record is written, with the
   // loop it belonged to and whether it ended a game.
   std::function<void(Loop loop, bool endsGame)> afterPass;
@@ -33,12 +35,13 @@ struct SimResult {
   std::int64_t passes = 0;  // passes begun
   std::int64_t frames = 0;  // game frames among them
   int games = 0;            // games started
+  bool recordFailed = false;  // the demo could not be written
 };
 
 // Runs start-up, the title loop and the games until the window is closed
 // (after the script's last line one more pass runs and closes the window).
 // With options.record, every game is recorded as a demo (DemoError when the
-// file cannot be written).
+// file cannot be made; a failure to write it later goes to onRecordError).
 SimResult RunSimulation(const std::vector<ScriptLine>& script, const SimOptions& options);
 
 // Plays a demo back on the simulated window as fast as it goes, writing the

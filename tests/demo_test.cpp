@@ -4,6 +4,7 @@
 #include "demo/demo.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <zlib.h>
 
@@ -12,7 +13,9 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <regex>
 #include <sstream>
+#include <tuple>
 #include <utility>
 
 #include "base/rnd.h"
@@ -51,18 +54,22 @@ const Recorded& Recording() {
 
 std::string In(const std::string& name) { return (Recording().dir.path / name).string(); }
 
-struct Said {
-  int status;
-  std::string out, errors;
-};
+// A shell command's status and standard error (a minute at most); LastOut has its standard output.
+std::string LastOut(const std::string& name = "out") {
+  const Bytes text = ReadBytes(In(name));
+  return {text.begin(), text.end()};
+}
 
-// zorva-sim --play (or `how`): the exit status and what it wrote.
-Said Play(const std::string& demo, const std::string& how = "--play") {
-  const std::string command =
-      "'" ZORVA_BINARY_DIR "/zorva-sim' " + how + " '" + demo + "' >'" + In("out") + "' 2>'" + In("errors") + "'";
-  const int raw = std::system(command.c_str());
-  const Bytes out = ReadBytes(In("out")), errors = ReadBytes(In("errors"));
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, {out.begin(), out.end()}, {errors.begin(), errors.end()}};
+std::pair<int, std::string> Shell(const std::string& command) {
+  const int raw = std::system(("timeout 60 " + command + " >'" + In("out") + "' 2>'" + In("errors") + "'").c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, LastOut("errors")};
+}
+
+const std::string kSim = "'" ZORVA_BINARY_DIR "/zorva-sim'";
+
+// zorva-sim --play (or `how`): the exit status and what it wrote to standard error.
+std::pair<int, std::string> Play(const std::string& demo, const std::string& how = "--play") {
+  return Shell(kSim + " " + how + " '" + demo + "'");
 }
 
 TEST(Demo, PlaybackWritesTheRecordedGamesPassForPass) {
@@ -115,8 +122,8 @@ std::string CopyWithKey(const std::string& name, std::int64_t frame, std::int16_
 
 TEST(Demo, AChangedKeyIsADesyncAtItsFrame) {
   // RIGHT is polled first; at frame 10 the ship is far from the edge.
-  EXPECT_EQ(Play(CopyWithKey("same.zdm", 10, static_cast<std::int16_t>(0x8000))).status, 0);
-  const auto [status, out, errors] = Play(CopyWithKey("key.zdm", 10, 0));
+  EXPECT_EQ(Play(CopyWithKey("same.zdm", 10, static_cast<std::int16_t>(0x8000))).first, 0);
+  const auto [status, errors] = Play(CopyWithKey("key.zdm", 10, 0));
   EXPECT_EQ(status, 1);
   EXPECT_NE(errors.find(": desync at frame 10 ("), std::string::npos) << errors;
 }
@@ -130,48 +137,103 @@ std::string Pack(const std::string& records, int format = kDemoFormat) {
   return std::string(kDemoMagic, 8) + char(format) + '\0' + packed.substr(0, size);
 }
 
-// The records of a demo that starts a game in `state`.
-std::string StartRecords(const GameState& state) {
-  DemoWriter(In("start.zdm")).StartGame({0, 1000, 1, 2, true, state});
+// The records of a demo that starts a game in `state` at `clock`.
+std::string StartRecords(const GameState& state, std::int64_t clock = 1000) {
+  {
+    DemoWriter writer(In("start.zdm"));
+    writer.StartGame({0, clock, 1, 2, true, state});
+    writer.EndGame({});
+  }
   const Bytes file = ReadBytes(In("start.zdm"));
   std::string records(1 << 16, '\0');
   uLongf size = records.size();
   uncompress(reinterpret_cast<Bytef*>(records.data()), &size, file.data() + 10, file.size() - 10);
-  return records.substr(0, size);
+  return records.substr(0, size - 11);  // without the game's end
 }
+
 
 TEST(Demo, HostileFilesGetOneLineAndStatusTwo) {
   const Bytes whole = ReadBytes(Recording().demo);
   const std::string demo(whole.begin(), whole.end()), start = StartRecords(GameState{}), bad = "the file is damaged (";
-  GameState farScroll;
-  farScroll.ScrollY = 5000;
-  const fs::path huge = In("huge.zdm");
+  GameState farScroll = [] { GameState g; g.ScrollY = 5000; return g; }();
+  const std::string farStart = StartRecords(GameState{}, -(std::int64_t{1} << 62));
+  const std::size_t half = demo.size() / 2;
+  const auto repeat = [](const std::string& s, int n) { std::string out; while (n-- > 0) out += s; return out; };
   const std::pair<std::string, std::string> cases[] = {
       {"", "not a ZORVA demo"},
       {Pack(start, 2), "demo format 2 is not known here (this program reads format 1)"},
       {demo.substr(0, 10) + "not zlib at all", bad + "incorrect header check)"},
       {demo.substr(0, demo.size() / 2), "the file ends early, at frame "},
       {demo + "x", bad + "bytes after its end)"},
+      {Pack(""), "the demo holds no games"},
       {Pack(start), "the demo ends in the middle of a game"},
       {Pack("\x01"), bad + "a record outside a game)"},
       {Pack(start + "\xBF\x80\x80\x80\x80\x80\x20"), bad + "a repeat count out of range)"},
       {Pack(start + "\x3F" + std::string(10, '\xFF') + "\x01"), bad + "a number longer than 64 bits)"},
       {Pack(start + "\x3F\xFE\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x01"), bad + "a clock reading out of range)"},
+      {Pack(start + "\x3F\x01"), bad + "a clock reading earlier than the one before)"},
+      // Readings at the limits of what a game's start allows, then one beyond.
+      {Pack(farStart + "\x7F\x80\x80\x80\x80\x80\x80\x80\x80\x80\x01"), bad + "a clock reading out of range)"},
+      // A busy wait fed readings that never advance.
+      {Pack(start + "\x40" + repeat("\xBF\x80\x20", 100000)), bad + "more records in a frame than the game makes)"},
+      // Frames by the million, found after the playback leaves them at once.
+      {Pack(start + repeat(std::string(64, '\xD0') + "\xD8\x40" + std::string(128, '\0'), 100000)),
+       bad + "more frames than a file of its size holds), after the playback left it at frame 1"},
+      // A byte of the stream changed: the playback may leave the recording first, but damage it is.
+      {demo.substr(0, half) + char(demo[half] ^ 0x10) + demo.substr(half + 1), bad},
       {Pack(start + "\xD8\x01\x00\x00"), bad + "checks of frames that did not end)"},
       {Pack(start + "\xF7"), bad + "an unknown record 0xF7)"},
       {Pack(StartRecords(farScroll)), bad + "ScrollY 5000 is out of range)"},
-      {"3 GiB", "the file is larger than 64 MiB, more than any demo"},  // refused before it is read
+      {"huge", "the file is larger than 64 MiB, more than any demo"},
+      {"fifo", "cannot read the demo: a FIFO"},
+      {"", "cannot read the demo: a directory"},
+      {"two\nlines", "cannot read the demo: No such file or directory"},  // shown on one line
+      {"loop", "cannot read the demo: Too many levels of symbolic links"},
   };
+  WriteBytes(In("huge"), {}), fs::resize_file(In("huge"), std::uintmax_t{3} << 30);
+  mkfifo(In("fifo").c_str(), 0600), fs::create_symlink(In("loop"), In("loop"));
   int i = 0;
   for (const auto& [bytes, message] : cases) {
-    const std::string path = bytes == "3 GiB" ? huge.string() : In("hostile" + std::to_string(i++));
-    WriteBytes(path, Bytes(bytes.begin(), bytes.end()));
-    if (bytes == "3 GiB") fs::resize_file(huge, std::uintmax_t{3} << 30);
-    const auto [status, out, errors] = Play(path);
+    const bool named = message.find("cannot read") == 0 || message.find("larger") != std::string::npos;
+    const std::string path = named ? In(bytes) : WriteBytes(In("hostile" + std::to_string(i++)), Bytes(bytes.begin(), bytes.end()));
+    const auto [status, errors] = Play(path);
     EXPECT_EQ(status, 2) << message;
-    EXPECT_EQ(errors.rfind("zorva-sim: " + path + ": " + message, 0), 0u) << errors;
+    EXPECT_EQ(errors.rfind("zorva-sim: " + std::regex_replace(path, std::regex("\n"), "\\n") + ": " + message, 0), 0u)
+        << errors;
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
   }
+}
+
+// Recording keeps the old file until a whole game is in, says at once what fails, never writes over its input.
+TEST(Demo, RecordingLosesNothingAndReportsWhatFails) {
+  const TempDir dir("record");
+  const std::string old = (dir.path / "old.zdm").string(), script = (dir.path / "run.script").string();
+  const std::string text = "1 wait\n1 tap:SPACE\n100 RIGHT SPACE\n1 wait\n50 LEFT\n400 -\n1 SPACE\n5 -\n60 SPACE\n400 LEFT SPACE\n";
+  WriteBytes(script, Bytes(text.begin(), text.end()));
+  const Bytes before = {'o', 'l', 'd'};
+  // The shell's file size limit (in blocks of 512 bytes) stands for a full disk.
+  const auto record = [&](const std::string& limit, const std::string& to) {
+    WriteBytes(old, before);
+    return Shell("sh -c \"trap '' XFSZ; ulimit -f " + limit + "; exec " + kSim + " --seed 5 --record '" + to +
+               "' '" + script + "'\"");
+  };
+  const std::string notWritten = "zorva-sim: cannot write the demo " + old + ": File too large\n", unlimited = "unlimited";
+  // File size limit, file named, message, status, whether the old demo stays, what playing the new one says.
+  const std::tuple<std::string, std::string, std::string, int, bool, std::string> cases[] = {
+      {unlimited, old, "", 0, false, "game 2: "},
+      {"3", old, notWritten, 1, true, ""},  // not even one whole game fits
+      {"4", old, notWritten, 1, false, "game 1: "},
+      {"unlimited", "/dev/full", "zorva-sim: cannot record into /dev/full: a device\n", 1, true, ""},
+      {"unlimited", script, "zorva-sim: the file " + script + " would be written over while it is in use\n", 2, true, ""},
+  };
+  for (const auto& [limit, to, said, code, kept, played] : cases) {
+    const auto [status, errors] = record(limit, to);
+    EXPECT_EQ(status, code) << limit << " " << to;
+    EXPECT_EQ(errors.substr(0, errors.find("usage")), said);
+    EXPECT_EQ(ReadBytes(old) == before, kept) << limit << " " << to;
+    EXPECT_TRUE(kept || (Play(old), LastOut()).find(played) != std::string::npos) << LastOut();
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 2) << "a file was left";
 }
 
 // Game 1 ends at its GAME OVER with SPACE held, which starts game 2 at once;
@@ -225,9 +287,9 @@ TEST(Demo, RealGamesVerifyAndForgedOnesAreRefusedWithTheirReason) {
        "game 1: " + refused + "the shots are in flight as the first game of the file starts"},
       {Record("rnd.zdm", 2, [] { SetRndState(RndState() ^ 1); }),
        "game 2: " + refused + "the random state is not the one game 1 left"},
-      {Copy(real, "back.zdm", [](auto& e, auto frame, auto&, auto&) {
-         return frame != 250 || e.kind != Kind::Clock || (e.value -= 5000, true);
-       }), "game 1: " + refused + "the clock goes back from 8,739 to 3,739 ms in frame 250"},
+      {Copy(real, "back.zdm", [](auto& e, auto frame, auto& s, auto&) {
+         return e.kind != Kind::GameStart || frame == 1 || (s.clock -= 100000, true);
+       }), "game 2: " + refused + "it starts at -"},
       {Copy(real, "unpaced.zdm",
             [&](auto& e, auto frame, auto&, auto&) {
               if (frame != 20 || e.kind == Kind::Wait) return frame != 20 || !(waited = true);
@@ -241,9 +303,9 @@ TEST(Demo, RealGamesVerifyAndForgedOnesAreRefusedWithTheirReason) {
             "score 6000, 254 frames"},
   };
   for (const auto& c : cases) {
-    const auto [status, out, errors] = Play(c.demo, "--verify");
-    EXPECT_EQ(status, c.status) << c.demo << ": " << out << errors;
-    EXPECT_NE((out + errors).find(c.said), std::string::npos) << c.demo << ": " << out << errors;
+    const auto [status, errors] = Play(c.demo, "--verify");
+    EXPECT_EQ(status, c.status) << c.demo << ": " << LastOut() << errors;
+    EXPECT_NE((LastOut() + errors).find(c.said), std::string::npos) << c.demo << ": " << LastOut() << errors;
   }
 }
 

@@ -35,6 +35,7 @@ TEST(StateTable, ADemoKeepsEveryVariableOfAGameStart) {
   {
     DemoWriter writer(path);
     writer.StartGame(start);
+    writer.EndGame({});  // the file takes its name once it holds a whole game
   }
   std::ifstream in(path, std::ios::binary);
   DemoReader reader(in);

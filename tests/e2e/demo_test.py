@@ -55,6 +55,17 @@ def main():
         check(player.proc.wait(120) == 0, f"zorva --play failed: {player.errors()}")
         check(player.proc.stdout.read().decode() == played, "zorva --play did not reach the recorded end")
 
+        # The clock leaps 1000 s at every pump: the close box still ends it at once (0.1 s here; 5 on a loaded machine).
+        slow = os.path.join(folder, "slow.zdm")
+        subprocess.run([args["sim"], "--work", "1000000", "--record", slow, "-"], input=b"1 SPACE\n3000 -\n", check=True)
+        viewer = Zorva(display, args["zorva"], args=("--play", slow), stdout=subprocess.PIPE)
+        viewer.wait_window()
+        time.sleep(1)
+        asked, status = time.monotonic(), viewer.close()
+        took = time.monotonic() - asked
+        print(f"zorva --play ended {took:.2f} s after the close box")
+        check(status == 0 and took < 5, f"zorva --play ended {took:.2f} s after the close box with {status}")
+        check(viewer.proc.stdout.read().decode().startswith("stopped at frame "), "no stop reported")
 
 if __name__ == "__main__":
     main()

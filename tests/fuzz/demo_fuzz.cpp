@@ -24,6 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool inGame = false;
     zorva::Earlier earlier;
     int unchecked = 0;
+    std::int64_t last = 0;  // readings never go back
     for (zorva::DemoReader::Event e = reader.Next(); e.kind != Kind::End; e = reader.Next()) {
       check(inGame == (e.kind != Kind::GameStart));
       inGame = e.kind != Kind::GameEnd;
@@ -38,8 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         earlier.games++, earlier.state = start.state, earlier.rnd = start.rnd, earlier.clock = start.clock;
       }
       if (e.kind == Kind::Clock || e.kind == Kind::Wait) {
-        check(e.value >= -zorva::kDemoClockLimit && e.value <= zorva::kDemoClockLimit);
+        check(e.value >= last && e.value - reader.Start().clock <= zorva::kDemoClockSpan);
+        last = e.value;
       }
+      if (e.kind == Kind::GameStart) last = reader.Start().clock;
       if (e.kind == Kind::FrameEnd) check(++unchecked <= zorva::kDemoMaxChecks);
       if (e.kind == Kind::Checks) check(std::exchange(unchecked, 0) == e.value);
       if (e.kind == Kind::GameEnd) check(unchecked == 0 && reader.End().frames >= 0 && reader.End().score >= 0);
