@@ -74,7 +74,7 @@ std::FILE* CreateNewFile(const std::string& path);
 
 // Puts the file `from` in place of `to` (replacing what `to` held) in one
 // step; false, with the system's reason in `why`, when it cannot.
-bool ReplaceFile(const std::string& from, const std::string& to, std::string& why);
+bool RenameOver(const std::string& from, const std::string& to, std::string& why);
 
 // `path` as a message shows it on one line: control characters as \n, \t or
 // \xHH.

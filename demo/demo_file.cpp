@@ -108,12 +108,17 @@ DemoWriter::DemoWriter(const std::string& path) : packer_(OpenPacker()), path_(p
     throw DemoError("cannot record into " + PrintablePath(path) + ": " + what);
   }
   // A name of its own beside the target, on the same file system.
-  const std::filesystem::path target(path);
+  // The names are UTF-8 on every system (a plain string would be read in the
+  // system's code page on Windows).
+  const std::filesystem::path target(std::u8string(path.begin(), path.end()));
   std::random_device random;
   for (int attempt = 0; file_ == nullptr && attempt < 16; ++attempt) {
     char suffix[24];
     std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
-    temporary_ = (target.parent_path() / ("." + target.filename().string() + suffix)).string();
+    const std::u8string name =
+        u8"." + target.filename().u8string() + std::u8string(suffix, suffix + std::strlen(suffix));
+    const std::u8string temporary = (target.parent_path() / name).u8string();
+    temporary_.assign(temporary.begin(), temporary.end());
     file_ = CreateNewFile(temporary_);
     if (file_ == nullptr && errno != EEXIST) break;
   }
@@ -265,7 +270,7 @@ void DemoWriter::EndGame(const Trailer& t) {
   Flush();
   if (!renamed_ && file_ != nullptr) {
     std::string why;
-    if (!ReplaceFile(temporary_, path_, why)) Failed(why);
+    if (!RenameOver(temporary_, path_, why)) Failed(why);
     renamed_ = true;
   }
 }

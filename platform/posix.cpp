@@ -127,7 +127,7 @@ std::FILE* CreateNewFile(const std::string& path) {
   return file;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to, std::string& why) {
+bool RenameOver(const std::string& from, const std::string& to, std::string& why) {
   if (std::rename(from.c_str(), to.c_str()) == 0) return true;
   why = std::strerror(errno);
   return false;

@@ -183,7 +183,7 @@ std::FILE* CreateNewFile(const std::string& path) {
   return file;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to, std::string& why) {
+bool RenameOver(const std::string& from, const std::string& to, std::string& why) {
   if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
   why = Reason(GetLastError());
   return false;

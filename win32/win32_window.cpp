@@ -263,6 +263,34 @@ void Win32Window::MeasureRefresh() {
 
 // Keys and gamepads.
 
+// A poll reads the key as it is at that moment: a key pressed while the
+// game waited is seen by the very next poll, not only after the next pump.
+// The title loop polls tens of thousands of times a second, so the keyboard
+// is looked at at most once a millisecond.
+std::int16_t Win32Window::PollKey(int vk) {
+  const std::int64_t now = Ticks();
+  if (window_ != nullptr && now - keysRead_ >= frequency_ / 1000) {
+    keysRead_ = now;
+    ReadKeys();
+  }
+  return keys_.Poll(vk);
+}
+
+// The key messages at the head of the queue are served here, in their order,
+// as the pump would serve them; serving stops at the first message of any
+// other kind, so the system keys (Alt+Enter, Alt+F4, the menu's Alt), a click
+// that may open the menu and the close stay for the pump, and every key still
+// meets the focus and the menu it met there.
+void Win32Window::ReadKeys() {
+  MSG message{};
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) && message.hwnd == window_ &&
+         (message.message == WM_KEYDOWN || message.message == WM_KEYUP)) {
+    PeekMessageW(&message, window_, message.message, message.message, PM_REMOVE);
+    if (IsGameKey(message.wParam)) Key(message.wParam, message.message == WM_KEYDOWN, message.lParam);
+  }
+  PollPads();
+}
+
 void Win32Window::Key(WPARAM vk, bool down, LPARAM l) {
   KeyRecord* key = keys_.Find(static_cast<int>(vk));
   if (key == nullptr) return;

@@ -59,7 +59,7 @@ class Win32Window : public Window {
  protected:
   std::int64_t ReadClock() override;
   std::int64_t ReadClockWaiting(std::int64_t remaining) override;
-  std::int16_t PollKey(int vk) override { return keys_.Poll(vk); }
+  std::int16_t PollKey(int vk) override;
   void PumpEvents() override;
   std::uint64_t NewSeed() override;
   void OnPassBegins(Loop loop) override { loop_ = loop; }
@@ -69,6 +69,7 @@ class Win32Window : public Window {
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
   LRESULT Serve(UINT message, WPARAM w, LPARAM l);
   void Key(WPARAM vk, bool down, LPARAM l);
+  void ReadKeys();
   void LoseFocus();
   void PollPads();
   void ToggleFullscreen();
@@ -95,6 +96,7 @@ class Win32Window : public Window {
   bool closing_ = false;  // the window asked to close, served by the pump
   int clicks_ = 0;        // clicks on WAIT not yet served
   KeyRecords keys_;
+  std::int64_t keysRead_ = 0;  // when the poll last looked at the keyboard, in ticks
   std::array<bool, 3> padHeld_{};
   std::array<bool, 4> padPresent_{};
   std::int64_t padSearch_ = -1000000;  // when the absent pads were last looked for

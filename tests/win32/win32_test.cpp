@@ -1,8 +1,10 @@
-// The Windows window's arithmetic, in the Windows build only: where the canvas
-// goes in a client area, what a gamepad holds, and the UTF-8 / UTF-16 round trip.
+// The Windows window, in the Windows build only: where the canvas goes in a client area, what a gamepad holds, a poll
+// that reads the keys as they are now, and the UTF-8 / UTF-16 round trip.
 #include "win32/win32_window.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "platform/wide.h"
 
@@ -33,6 +35,31 @@ TEST(Win32, AGamepadHoldsLeftRightAndSpaceAsOnTheDesktop) {
       {XINPUT_GAMEPAD_DPAD_UP | XINPUT_GAMEPAD_LEFT_SHOULDER, 0, {false, false, false}},
   };
   for (const Case& c : cases) EXPECT_EQ(PadKeys(c.buttons, c.stick), c.held) << c.buttons << " " << c.stick;
+}
+
+TEST(Win32, APollReadsTheKeysAsTheyAreNowAndLeavesTheSystemKeysAndTheCloseToThePump) {
+  // Messages posted while the game waits; what the next poll of SPACE reads, before any pump and after it (-1: the
+  // pump ends the program).
+  const struct { const char* name; std::vector<UINT> during; int poll, afterPump; } cases[] = {
+      {"a press during the wait is seen at once", {WM_KEYDOWN}, 0x8001, 0x8000},
+      {"a press behind Alt+Enter waits for the pump", {WM_SYSKEYDOWN, WM_KEYDOWN}, 0, 0x8001},
+      {"a press behind the close is the pump's", {WM_CLOSE, WM_KEYDOWN}, 0, -1}};
+  WindowOptions silent;
+  silent.sound = false;
+  for (const auto& c : cases) {
+    Win32Window window(silent);
+    Main = &window, SendMessageW(window.Handle(), WM_SETFOCUS, 0, 0), window.DoEvents(), window.GetAsyncKeyState(VK_SPACE);
+    for (UINT m : c.during) PostMessageW(window.Handle(), m, m == WM_KEYDOWN ? VK_SPACE : VK_RETURN, 0);
+    Sleep(2);
+    EXPECT_EQ(static_cast<std::uint16_t>(window.GetAsyncKeyState(VK_SPACE)), c.poll) << c.name;
+    if (c.afterPump < 0) {
+      EXPECT_THROW(window.DoEvents(), ProgramEnded) << c.name;
+    } else {
+      window.DoEvents();
+      EXPECT_EQ(static_cast<std::uint16_t>(window.GetAsyncKeyState(VK_SPACE)), c.afterPump) << c.name;
+    }
+    Main = nullptr;
+  }
 }
 
 TEST(Win32, FileNamesPassBetweenUtf8AndUtf16Unchanged) {
