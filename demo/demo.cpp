@@ -217,6 +217,8 @@ PlaybackResult DemoPlayer::Play() {
 
 void DemoPlayer::BeginGame(const GameStart& start) {
   const std::string folder = G.AppPath;  // the sound is played from here, not the recorder's folder
+  if (verify) carriedIn_ = CheckStart(start, earlier_);
+  waitThroughout_ = start.wait;
   G = start.state;
   G.AppPath = folder;
   SetRndState(start.rnd);
@@ -235,6 +237,10 @@ DemoReader::Event DemoPlayer::Expect(DemoReader::Kind kind) {
   DemoReader::Event e = reader_.Next();
   for (; e.kind == DemoReader::Kind::Checks; e = reader_.Next()) Verify(e.value);
   if (e.kind != kind) {
+    if (verify && inFrame_ && kind == DemoReader::Kind::Wait && e.kind == DemoReader::Kind::Clock) {
+      throw RuleBreak(earlier_.games + 1, "frame " + std::to_string(frame_) + " is paced by WAIT but lasts " +
+                                              Grouped(e.value - frameStart_) + " ms, less than the wait allows");
+    }
     // The start of a game counts as part of its first frame.
     throw Desync(starting_ ? frame_ + 1 : frame_,
                  std::string("the game asks for ") + Describe(kind) + " where the recording has " + Describe(e.kind));
@@ -279,6 +285,7 @@ std::uint64_t DemoPlayer::Seed(std::uint64_t, std::int64_t) { return seed_; }
 
 std::int64_t DemoPlayer::Clock(std::int64_t, bool waiting) {
   const DemoReader::Event e = Expect(waiting ? DemoReader::Kind::Wait : DemoReader::Kind::Clock);
+  if (startRead_ != frame_) startRead_ = frame_, frameStart_ = e.value;
   last_ = e.value;
   if (++readings_ % kStopPollReadings == 0) StopIfRequested();
   if (paced_) Pace(e.value);
@@ -292,6 +299,7 @@ std::int16_t DemoPlayer::Key(std::int16_t) {
 void DemoPlayer::Pumped() {
   const DemoReader::Event e = Expect(DemoReader::Kind::Pump);
   if (e.waitMark != Main->WaitChecked()) MENU002_Click();
+  waitThroughout_ = waitThroughout_ && e.waitMark;
   if (e.closed) {
     last_ = e.value;
     Expect(DemoReader::Kind::GameEnd);
@@ -306,11 +314,13 @@ void DemoPlayer::Closed(std::int64_t) {}
 void DemoPlayer::PassBegins(Loop loop) {
   if (loop != Loop::Game) return;
   starting_ = false;
+  inFrame_ = true;
   ++frame_;
   ++gameFrames_;
 }
 
 void DemoPlayer::PassEnds(bool endsGame) {
+  inFrame_ = false;
   Expect(DemoReader::Kind::FrameEnd);  // the reader allows no more than kDemoMaxChecks unchecked
   if (unverified_ == 0) firstUnverified_ = frame_;
   checks_[static_cast<std::size_t>(unverified_++)] = StateCheck(G, RndState(), Main->WaitChecked());
@@ -326,9 +336,17 @@ void DemoPlayer::CheckEnd() {
   const Trailer& t = reader_.End();
   const std::uint64_t canvas = CanvasHash(shown_);
   if (t.frames != gameFrames_ || t.score != G.Score || t.canvas != canvas) {
+    if (verify) {
+      throw RuleBreak(earlier_.games + 1, "it ends with " + DescribeEnd({gameFrames_, G.Score, canvas}) +
+                                              ", its trailer says " + DescribeEnd(t));
+    }
     throw Desync(frame_, "the game ends with " + DescribeEnd({gameFrames_, G.Score, canvas}) +
                              ", the recording with " + DescribeEnd(t));
   }
+  earlier_.games++;
+  earlier_.state = G;
+  earlier_.rnd = RndState();
+  earlier_.clock = last_;
   if (onGameEnds) onGameEnds(t);
 }
 
@@ -343,7 +361,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 int PlayDemoFile(const std::string& program, const std::string& path, bool paced, std::ostream& out,
-                 const std::function<PlaybackResult(DemoPlayer&)>& play) {
+                 const std::function<PlaybackResult(DemoPlayer&)>& play, bool verify) {
   const auto fail = [&](int status, const std::string& why) {
     std::cerr << program << ": " << PrintablePath(path) << ": " << why << std::endl;
     return status;
@@ -360,8 +378,16 @@ int PlayDemoFile(const std::string& program, const std::string& path, bool paced
     reader.emplace(in);
     player.emplace(*reader, paced);
     int game = 0;
+    player->verify = verify;
     player->onGameEnds = [&](const Trailer& t) {
-      out << "game " << ++game << ": " << DescribeEnd(t) << ": as recorded" << std::endl;
+      out << "game " << ++game << ": " << DescribeEnd(t) << ": ";
+      if (!verify) {
+        out << "as recorded" << std::endl;
+        return;
+      }
+      out << "verified, WAIT " << (player->WaitThroughout() ? "checked throughout" : "not always checked");
+      if (player->CarriedIn()) out << "; the file begins after other games, whose best score is taken as it is";
+      out << std::endl;
     };
     const PlaybackResult result = play(*player);
     if (result.stopped) {
@@ -371,6 +397,8 @@ int PlayDemoFile(const std::string& program, const std::string& path, bool paced
     }
   } catch (const ProgramEnded& end) {
     return end.status;  // the window has said why
+  } catch (const RuleBreak& e) {
+    return fail(1, e.what());
   } catch (const Desync& e) {
     if (const std::string damage = DamageAhead(*reader); !damage.empty()) {
       return fail(2, damage + ", after the playback left it at frame " + std::to_string(e.frame));

@@ -20,6 +20,7 @@
 #include "base/surface.h"
 #include "base/window.h"
 #include "demo/demo_file.h"
+#include "demo/verify.h"
 
 namespace zorva {
 
@@ -92,6 +93,10 @@ class DemoPlayer : public InputTap {
   // passes on a ProgramEnded with a status other than 0 (the window failed).
   PlaybackResult Play();
 
+  // Also checks that every game is one the rules allow (demo/verify.h):
+  // Play throws RuleBreak for the first game that is not.
+  bool verify = false;
+
   // Called as each game starts, and once it has ended as recorded.
   std::function<void(const GameStart&)> onGameStarts;
   std::function<void(const Trailer&)> onGameEnds;
@@ -105,6 +110,11 @@ class DemoPlayer : public InputTap {
   // The latest clock reading given to the game (the game's start clock
   // before the first, the close's clock after a recorded close).
   std::int64_t LastReading() const { return last_; }
+  // Verifying: whether WAIT was checked through the whole game so far, and
+  // whether the game is the first of a file that did not begin with the
+  // program (its best score comes from before the file).
+  bool WaitThroughout() const { return waitThroughout_; }
+  bool CarriedIn() const { return carriedIn_; }
 
   bool PlaysBack() const override { return true; }
   std::uint64_t Seed(std::uint64_t answer, std::int64_t clock) override;
@@ -142,6 +152,13 @@ class DemoPlayer : public InputTap {
   std::int64_t paceClock_ = 0;
   unsigned readings_ = 0;
   Steady::time_point paceTime_{};
+  // Verifying.
+  Earlier earlier_;
+  bool waitThroughout_ = true;
+  bool carriedIn_ = false;
+  bool inFrame_ = false;
+  std::int64_t frameStart_ = 0;  // the first reading of the frame
+  std::int64_t startRead_ = -1;  // the frame whose start reading is frameStart_
 };
 
 // Whether two paths name the same file (or would, once made): an output that
@@ -155,8 +172,10 @@ bool SameFile(const std::string& a, const std::string& b);
 // regular file, unreadable, damaged, without games) or a desync (status 1);
 // a window that ends the program with a status of its own gives that.
 // A desync is first checked against the rest of the file: damage found there
-// is what is reported. Returns the exit status.
+// is what is reported. Verifying, each game's line says "verified" and whether
+// WAIT was checked throughout, and a game the rules do not allow is refused
+// (status 1). Returns the exit status.
 int PlayDemoFile(const std::string& program, const std::string& path, bool paced, std::ostream& out,
-                 const std::function<PlaybackResult(DemoPlayer&)>& play);
+                 const std::function<PlaybackResult(DemoPlayer&)>& play, bool verify = false);
 
 }  // namespace zorva

@@ -3,6 +3,7 @@
 //   zorva-sim [--clock MS] [--work MS] [--seed N] [--record DEMO] [--dump FILE]
 //             [--png DIR] [--png-every K] SCRIPT
 //   zorva-sim --play DEMO [--dump FILE] [--png DIR] [--png-every K]
+//   zorva-sim --verify DEMO [--dump FILE] [--png DIR] [--png-every K]
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -25,7 +26,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: zorva-sim [--clock MS] [--work MS] [--seed N] [--record DEMO] [--dump FILE] [--png DIR] [--png-every K]"
     " SCRIPT\n"
-    "       zorva-sim --play DEMO [--dump FILE] [--png DIR] [--png-every K]\n";
+    "       zorva-sim --play DEMO [--dump FILE] [--png DIR] [--png-every K]\n"
+    "       zorva-sim --verify DEMO [--dump FILE] [--png DIR] [--png-every K]\n";
 
 int Usage(const std::string& why) {
   std::cerr << "zorva-sim: " << why << "\n" << kUsage;
@@ -46,7 +48,7 @@ int main(int argc, char** argv) {
   zorva::SimOptions options;
   options.exeFolder = zorva::ProgramFolder(argv[0]);
   std::optional<std::string> scriptPath, dumpPath, playPath;
-  bool scriptOptions = false;
+  bool scriptOptions = false, verify = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     const auto value = [&](std::string_view& out) {
@@ -59,9 +61,11 @@ int main(int argc, char** argv) {
     if (arg == "--record") {
       if (!value(v) || v.empty()) return Usage("--record needs a file name");
       options.record = std::string(v);
-    } else if (arg == "--play") {
-      if (!value(v) || v.empty()) return Usage("--play needs a demo file");
+    } else if (arg == "--play" || arg == "--verify") {
+      if (playPath) return Usage("only one of --play and --verify, once");
+      if (!value(v) || v.empty()) return Usage(std::string(arg) + " needs a demo file");
       playPath = std::string(v);
+      verify = arg == "--verify";
     } else if (arg == "--clock") {
       if (!value(v) || !Number<std::int64_t>(v, 0, std::int64_t{1} << 53, options.clock))
         return Usage("--clock needs a number of milliseconds from 0 to 2^53");
@@ -90,7 +94,7 @@ int main(int argc, char** argv) {
     }
   }
   if (playPath && (scriptPath || scriptOptions)) {
-    return Usage("--play takes no script, --clock, --work, --seed or --record");
+    return Usage(std::string(verify ? "--verify" : "--play") + " takes no script, --clock, --work, --seed or --record");
   }
   if (!scriptPath && !playPath) return Usage("no script given");
   // An output that is also an input, or another output, would be written over.
@@ -145,7 +149,7 @@ int main(int argc, char** argv) {
   if (playPath) {
     std::ostream& say = options.dump == &std::cout ? std::cerr : std::cout;
     const auto play = [&](zorva::DemoPlayer& player) { return zorva::RunPlayback(player, options); };
-    const int status = zorva::PlayDemoFile("zorva-sim", *playPath, false, say, play);
+    const int status = zorva::PlayDemoFile("zorva-sim", *playPath, false, say, play, verify);
     if (options.dump != nullptr) options.dump->flush();
     return status;
   }

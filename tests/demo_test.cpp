@@ -1,5 +1,6 @@
 // Demos: a recorded run plays back to the same records, a changed key is
-// found at its frame, and hostile files get one line and status 2.
+// found at its frame, hostile files get one line and status 2, and games
+// verify or are refused with the rule they break.
 #include "demo/demo.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +11,14 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <tuple>
+#include <utility>
 
+#include "base/rnd.h"
 #include "tests/file_support.h"
 #include "sim/replay.h"
 #include "sim/script.h"
@@ -62,8 +67,10 @@ std::pair<int, std::string> Shell(const std::string& command) {
 
 const std::string kSim = "'" ZORVA_BINARY_DIR "/zorva-sim'";
 
-// zorva-sim --play: the exit status and what it wrote to standard error.
-std::pair<int, std::string> Play(const std::string& demo) { return Shell(kSim + " --play '" + demo + "'"); }
+// zorva-sim --play (or `how`): the exit status and what it wrote to standard error.
+std::pair<int, std::string> Play(const std::string& demo, const std::string& how = "--play") {
+  return Shell(kSim + " " + how + " '" + demo + "'");
+}
 
 TEST(Demo, PlaybackWritesTheRecordedGamesPassForPass) {
   std::ifstream in(Recording().demo, std::ios::binary);
@@ -78,39 +85,45 @@ TEST(Demo, PlaybackWritesTheRecordedGamesPassForPass) {
   EXPECT_EQ(dump.str(), Recording().games);
 }
 
-// Calls `each` with the reader and every record of a demo.
-template <class Each>
-void ForEachRecord(const std::string& path, Each each) {
-  std::ifstream in(path, std::ios::binary);
-  DemoReader reader(in);
-  for (DemoReader::Event e = reader.Next(); e.kind != Kind::End; e = reader.Next()) each(reader, e);
+// Copies a demo record by record through `edit`, which may change a record
+// (the frame counts the demo's frames from 1) or drop it by returning false.
+using Edit = std::function<bool(DemoReader::Event&, std::int64_t frame, GameStart&, Trailer&)>;
+std::string Copy(const std::string& from, const std::string& name, const Edit& edit) {
+  std::vector<std::uint16_t> checks;
+  std::optional<DemoWriter> out;
+  for (int pass = 0; pass < 2; ++pass) {
+    std::ifstream in(from, std::ios::binary);
+    DemoReader r(in);
+    std::size_t ended = 0;
+    for (DemoReader::Event e = r.Next(); e.kind != Kind::End; e = r.Next()) {
+      GameStart start = r.Start();
+      Trailer end = r.End();
+      if (!out && e.kind == Kind::Checks) checks.insert(checks.end(), r.Checks().begin(), r.Checks().begin() + e.value);
+      if (!out || !edit(e, static_cast<std::int64_t>(ended) + 1, start, end)) continue;
+      if (e.kind == Kind::GameStart) out->StartGame(start);
+      if (e.kind == Kind::Clock || e.kind == Kind::Wait) out->Clock(e.value, e.kind == Kind::Wait);
+      if (e.kind == Kind::Key) out->Key(static_cast<std::int16_t>(e.value));
+      if (e.kind == Kind::Pump) e.closed ? out->Close(e.waitMark, e.value) : out->Pump(e.waitMark);
+      if (e.kind == Kind::FrameEnd) out->FrameEnd(checks[ended++]);
+      if (e.kind == Kind::GameEnd) out->EndGame(end);
+    }
+    if (!out) out.emplace(In(name));
+  }
+  return In(name);
 }
 
-// Copies a demo record by record, with the first key poll of `frame` answered `answer`.
-void CopyWithKey(const std::string& from, const std::string& to, std::size_t frame, std::int16_t answer) {
-  std::vector<std::uint16_t> checks;
-  ForEachRecord(from, [&](const DemoReader& r, const DemoReader::Event& e) {
-    if (e.kind == Kind::Checks) checks.insert(checks.end(), r.Checks().begin(), r.Checks().begin() + e.value);
-  });
-  DemoWriter out(to);
-  std::size_t ended = 0;
-  ForEachRecord(from, [&](const DemoReader& r, const DemoReader::Event& e) {
-    if (e.kind == Kind::GameStart) out.StartGame(r.Start());
-    if (e.kind == Kind::Clock || e.kind == Kind::Wait) out.Clock(e.value, e.kind == Kind::Wait);
-    if (e.kind == Kind::Key) out.Key(static_cast<std::int16_t>(ended + 1 == frame ? answer : e.value));
-    if (e.kind == Kind::Key && ended + 1 == frame) frame = 0;  // only the first poll
-    if (e.kind == Kind::Pump) e.closed ? out.Close(e.waitMark, e.value) : out.Pump(e.waitMark);
-    if (e.kind == Kind::FrameEnd) out.FrameEnd(checks[ended++]);
-    if (e.kind == Kind::GameEnd) out.EndGame(r.End());
+// A copy with the first key poll of `frame` answered `answer`.
+std::string CopyWithKey(const std::string& name, std::int64_t frame, std::int16_t answer) {
+  return Copy(Recording().demo, name, [&, polled = false](auto& e, auto f, auto&, auto&) mutable {
+    if (f == frame && e.kind == Kind::Key && !std::exchange(polled, true)) e.value = answer;
+    return true;
   });
 }
 
 TEST(Demo, AChangedKeyIsADesyncAtItsFrame) {
   // RIGHT is polled first; at frame 10 the ship is far from the edge.
-  CopyWithKey(Recording().demo, In("same.zdm"), 10, static_cast<std::int16_t>(0x8000));
-  CopyWithKey(Recording().demo, In("key.zdm"), 10, 0);
-  EXPECT_EQ(Play(In("same.zdm")).first, 0);
-  const auto [status, errors] = Play(In("key.zdm"));
+  EXPECT_EQ(Play(CopyWithKey("same.zdm", 10, static_cast<std::int16_t>(0x8000))).first, 0);
+  const auto [status, errors] = Play(CopyWithKey("key.zdm", 10, 0));
   EXPECT_EQ(status, 1);
   EXPECT_NE(errors.find(": desync at frame 10 ("), std::string::npos) << errors;
 }
@@ -221,6 +234,79 @@ TEST(Demo, RecordingLosesNothingAndReportsWhatFails) {
     EXPECT_TRUE(kept || (Play(old), LastOut()).find(played) != std::string::npos) << LastOut();
   }
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 2) << "a file was left";
+}
+
+// Game 1 ends at its GAME OVER with SPACE held, which starts game 2 at once;
+// game 3 is closed while it runs. WAIT stays checked.
+constexpr const char* kScript = "2 -\n1 tap:SPACE\n100 RIGHT SPACE\n300 SPACE\n1 -\n1 tap:SPACE\n40 -\n1 close\n";
+
+// Records the script with `forge` applied at the end of every title pass
+// before game `game` starts.
+std::string Record(const std::string& name, int game = 0, const std::function<void()>& forge = nullptr) {
+  const std::string path = In(name);
+  int started = 1;
+  SimOptions options;
+  options.seed = 5, options.record = path;
+  options.afterPass = [&](Loop loop, bool endsGame) {
+    if (endsGame) ++started;
+    if (loop == Loop::Title && started == game) forge();
+  };
+  RunSimulation(ParseScript(kScript), options);
+  return path;
+}
+
+// Real games verify; games forged the way a cheater would (a build that starts
+// games from a forged state, so that every frame check agrees with the file,
+// or a file edited record by record) are refused with their reason. A scroll
+// out of its range is a damaged file (above).
+TEST(Demo, RealGamesVerifyAndForgedOnesAreRefusedWithTheirReason) {
+  const std::string real = Record("real.zdm"), corpus = ZORVA_SOURCE_DIR "/tests/fuzz/corpus/demo_fuzz/";
+  const std::string refused = "not a game the rules allow: ";
+  std::int64_t before = 0;  // the frame's last reading before its wait
+  bool waited = false;
+  const struct {
+    std::string demo, said;
+    int status = 1;
+  } cases[] = {
+      {real, "game 1: score 50, 254 frames, last canvas 35965f1fbeba60d8: verified, WAIT checked throughout\n", 0},
+      {corpus + "game_over.zdm", "game 1: score 0, 113 frames, last canvas cd620587ec218bd1: verified, WAIT checked", 0},
+      {corpus + "wait_and_close.zdm", "verified, WAIT not always checked\n", 0},
+      {Record("from_before.zdm", 1, [] { G.HiScore = 900; }),
+       "verified, WAIT checked throughout; the file begins after other games, whose best score is taken as it is", 0},
+      {Record("gate.zdm", 1, [] { G.MarchNext = G.MarchLast + 1000000; }),
+       "game 1: " + refused + "the formation's step gate is 999,990 ms ahead of the clock"},
+      {Record("blast.zdm", 2, [] { G.BlastLast -= 7; }),
+       "game 2: " + refused + "the explosions' gate differs from what game 1 left (BlastLast)"},
+      {Record("shots.zdm", 1, [] { G.ShotActive[3] = 1, G.ShotX[3] = 146, G.ShotY[3] = 200; }),
+       "game 1: " + refused + "the shots differ from what the program's start left (ShotX)"},
+      {Record("bullets.zdm", 2, [] { G.BulletActive[7] = 1; }),
+       "game 2: " + refused + "the bullets differ from what game 1 left (BulletActive)"},
+      {Record("best.zdm", 2, [] { G.HiScore = 30000; }),
+       "game 2: " + refused + "the best score differs from what game 1 left (HiScore)"},
+      {Record("carried_shots.zdm", 1, [] { G.HiScore = 10, G.ShotActive[0] = 1; }),
+       "game 1: " + refused + "the shots are in flight as the first game of the file starts"},
+      {Record("rnd.zdm", 2, [] { SetRndState(RndState() ^ 1); }),
+       "game 2: " + refused + "the random state is not the one game 1 left"},
+      {Copy(real, "back.zdm", [](auto& e, auto frame, auto& s, auto&) {
+         return e.kind != Kind::GameStart || frame == 1 || (s.clock -= 100000, true);
+       }), "game 2: " + refused + "it starts at -"},
+      {Copy(real, "unpaced.zdm",
+            [&](auto& e, auto frame, auto&, auto&) {
+              if (frame != 20 || e.kind == Kind::Wait) return frame != 20 || !(waited = true);
+              if (e.kind == Kind::Clock) e.value = waited ? before : (before = e.value);
+              return true;
+            }),
+       "game 1: " + refused + "frame 20 is paced by WAIT but lasts 5 ms, less than the wait allows"},
+      {Copy(real, "trailer.zdm", [](auto& e, auto frame, auto&, auto& t) {
+         return e.kind != Kind::GameEnd || frame != 255 || (t.score = 6000, true);
+       }), "game 1: " + refused + "it ends with score 50, 254 frames, last canvas 35965f1fbeba60d8, its trailer says "
+            "score 6000, 254 frames"},
+  };
+  for (const auto& c : cases) {
+    const auto [status, errors] = Play(c.demo, "--verify");
+    EXPECT_EQ(status, c.status) << c.demo << ": " << LastOut() << errors;
+    EXPECT_NE((LastOut() + errors).find(c.said), std::string::npos) << c.demo << ": " << LastOut() << errors;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-"""A game played in the real window with real keys, recorded (zorva --record) and played back by zorva-sim and by
-the window (zorva --play): each ends with the score, frames and last canvas the window reported and showed."""
+"""A game played in the real window with real keys, recorded (zorva --record) and played back by zorva-sim (which also
+verifies it) and by the window (zorva --play): each ends with the score, frames and last canvas the window reported and
+showed."""
 
 import os
 import re
@@ -47,6 +48,9 @@ def main():
         played = f"game 1: {line[1]}: as recorded\n"
         sim = subprocess.run([args["sim"], "--play", demo], capture_output=True, timeout=60)
         check((sim.returncode, sim.stdout.decode()) == (0, played), f"zorva-sim --play: {sim}")
+        sim = subprocess.run([args["sim"], "--verify", demo], capture_output=True, timeout=60)
+        verified = played.replace("as recorded", "verified, WAIT checked throughout")
+        check((sim.returncode, sim.stdout.decode()) == (0, verified), f"zorva-sim --verify: {sim}")
         player = Zorva(display, args["zorva"], args=("--play", demo), stdout=subprocess.PIPE)
         check(player.proc.wait(120) == 0, f"zorva --play failed: {player.errors()}")
         check(player.proc.stdout.read().decode() == played, "zorva --play did not reach the recorded end")

@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the demo reader. Every record it hands out must be
 // one the player can follow (readings in range, checks only for frames that
 // ended, games that start and end in turn); anything else is a one-line
-// DemoError.
+// DemoError. Every game start also goes through the verifier's checks, after
+// the starts before it as the earlier games: a refusal is one line.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <utility>
 
 #include "demo/demo_file.h"
+#include "demo/verify.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using Kind = zorva::DemoReader::Kind;
@@ -20,12 +22,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     zorva::DemoReader reader(in);
     bool inGame = false;
+    zorva::Earlier earlier;
     int unchecked = 0;
     std::int64_t last = 0;  // readings never go back
     for (zorva::DemoReader::Event e = reader.Next(); e.kind != Kind::End; e = reader.Next()) {
       check(inGame == (e.kind != Kind::GameStart));
       inGame = e.kind != Kind::GameEnd;
-      if (e.kind == Kind::GameStart) check(reader.Start().state.ScrollY >= 0 && reader.Start().state.ScrollY < 320);
+      if (e.kind == Kind::GameStart) {
+        const zorva::GameStart& start = reader.Start();
+        check(start.state.ScrollY >= 0 && start.state.ScrollY < 320);
+        try {
+          zorva::CheckStart(start, earlier);
+        } catch (const zorva::RuleBreak& refused) {
+          check(std::string(refused.what()).find('\n') == std::string::npos);
+        }
+        earlier.games++, earlier.state = start.state, earlier.rnd = start.rnd, earlier.clock = start.clock;
+      }
       if (e.kind == Kind::Clock || e.kind == Kind::Wait) {
         check(e.value >= last && e.value - reader.Start().clock <= zorva::kDemoClockSpan);
         last = e.value;
