@@ -27,14 +27,9 @@ int main(int argc, char** argv) {
     case CommandLine::Action::Error:
       std::fprintf(stderr, "zorva: %s; %s\n", line.error.c_str(), UsageLine().c_str());
       return 2;
-    case CommandLine::Action::Help:
-      std::fputs(HelpText(ProgramFolder() + "/効果音.wav").c_str(), stdout);
-      return 0;
-    case CommandLine::Action::Version:
-      std::printf("%s\n", VersionText().c_str());
-      return 0;
-    case CommandLine::Action::Play:
-      break;
+    case CommandLine::Action::Help: std::fputs(HelpText(ProgramFolder() + "/効果音.wav").c_str(), stdout); return 0;
+    case CommandLine::Action::Version: std::printf("%s\n", VersionText().c_str()); return 0;
+    case CommandLine::Action::Play: break;
   }
   // A file written over while it is read, or by two writers, is lost.
   for (const std::string* demo : {&line.play, &line.record}) {

@@ -29,8 +29,8 @@ BmpResult ReadBmp(std::span<const std::uint8_t> bytes, int width, int height) {
   if (w <= 0 || w > kBmpMaxSide) return Fail("bad width");
   if (h <= 0 || h > kBmpMaxSide) return Fail("bad height (rows must be stored bottom-up)");
   if ((width > 0 && w != width) || (height > 0 && h != height))
-    return Fail("image is " + std::to_string(w) + " x " + std::to_string(h) + ", expected " +
-                std::to_string(width) + " x " + std::to_string(height));
+    return Fail("image is " + std::to_string(w) + " x " + std::to_string(h) + ", expected " + std::to_string(width) +
+                " x " + std::to_string(height));
   if (Le16(bytes, 26) != 1) return Fail("planes is not 1");
   if (Le16(bytes, 28) != 8) return Fail("not 8 bits per pixel");
   if (Le32(bytes, 30) != 0) return Fail("compressed");

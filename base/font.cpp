@@ -19,10 +19,10 @@ struct Glyph {
 
 struct Face {
   int points = 0;
-  int line = 0;   // pixels from one line to the next
-  int top = 0;    // rows above the capitals
-  int blank = 0;  // advance of a space
-  int height = 0; // rows of every glyph
+  int line = 0;    // pixels from one line to the next
+  int top = 0;     // rows above the capitals
+  int blank = 0;   // advance of a space
+  int height = 0;  // rows of every glyph
   std::array<Glyph, 128> glyphs{};
 };
 
@@ -41,8 +41,8 @@ std::vector<Face> ReadFaces() {
     if (word == "face") {
       Face face;
       std::string l, t, b;
-      if (!(words >> face.points >> l >> face.line >> t >> face.top >> b >> face.blank) || l != "line" ||
-          t != "top" || b != "blank")
+      if (!(words >> face.points >> l >> face.line >> t >> face.top >> b >> face.blank) || l != "line" || t != "top" ||
+          b != "blank")
         fail("bad face line: " + line);
       faces.push_back(face);
     } else if (word == "glyph" && line.size() == 7 && !faces.empty()) {
@@ -110,14 +110,12 @@ int DrawText(Surface& surface, int x, int y, std::string_view text, int points, 
       // A narrow box for a character the face does not have.
       for (int r = 0; r < face.height; ++r)
         for (int c = 0; c < kBoxWidth; ++c)
-          if (r == 0 || r == face.height - 1 || c == 0 || c == kBoxWidth - 1)
-            plot(left + c, top + r);
+          if (r == 0 || r == face.height - 1 || c == 0 || c == kBoxWidth - 1) plot(left + c, top + r);
       return;
     }
     for (int r = 0; r < face.height; ++r)
       for (int c = 0; c < glyph->width; ++c)
-        if (glyph->rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] == '#')
-          plot(left + c, top + r);
+        if (glyph->rows[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] == '#') plot(left + c, top + r);
   });
 }
 

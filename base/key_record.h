@@ -42,7 +42,9 @@ class KeyRecord {
 // reads as up and cannot be pressed.
 class KeyRecords {
  public:
-  KeyRecord* Find(int vk) { return vk < 0 || vk >= static_cast<int>(keys_.size()) ? nullptr : &keys_[static_cast<std::size_t>(vk)]; }
+  KeyRecord* Find(int vk) {
+    return vk < 0 || vk >= static_cast<int>(keys_.size()) ? nullptr : &keys_[static_cast<std::size_t>(vk)];
+  }
   std::int16_t Poll(int vk) {
     KeyRecord* key = Find(vk);
     return key != nullptr ? key->Poll() : 0;

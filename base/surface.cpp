@@ -45,12 +45,9 @@ void Surface::PSet(int x, int y, Colour colour) {
   Row(y)[x] = colour & 0x00FFFFFFu;
 }
 
-void Surface::Print(std::string_view text) {
-  DrawText(*this, CurrentX, CurrentY, text, FontSize, ForeColor);
-}
+void Surface::Print(std::string_view text) { DrawText(*this, CurrentX, CurrentY, text, FontSize, ForeColor); }
 
-int BitBlt(Surface& dst, int x, int y, int width, int height, const Surface& src, int sx, int sy,
-           std::uint32_t rop) {
+int BitBlt(Surface& dst, int x, int y, int width, int height, const Surface& src, int sx, int sy, std::uint32_t rop) {
   if (rop != SRCCOPY && rop != SRCPAINT) return 0;
   if (width <= 0 || height <= 0) return 1;
   // Work in 64 bits so that no sum of huge or negative arguments can overflow.

@@ -73,8 +73,7 @@ class Surface {
 // nothing outside either surface is read or written, whatever the numbers.
 // Returns 1 when the call was understood (even if nothing was left to copy),
 // 0 for an unknown raster operation.
-int BitBlt(Surface& dst, int x, int y, int width, int height, const Surface& src, int sx, int sy,
-           std::uint32_t rop);
+int BitBlt(Surface& dst, int x, int y, int width, int height, const Surface& src, int sx, int sy, std::uint32_t rop);
 
 // FNV-1a 64-bit hash of a surface's drawing area, row by row from the top,
 // each pixel as the bytes R, G, B, 0.

@@ -11,13 +11,11 @@ std::uint32_t Le32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
-std::uint16_t Le16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 // The format of a wave image and where its samples lie.
 struct Found {
-  Wave format;  // without the samples
+  Wave format;                         // without the samples
   std::uint64_t offset = 0, size = 0;  // size: whole frames only
 };
 
@@ -118,10 +116,9 @@ std::optional<WaveFile> OpenWaveFile(const std::string& path) {
   file.file_ = ReadOnlyFile::Open(path, why);
   const ReadOnlyFile& opened = file.file_;
   if (!opened.IsOpen() || opened.Size() == 0) return std::nullopt;
-  const std::optional<Found> found =
-      Find(opened.Size(), [&opened](std::uint64_t at, std::size_t n, std::uint8_t* out) {
-        return opened.ReadAt(at, out, n) == n;
-      });
+  const std::optional<Found> found = Find(opened.Size(), [&opened](std::uint64_t at, std::size_t n, std::uint8_t* out) {
+    return opened.ReadAt(at, out, n) == n;
+  });
   if (!found) return std::nullopt;
   file.format = found->format;
   file.offset_ = found->offset;

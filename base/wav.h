@@ -20,9 +20,9 @@ namespace zorva {
 inline constexpr std::uint64_t kMaxWaveFileBytes = 16u * 1024u * 1024u;
 
 struct Wave {
-  int channels = 0;        // 1 or 2
-  int sampleRate = 0;      // 1000..384000 Hz
-  int bitsPerSample = 0;   // 8 or 16
+  int channels = 0;                // 1 or 2
+  int sampleRate = 0;              // 1000..384000 Hz
+  int bitsPerSample = 0;           // 8 or 16
   std::vector<std::uint8_t> data;  // the sample bytes, whole frames only
   // The bytes of one sample frame: a sample for each channel.
   int FrameBytes() const { return channels * (bitsPerSample / 8); }
@@ -43,7 +43,7 @@ std::vector<float> ConvertWave(const Wave& wave, int rate);
 // its samples, which stay in the file and are read as they are needed.
 class WaveFile {
  public:
-  Wave format;             // without the samples
+  Wave format;              // without the samples
   std::uint64_t bytes = 0;  // sample bytes, whole frames only
   // Reads up to n sample bytes from sample byte `at` on; how many came (fewer
   // only when the file has shrunk since it was opened).

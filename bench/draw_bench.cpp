@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "present/images.h"
 #include "base/rnd.h"
+#include "present/images.h"
 #include "present/sprites.h"
 #include "present/starfield.h"
 #include "present/status.h"

@@ -292,9 +292,7 @@ std::int64_t DemoPlayer::Clock(std::int64_t, bool waiting) {
   return e.value;
 }
 
-std::int16_t DemoPlayer::Key(std::int16_t) {
-  return static_cast<std::int16_t>(Expect(DemoReader::Kind::Key).value);
-}
+std::int16_t DemoPlayer::Key(std::int16_t) { return static_cast<std::int16_t>(Expect(DemoReader::Kind::Key).value); }
 
 void DemoPlayer::Pumped() {
   const DemoReader::Event e = Expect(DemoReader::Kind::Pump);
@@ -340,8 +338,8 @@ void DemoPlayer::CheckEnd() {
       throw RuleBreak(earlier_.games + 1, "it ends with " + DescribeEnd({gameFrames_, G.Score, canvas}) +
                                               ", its trailer says " + DescribeEnd(t));
     }
-    throw Desync(frame_, "the game ends with " + DescribeEnd({gameFrames_, G.Score, canvas}) +
-                             ", the recording with " + DescribeEnd(t));
+    throw Desync(frame_, "the game ends with " + DescribeEnd({gameFrames_, G.Score, canvas}) + ", the recording with " +
+                             DescribeEnd(t));
   }
   earlier_.games++;
   earlier_.state = G;

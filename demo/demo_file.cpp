@@ -405,7 +405,8 @@ void DemoReader::ReadStart() {
   if (pass > static_cast<std::uint64_t>(kDemoClockLimit)) Fail("the file is damaged (a pass number out of range)");
   s.firstPass = static_cast<std::int64_t>(pass);
   s.clock = Signed();
-  if (s.clock < -kDemoClockLimit || s.clock > kDemoClockLimit) Fail("the file is damaged (a clock reading out of range)");
+  if (s.clock < -kDemoClockLimit || s.clock > kDemoClockLimit)
+    Fail("the file is damaged (a clock reading out of range)");
   s.seed = Fixed(8);
   s.rnd = Fixed(8);
   const std::uint8_t wait = Byte();

@@ -7,8 +7,8 @@
 // last flush.
 #pragma once
 
-#include <cstdint>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <istream>
 #include <memory>
@@ -67,9 +67,9 @@ struct GameStart {
   std::int64_t firstPass = 0;  // pass number of the game's first frame
   std::int64_t clock = 0;      // the clock when the game started
   std::uint64_t seed = 0;
-  std::uint64_t rnd = 0;       // the random sequence's state
-  bool wait = true;            // the WAIT check mark
-  GameState state;             // every variable but the program's folder
+  std::uint64_t rnd = 0;  // the random sequence's state
+  bool wait = true;       // the WAIT check mark
+  GameState state;        // every variable but the program's folder
 };
 
 // How a game ended.

@@ -30,7 +30,7 @@ constexpr Gate kGates[] = {
 
 // The carried variables the title loop writes; every other one holds what the
 // last game (or the program's start) left.
-constexpr std::string_view kTitleWrites[] = {"MarchNext", "MarchLast", "FpsNext",    "FpsLast",
+constexpr std::string_view kTitleWrites[] = {"MarchNext", "MarchLast", "FpsNext", "FpsLast",
                                              "FrameTime", "Fps",       "ScrollY", "TitleBlink"};
 
 // MakeStarfield draws three values for each of its 301 stars, once as the

@@ -1,8 +1,8 @@
 #include "flow/game.h"
 
+#include "base/clock.h"
 #include "base/rnd.h"
 #include "base/window.h"
-#include "base/clock.h"
 #include "flow/waves.h"
 #include "present/sprites.h"
 #include "present/starfield.h"

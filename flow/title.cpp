@@ -1,7 +1,7 @@
 #include "flow/title.h"
 
-#include "base/window.h"
 #include "base/clock.h"
+#include "base/window.h"
 #include "flow/game.h"
 #include "present/starfield.h"
 #include "present/status.h"

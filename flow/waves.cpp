@@ -12,8 +12,7 @@ namespace zorva {
 namespace {
 bool NothingInFlight() {
   const auto busy = [](std::int16_t active) { return active != 0; };
-  const bool bulletsClear =
-      std::none_of(G.BulletActive.begin(), G.BulletActive.begin() + kBulletSlotsInPlay, busy);
+  const bool bulletsClear = std::none_of(G.BulletActive.begin(), G.BulletActive.begin() + kBulletSlotsInPlay, busy);
   const bool shotsClear = std::none_of(G.ShotActive.begin(), G.ShotActive.end(), busy);
   return bulletsClear && shotsClear;
 }

@@ -12,9 +12,9 @@ namespace zorva {
 // How the real window starts. None of it changes the game's rules.
 struct WindowOptions {
   bool fullscreen = false;
-  int scale = 1;           // the window starts at this whole multiple of the picture
-  bool sound = true;       // false: no audio device is opened, the game is silent
-  std::string frameLog;    // when set, each pass's WorkTime and FrameTime are written here
+  int scale = 1;         // the window starts at this whole multiple of the picture
+  bool sound = true;     // false: no audio device is opened, the game is silent
+  std::string frameLog;  // when set, each pass's WorkTime and FrameTime are written here
 };
 
 // The largest starting multiple --scale accepts.

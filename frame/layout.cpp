@@ -22,9 +22,7 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
   return q;
 }
 
-int Clamp32(std::int64_t v) {
-  return static_cast<int>(std::clamp<std::int64_t>(v, INT32_MIN / 2, INT32_MAX / 2));
-}
+int Clamp32(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, INT32_MIN / 2, INT32_MAX / 2)); }
 
 void Fill(Surface& s, Rect r, Colour c) {
   const int x0 = std::max(0, r.x), y0 = std::max(0, r.y);

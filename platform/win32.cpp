@@ -3,11 +3,11 @@
 // UTF-8 and UTF-16 (platform/wide.h).
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <io.h>
 
 #include "base/files.h"
 #include "platform/wide.h"
@@ -38,20 +38,19 @@ std::string Reason(DWORD error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-      return std::strerror(ENOENT);
+    case ERROR_INVALID_NAME: return std::strerror(ENOENT);
     case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-      return std::strerror(EACCES);
-    default:
-      break;
+    case ERROR_SHARING_VIOLATION: return std::strerror(EACCES);
+    default: break;
   }
   wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const DWORD n =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring reason = n > 0 && text != nullptr ? std::wstring(text, n) : L"error " + std::to_wstring(error);
   if (text != nullptr) LocalFree(text);
-  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L'.')) reason.pop_back();
+  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L'.'))
+    reason.pop_back();
   return Utf8(reason);
 }
 
@@ -86,17 +85,10 @@ ReadOnlyFile ReadOnlyFile::Open(const std::string& path, std::string& why) {
   }
   file.handle_ = reinterpret_cast<std::intptr_t>(h);
   switch (GetFileType(h)) {
-    case FILE_TYPE_DISK:
-      break;
-    case FILE_TYPE_CHAR:
-      why = "a device";
-      return ReadOnlyFile();
-    case FILE_TYPE_PIPE:
-      why = "a FIFO";
-      return ReadOnlyFile();
-    default:
-      why = "not a regular file";
-      return ReadOnlyFile();
+    case FILE_TYPE_DISK: break;
+    case FILE_TYPE_CHAR: why = "a device"; return ReadOnlyFile();
+    case FILE_TYPE_PIPE: why = "a FIFO"; return ReadOnlyFile();
+    default: why = "not a regular file"; return ReadOnlyFile();
   }
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(h, &info)) {
@@ -184,7 +176,8 @@ std::FILE* CreateNewFile(const std::string& path) {
 }
 
 bool RenameOver(const std::string& from, const std::string& to, std::string& why) {
-  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
   why = Reason(GetLastError());
   return false;
 }

@@ -3,8 +3,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "base/bmp.h"
 #include "assets/embedded_assets.h"
+#include "base/bmp.h"
 
 namespace zorva {
 

@@ -6,9 +6,7 @@
 
 namespace zorva {
 
-void DrawPlayer() {
-  BitBlt(Main->Crt, CInt32(G.PlayerX), G.PlayerY, 32, 32, Main->Chr, 0, 0, SRCCOPY);
-}
+void DrawPlayer() { BitBlt(Main->Crt, CInt32(G.PlayerX), G.PlayerY, 32, 32, Main->Chr, 0, 0, SRCCOPY); }
 
 void DrawPlayerBlast() {
   if (G.PlayerBlastFrame == 6 || G.PlayerBlastFrame == 7) return;

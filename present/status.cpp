@@ -1,8 +1,8 @@
 #include "present/status.h"
 
+#include "base/clock.h"
 #include "base/runtime.h"
 #include "base/window.h"
-#include "base/clock.h"
 #include "rules/state.h"
 
 namespace zorva {

@@ -73,8 +73,8 @@ void SdlAudio::Play(const std::string& file) {
   }
   if (!wave_) return;
   const Wave& f = wave_->format;
-  total_ = wave_->bytes / static_cast<std::uint64_t>(f.FrameBytes()) *
-           static_cast<std::uint64_t>(deviceFormat_.freq) / static_cast<std::uint64_t>(f.sampleRate);
+  total_ = wave_->bytes / static_cast<std::uint64_t>(f.FrameBytes()) * static_cast<std::uint64_t>(deviceFormat_.freq) /
+           static_cast<std::uint64_t>(f.sampleRate);
   Switch(SDL_NewAudioStream(f.bitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB, static_cast<Uint8>(f.channels),
                             f.sampleRate, deviceFormat_.format, deviceFormat_.channels, deviceFormat_.freq));
 }
@@ -97,8 +97,8 @@ void SdlAudio::Fill(void* self, Uint8* out, int len) {
     // back the last frames it was given until more follow.
     const Wave& f = a.wave_->format;
     const auto frame = static_cast<std::size_t>(f.FrameBytes());
-    const std::uint64_t frames = wanted * static_cast<std::uint64_t>(f.sampleRate) /
-                                     static_cast<std::uint64_t>(a.deviceFormat_.freq) + 16;
+    const std::uint64_t frames =
+        wanted * static_cast<std::uint64_t>(f.sampleRate) / static_cast<std::uint64_t>(a.deviceFormat_.freq) + 16;
     std::size_t n = 0;
     if (got == 0 && wanted > 0) {
       n = static_cast<std::size_t>(std::min<std::uint64_t>(frames, kChunkFrames)) * frame;

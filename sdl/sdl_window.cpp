@@ -23,7 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-
 // A present that waits for the display's refresh may hold the pacing wait
 // for up to one refresh; it is made only when at least this much is left over.
 constexpr auto kSyncedPresentSpare = 2ms;
@@ -155,7 +154,8 @@ bool IsInvisibleVideoDriver(const char* driver, const char* requested) {
   return true;
 }
 
-SdlWindow::SdlWindow(WindowOptions options) : options_(std::move(options)), origin_(Clock::now() - std::chrono::milliseconds(kClockLeadMs)) {
+SdlWindow::SdlWindow(WindowOptions options)
+    : options_(std::move(options)), origin_(Clock::now() - std::chrono::milliseconds(kClockLeadMs)) {
   try {
     if (!options_.frameLog.empty()) {
       std::string why;
@@ -181,8 +181,8 @@ SdlWindow::SdlWindow(WindowOptions options) : options_(std::move(options)), orig
     // and drawn in its pixels: the picture is then scaled by whole multiples
     // of the pixels (CurrentPlacement), and mouse positions, which come in
     // points, are mapped through the ratio of the two (ToPicture).
-    window_ = SDL_CreateWindow(kCaption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kPictureWidth,
-                               kPictureHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    window_ = SDL_CreateWindow(kCaption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kPictureWidth, kPictureHeight,
+                               SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (window_ == nullptr) throw StartupError("cannot create the window: " + SdlError());
     windowId_ = SDL_GetWindowID(window_);
     SDL_SetWindowMinimumSize(window_, kPictureWidth, kPictureHeight);
@@ -232,9 +232,9 @@ void SdlWindow::End() {
 void SdlWindow::SetIcon(const Surface& icon) {
   if (window_ == nullptr || icon.Width() <= 0 || icon.Height() <= 0) return;
   // SDL only reads the pixels while it makes the icon.
-  SDL_Surface* image = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<Colour*>(icon.Pixels().data()), icon.Width(),
-                                                          icon.Height(), 32, icon.Width() * 4,
-                                                          SDL_PIXELFORMAT_XBGR8888);
+  SDL_Surface* image =
+      SDL_CreateRGBSurfaceWithFormatFrom(const_cast<Colour*>(icon.Pixels().data()), icon.Width(), icon.Height(), 32,
+                                         icon.Width() * 4, SDL_PIXELFORMAT_XBGR8888);
   if (image == nullptr) return;
   SDL_SetWindowIcon(window_, image);
   SDL_FreeSurface(image);
@@ -305,8 +305,8 @@ std::int16_t SdlWindow::PollKey(int vk) {
 void SdlWindow::ReadKeys() {
   SDL_PumpEvents();
   std::array<SDL_Event, 64> pending;
-  const int count = SDL_PeepEvents(pending.data(), static_cast<int>(pending.size()), SDL_PEEKEVENT, SDL_FIRSTEVENT,
-                                   SDL_LASTEVENT);
+  const int count =
+      SDL_PeepEvents(pending.data(), static_cast<int>(pending.size()), SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
   for (int i = 0; i < count; ++i) {
     const SDL_Event& event = pending[static_cast<std::size_t>(i)];
     if (IsFocusOrButton(event)) return;
@@ -351,7 +351,7 @@ void SdlWindow::ServePad(const SDL_Event& event) {
     if (!pads_.try_emplace(id, Pad{controller}).second) SDL_GameControllerClose(controller);
     return;
   }
-  const auto found = pads_.find(event.type == SDL_CONTROLLERAXISMOTION     ? event.caxis.which
+  const auto found = pads_.find(event.type == SDL_CONTROLLERAXISMOTION      ? event.caxis.which
                                 : event.type == SDL_CONTROLLERDEVICEREMOVED ? event.cdevice.which
                                                                             : event.cbutton.which);
   if (found == pads_.end()) return;
@@ -493,33 +493,24 @@ void SdlWindow::MeasureRefresh() {
 
 void SdlWindow::ServeWindowEvent(const SDL_WindowEvent& event) {
   switch (event.event) {
-    case SDL_WINDOWEVENT_CLOSE:
-      Form_Unload();
-    case SDL_WINDOWEVENT_FOCUS_GAINED:
-      focus_ = true;
-      break;
+    case SDL_WINDOWEVENT_CLOSE: Form_Unload();
+    case SDL_WINDOWEVENT_FOCUS_GAINED: focus_ = true; break;
     case SDL_WINDOWEVENT_FOCUS_LOST:
       // Keys held while another window takes the keyboard read as up.
       focus_ = false;
       keys_.Clear();
       menu_.Close();
       break;
-    case SDL_WINDOWEVENT_LEAVE:
-      menu_.MouseLeft();
-      break;
+    case SDL_WINDOWEVENT_LEAVE: menu_.MouseLeft(); break;
     case SDL_WINDOWEVENT_SHOWN:
-    case SDL_WINDOWEVENT_DISPLAY_CHANGED:
-      MeasureRefresh();
-      break;
-    default:
-      break;
+    case SDL_WINDOWEVENT_DISPLAY_CHANGED: MeasureRefresh(); break;
+    default: break;
   }
 }
 
 void SdlWindow::Serve(const SDL_Event& event) {
   switch (event.type) {
-    case SDL_QUIT:
-      Form_Unload();
+    case SDL_QUIT: Form_Unload();
     case SDL_WINDOWEVENT:
       if (event.window.windowID == windowId_) ServeWindowEvent(event.window);
       break;
@@ -531,9 +522,7 @@ void SdlWindow::Serve(const SDL_Event& event) {
     case SDL_CONTROLLERDEVICEREMOVED:
     case SDL_CONTROLLERBUTTONDOWN:
     case SDL_CONTROLLERBUTTONUP:
-    case SDL_CONTROLLERAXISMOTION:
-      ServePad(event);
-      break;
+    case SDL_CONTROLLERAXISMOTION: ServePad(event); break;
     case SDL_MOUSEMOTION:
       if (event.motion.windowID == windowId_) menu_.MouseMove(ToPicture(event.motion.x, event.motion.y));
       break;
@@ -548,8 +537,7 @@ void SdlWindow::Serve(const SDL_Event& event) {
         MENU002_Click();
       }
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -17,8 +17,8 @@
 #include "base/files.h"
 #include "base/key_record.h"
 #include "base/window.h"
-#include "frame/layout.h"
 #include "frame/command_line.h"
+#include "frame/layout.h"
 #include "sdl/sdl_audio.h"
 
 namespace zorva {
@@ -123,7 +123,7 @@ class SdlWindow : public Window {
   MenuBar menu_;
   Surface picture_;
   bool focus_ = false;
-  KeyRecords keys_;  // held on the keyboard, on a gamepad or both
+  KeyRecords keys_;               // held on the keyboard, on a gamepad or both
   Clock::time_point keysRead_{};  // when the poll last served the keys' events
   std::map<SDL_JoystickID, Pad> pads_;
   std::array<bool, 3> padHeld_{};  // LEFT, RIGHT, SPACE as the gamepads last held them

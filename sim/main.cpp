@@ -104,8 +104,8 @@ int main(int argc, char** argv) {
   const std::string dumpTo = named(dumpPath), scriptFrom = named(scriptPath), playFrom = named(playPath),
                     recordTo = options.record;
   using Clash = std::pair<const std::string&, const std::string&>;
-  for (const auto& [out, other] : {Clash{dumpTo, playFrom}, Clash{dumpTo, scriptFrom}, Clash{dumpTo, recordTo},
-                                   Clash{recordTo, scriptFrom}}) {
+  for (const auto& [out, other] :
+       {Clash{dumpTo, playFrom}, Clash{dumpTo, scriptFrom}, Clash{dumpTo, recordTo}, Clash{recordTo, scriptFrom}}) {
     if (!out.empty() && !other.empty() && zorva::SameFile(out, other)) {
       return Usage("the file " + zorva::PrintablePath(out) + " would be written over while it is in use");
     }
@@ -132,7 +132,8 @@ int main(int argc, char** argv) {
   if (!options.pngDir.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(options.pngDir, ec);
-    if (!std::filesystem::is_directory(options.pngDir)) return Usage("cannot make the folder " + zorva::PrintablePath(options.pngDir));
+    if (!std::filesystem::is_directory(options.pngDir))
+      return Usage("cannot make the folder " + zorva::PrintablePath(options.pngDir));
   }
 
   std::ofstream dumpFile;

@@ -7,11 +7,11 @@
 #include <stdexcept>
 #include <type_traits>
 
+#include "base/rnd.h"
 #include "flow/form.h"
 #include "present/images.h"
-#include "base/rnd.h"
-#include "sim/png.h"
 #include "rules/state.h"
+#include "sim/png.h"
 #include "sim/sim_window.h"
 
 namespace zorva {

@@ -17,13 +17,13 @@ namespace zorva {
 
 struct SimOptions {
   std::int64_t clock = kClockLeadMs;  // first clock reading
-  std::int64_t work = 5;       // ms the event pump advances the clock
+  std::int64_t work = 5;              // ms the event pump advances the clock
   std::optional<std::uint64_t> seed;  // k-th game seeds with seed + k - 1
   std::ostream* dump = nullptr;       // JSON Lines, one object per pass
   std::string pngDir;                 // canvas pictures, when not empty
   std::int64_t pngEvery = 1;
-  std::string exeFolder = ".";        // where the sound effect is looked up
-  std::string record;                 // a demo of every game, when not empty
+  std::string exeFolder = ".";  // where the sound effect is looked up
+  std::string record;           // a demo of every game, when not empty
   // Called at once when the demo cannot be written; the run goes on.
   std::function<void(const std::string& why)> onRecordError;
   // Called at the end of every pass, after its record is written, with the
@@ -32,9 +32,9 @@ struct SimOptions {
 };
 
 struct SimResult {
-  std::int64_t passes = 0;  // passes begun
-  std::int64_t frames = 0;  // game frames among them
-  int games = 0;            // games started
+  std::int64_t passes = 0;    // passes begun
+  std::int64_t frames = 0;    // game frames among them
+  int games = 0;              // games started
   bool recordFailed = false;  // the demo could not be written
 };
 

@@ -20,8 +20,8 @@
 namespace zorva {
 
 struct ScriptLine {
-  int lineNumber = 0;        // in the script text, 1-based
-  std::int64_t count = 1;    // passes this line stands for
+  int lineNumber = 0;      // in the script text, 1-based
+  std::int64_t count = 1;  // passes this line stands for
   bool holdLeft = false, holdRight = false, holdSpace = false;
   bool tapLeft = false, tapRight = false, tapSpace = false;
   bool clickWait = false;

@@ -1,7 +1,7 @@
 #include "sim/sim_window.h"
 
-#include "flow/form.h"
 #include "base/wav.h"
+#include "flow/form.h"
 
 namespace zorva {
 

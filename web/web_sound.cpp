@@ -60,7 +60,7 @@ namespace {
 // browser takes it, and is converted to the nearest rate every browser takes
 // otherwise (8,000 to 96,000 Hz).
 EM_JS(void, js_wave_reader, (), {
-  Module.waveBuffer = (audio, bytes) => {
+  Module.waveBuffer = (audio, bytes) = > {
     const room = _zorva_wave_bytes(bytes.byteLength);
     HEAPU8.set(new Uint8Array(bytes), room);
     const rate = _zorva_wave_read();

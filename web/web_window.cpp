@@ -40,7 +40,7 @@ constexpr int kOnPicture = -1;
 EM_JS(int, js_part_at, (int x, int y), {
   const at = document.elementFromPoint(x, y);
   const control = at && at.closest('[data-vk]');
-  return control ? Number(control.dataset.vk) : at && at.id === 'screen' ? -1 : 0;
+  return control ? Number(control.dataset.vk) : at && at.id == = 'screen' ? -1 : 0;
 });
 
 EM_JS(bool, js_touch_screen, (), { return navigator.maxTouchPoints > 0; });
@@ -60,11 +60,11 @@ EM_JS(int, js_pads, (double deadZone), {
   let held = 0;
   for (const pad of navigator.getGamepads()) {
     if (!pad) continue;
-    const pressed = (i) => Boolean(pad.buttons[i] && pad.buttons[i].pressed);
+    const pressed = (i) = > Boolean(pad.buttons[i] && pad.buttons[i].pressed);
     const x = pad.axes[0] || 0;
     if (pressed(14) || x < -deadZone) held |= 1;
     if (pressed(15) || x > deadZone) held |= 2;
-    if ([0, 1, 2, 3, 9].some(pressed)) held |= 4;
+    if ([ 0, 1, 2, 3, 9 ].some(pressed)) held |= 4;
   }
   return held;
 });
@@ -73,7 +73,7 @@ EM_JS(int, js_pads, (double deadZone), {
 // controls and the screen's unsafe edges.
 EM_JS(void, js_stage, (double* box), {
   const r = document.getElementById('stage').getBoundingClientRect();
-  HEAPF64.set([r.left, r.top, r.width, r.height], box >> 3);
+  HEAPF64.set([ r.left, r.top, r.width, r.height ], box >> 3);
 });
 
 // The picture, RGBA, onto the page's canvas.
@@ -96,7 +96,8 @@ EM_JS(void, js_icon, (const void* rgba, int w, int h), {
   const canvas = document.createElement('canvas');
   canvas.width = w;
   canvas.height = h;
-  canvas.getContext('2d').putImageData(new ImageData(new Uint8ClampedArray(HEAPU8.slice(rgba, rgba + w * h * 4)), w, h), 0, 0);
+  canvas.getContext('2d').putImageData(new ImageData(new Uint8ClampedArray(HEAPU8.slice(rgba, rgba + w * h * 4)), w, h),
+                                       0, 0);
   const link = document.createElement('link');
   link.rel = 'icon';
   link.href = canvas.toDataURL();
@@ -116,8 +117,11 @@ EM_JS(void, js_play, (const char* file), {
 EM_JS(void, js_turns, (), {
   const channel = new MessageChannel();
   let wake = null;
-  channel.port1.onmessage = () => wake();
-  Module.turn = () => new Promise((woken) => { wake = woken; channel.port2.postMessage(0); });
+  channel.port1.onmessage = () = > wake();
+  Module.turn = () = > new Promise((woken) = > {
+                       wake = woken;
+                       channel.port2.postMessage(0);
+                     });
   Module.passes = 0;
 });
 
@@ -129,8 +133,8 @@ EM_ASYNC_JS(void, js_yield, (), { await Module.turn(); });
 EM_ASYNC_JS(void, js_pump_turn, (), {
   ++Module.passes;
   if (document.hidden) {
-    await new Promise((wake) => {
-      const shown = () => {
+    await new Promise((wake) = > {
+      const shown = () = > {
         if (document.hidden) return;
         document.removeEventListener('visibilitychange', shown);
         wake();
@@ -209,9 +213,7 @@ void WebWindow::SetIcon(const Surface& icon) {
 
 // The clock.
 
-std::int64_t WebWindow::ReadClock() {
-  return static_cast<std::int64_t>(std::floor(emscripten_get_now() - origin_));
-}
+std::int64_t WebWindow::ReadClock() { return static_cast<std::int64_t>(std::floor(emscripten_get_now() - origin_)); }
 
 std::int64_t WebWindow::ReadClockWaiting(std::int64_t remaining) {
   if (remaining > kSleepAboveMs) {
@@ -329,7 +331,8 @@ void WebWindow::ShowControls(bool shown) {
 }
 
 Point WebWindow::ToPicture(int x, int y) const {
-  return {static_cast<int>(std::floor((x - placeX_) / placeScale_)), static_cast<int>(std::floor((y - placeY_) / placeScale_))};
+  return {static_cast<int>(std::floor((x - placeX_) / placeScale_)),
+          static_cast<int>(std::floor((y - placeY_) / placeScale_))};
 }
 
 // The mouse on the menu bar; a click on WAIT waits for the event pump.

@@ -71,17 +71,17 @@ class WebWindow : public Window {
   MenuBar menu_;
   Surface picture_;
   std::vector<std::uint32_t> rgba_;
-  int waitClicks_ = 0;  // clicks on WAIT not yet served by the event pump
+  int waitClicks_ = 0;      // clicks on WAIT not yet served by the event pump
   bool passBegun_ = false;  // the loops have begun their first pass
   bool showDue_ = true;     // a display frame has come since the last show
   bool waiting_ = false;    // a pass waits in the event pump, its canvas whole and not yet shown
   KeyRecords keys_;
   double placeX_ = 0, placeY_ = 0, placeScale_ = 1;  // the picture's place, CSS pixels
-  bool controls_ = false;     // the touch controls are shown
-  unsigned touchHeld_ = 0;    // LEFT, RIGHT, SPACE held by touch controls
-  unsigned padHeld_ = 0;      // ... and by the gamepads
-  long menuTouch_ = -1;       // the touch that began on the picture, or -1
-  std::int64_t padsRead_ = -1;  // the clock when the pads were read last
+  bool controls_ = false;                            // the touch controls are shown
+  unsigned touchHeld_ = 0;                           // LEFT, RIGHT, SPACE held by touch controls
+  unsigned padHeld_ = 0;                             // ... and by the gamepads
+  long menuTouch_ = -1;                              // the touch that began on the picture, or -1
+  std::int64_t padsRead_ = -1;                       // the clock when the pads were read last
 };
 
 }  // namespace zorva

@@ -15,8 +15,8 @@
 
 #include "demo/demo.h"
 #include "flow/form.h"
-#include "present/images.h"
 #include "platform/wide.h"
+#include "present/images.h"
 #include "win32/win32_window.h"
 
 namespace {
@@ -56,17 +56,10 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) args.push_back(Utf8(argv[i]));
   const CommandLine line = ParseCommandLine(std::vector<std::string_view>(args.begin(), args.end()));
   switch (line.action) {
-    case CommandLine::Action::Error:
-      Say("zorva: " + line.error + "; " + UsageLine() + "\n", true);
-      return 2;
-    case CommandLine::Action::Help:
-      Say(HelpText(ProgramFolder(nullptr) + "\\効果音.wav"), false);
-      return 0;
-    case CommandLine::Action::Version:
-      Say(VersionText() + "\n", false);
-      return 0;
-    case CommandLine::Action::Play:
-      break;
+    case CommandLine::Action::Error: Say("zorva: " + line.error + "; " + UsageLine() + "\n", true); return 2;
+    case CommandLine::Action::Help: Say(HelpText(ProgramFolder(nullptr) + "\\効果音.wav"), false); return 0;
+    case CommandLine::Action::Version: Say(VersionText() + "\n", false); return 0;
+    case CommandLine::Action::Play: break;
   }
 
   // Every game of the run, as it is played.

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "flow/form.h"
-#include "rules/state.h"
 #include "platform/wide.h"
+#include "rules/state.h"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
@@ -44,8 +44,8 @@ CanvasPlace FitCanvas(int w, int h) {
 std::array<bool, 3> PadKeys(unsigned buttons, int stickX) {
   return {(buttons & XINPUT_GAMEPAD_DPAD_LEFT) != 0 || stickX < -kStickDeadZone,
           (buttons & XINPUT_GAMEPAD_DPAD_RIGHT) != 0 || stickX > kStickDeadZone,
-          (buttons & (XINPUT_GAMEPAD_A | XINPUT_GAMEPAD_B | XINPUT_GAMEPAD_X | XINPUT_GAMEPAD_Y |
-                      XINPUT_GAMEPAD_START)) != 0};
+          (buttons &
+           (XINPUT_GAMEPAD_A | XINPUT_GAMEPAD_B | XINPUT_GAMEPAD_X | XINPUT_GAMEPAD_Y | XINPUT_GAMEPAD_START)) != 0};
 }
 
 Win32Window::Win32Window(WindowOptions options) : options_(std::move(options)), canvas_(kCanvasSize * kCanvasSize) {
@@ -77,8 +77,8 @@ Win32Window::Win32Window(WindowOptions options) : options_(std::move(options)), 
     option_ = CreatePopupMenu();
     AppendMenuW(option_, MF_STRING | MF_CHECKED, kWaitItem, L"WAIT");
     AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(option_), L"OPTION");
-    window_ = CreateWindowExW(0, kClass, Wide(kCaption).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, kCanvasSize, kCanvasSize,
-                              nullptr, menu_, instance, this);
+    window_ = CreateWindowExW(0, kClass, Wide(kCaption).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, kCanvasSize,
+                              kCanvasSize, nullptr, menu_, instance, this);
     if (window_ == nullptr) {
       DestroyMenu(menu_);
       menu_ = nullptr;
@@ -214,8 +214,8 @@ void Win32Window::ShowMain() {
     const int side = MulDiv(kCanvasSize * scale, static_cast<int>(dpi), 96);
     frame = {0, 0, side, side};
     AdjustWindowRectExForDpi(&frame, kStyle, TRUE, 0, dpi);
-    if (scale == 1 || (frame.right - frame.left <= room.right - room.left &&
-                       frame.bottom - frame.top <= room.bottom - room.top)) {
+    if (scale == 1 ||
+        (frame.right - frame.left <= room.right - room.left && frame.bottom - frame.top <= room.bottom - room.top)) {
       break;
     }
   }
@@ -368,12 +368,8 @@ LRESULT Win32Window::Serve(UINT message, WPARAM w, LPARAM l) {
     case WM_COMMAND:
       if (LOWORD(w) == kWaitItem) ++clicks_;
       return 0;
-    case WM_SETFOCUS:
-      focus_ = true;
-      return 0;
-    case WM_KILLFOCUS:
-      LoseFocus();
-      return 0;
+    case WM_SETFOCUS: focus_ = true; return 0;
+    case WM_KILLFOCUS: LoseFocus(); return 0;
     case WM_SYSKEYDOWN:
       if (w == VK_RETURN) {
         if ((l & (1 << 30)) == 0) ToggleFullscreen();
@@ -387,17 +383,14 @@ LRESULT Win32Window::Serve(UINT message, WPARAM w, LPARAM l) {
     case WM_KEYUP:
       if (IsGameKey(w)) Key(w, message == WM_KEYDOWN, l);
       return 0;
-    case WM_ERASEBKGND:
-      return 1;  // the paint covers every pixel
+    case WM_ERASEBKGND: return 1;  // the paint covers every pixel
     case WM_PAINT: {
       PAINTSTRUCT paint{};
       Paint(BeginPaint(window_, &paint));
       EndPaint(window_, &paint);
       return 0;
     }
-    case WM_SIZE:
-      InvalidateRect(window_, nullptr, FALSE);
-      return 0;
+    case WM_SIZE: InvalidateRect(window_, nullptr, FALSE); return 0;
     case WM_GETMINMAXINFO: {
       const UINT dpi = std::max(GetDpiForWindow(window_), 96u);
       RECT least{0, 0, MulDiv(kCanvasSize, static_cast<int>(dpi), 96), MulDiv(kCanvasSize, static_cast<int>(dpi), 96)};
@@ -414,11 +407,8 @@ LRESULT Win32Window::Serve(UINT message, WPARAM w, LPARAM l) {
       }
       return 0;
     }
-    case WM_DISPLAYCHANGE:
-      MeasureRefresh();
-      break;
-    default:
-      break;
+    case WM_DISPLAYCHANGE: MeasureRefresh(); break;
+    default: break;
   }
   return DefWindowProcW(window_, message, w, l);
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, which they need.
 #include <mmsystem.h>
 #include <xinput.h>
 

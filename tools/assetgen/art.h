@@ -32,8 +32,8 @@ class LetterLine {
   double width_ = 0;
 };
 
-Picture MakeLogo(const Letters& letters);        // 263 x 229
-Picture MakeLettering(const Letters& letters);   // 279 x 167
+Picture MakeLogo(const Letters& letters);         // 263 x 229
+Picture MakeLettering(const Letters& letters);    // 279 x 167
 Picture MakeSpriteSheet(const GridArt& sprites);  // 192 x 64
 Picture MakeIcon(const GridArt& sprites);         // 32 x 32, 16 colours
 std::vector<std::int16_t> MakeExplosion(int sampleRate);

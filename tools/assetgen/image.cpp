@@ -63,8 +63,8 @@ void Mask::Fill(const std::function<bool(double, double)>& inside) {
 
 namespace {
 // The squared distance transform of one line (lower envelope of parabolas).
-void Envelope(std::vector<double>& f, std::size_t n, std::size_t stride, std::size_t start,
-              std::vector<double>& line, std::vector<int>& v, std::vector<double>& z) {
+void Envelope(std::vector<double>& f, std::size_t n, std::size_t stride, std::size_t start, std::vector<double>& line,
+              std::vector<int>& v, std::vector<double>& z) {
   for (std::size_t q = 0; q < n; ++q) line[q] = f[start + q * stride];
   constexpr double kFar = 1e20;
   int k = 0;
@@ -117,8 +117,7 @@ std::vector<double> Distance(const Mask& mask, int limit) {
 Traced Trace(int width, int height, const std::function<bool(double, double)>& inside, int factor) {
   Mask fine(width * factor, height * factor);
   for (int y = 0; y < fine.height; ++y)
-    for (int x = 0; x < fine.width; ++x)
-      fine.Put(x, y, inside((x + 0.5) / factor, (y + 0.5) / factor));
+    for (int x = 0; x < fine.width; ++x) fine.Put(x, y, inside((x + 0.5) / factor, (y + 0.5) / factor));
   const auto toIn = SquaredDistance(fine.bits, fine.width, fine.height, true);
   const auto toOut = SquaredDistance(fine.bits, fine.width, fine.height, false);
   Traced t;
@@ -233,8 +232,7 @@ std::vector<std::uint8_t> EncodePng(int width, int height, const std::vector<Rgb
   }
   png_set_write_fn(png, &out, PngToVector, PngFlush);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
+               PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_set_compression_level(png, 9);
   png_set_filter(png, 0, PNG_FILTER_NONE);
   png_set_rows(png, info, pointers.data());

@@ -26,7 +26,7 @@ class Picture {
 
   int Width() const { return width_; }
   int Height() const { return height_; }
-  int At(int x, int y) const;  // 0 outside
+  int At(int x, int y) const;         // 0 outside
   void Set(int x, int y, int index);  // ignored outside
   const std::vector<std::uint8_t>& Pixels() const { return pixels_; }
 

@@ -13,7 +13,7 @@ struct Block {
   std::string text;
   int left, top, right, bottom;  // where the figure may reach, inclusive
   int glow;                      // reach of the glow outside the letters
-  double widest;              // widest letter cell for its height
+  double widest;                 // widest letter cell for its height
 };
 }  // namespace
 

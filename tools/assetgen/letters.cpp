@@ -32,8 +32,7 @@ double LetterLine::Ink(double u, double v) const {
     if (lu < -1 || lu > kLetterWidth + 1) continue;
     const auto& rows = *p.rows;
     auto cell = [&rows](int cx, int cy) -> double {
-      if (cy < 0 || cx < 0 || cy >= static_cast<int>(rows.size()) || cx >= static_cast<int>(rows[0].size()))
-        return 0.0;
+      if (cy < 0 || cx < 0 || cy >= static_cast<int>(rows.size()) || cx >= static_cast<int>(rows[0].size())) return 0.0;
       return rows[cy][cx] == '#' ? 1.0 : 0.0;
     };
     // Cell centres sit at half cells; read between the four nearest.

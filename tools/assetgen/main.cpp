@@ -92,7 +92,9 @@ int main(int argc, char** argv) {
     Write(out / "icon-192.png", Png(icon, 6, true));
     Write(out / "icon-512.png", Png(icon, 16, true));
     // The Windows program's icon: the same sizes in one file.
-    Write(out / "icon.ico", Ico({{32, Png(icon, 1, true)}, {64, Png(icon, 2, true)}, {128, Png(icon, 4, true)},
+    Write(out / "icon.ico", Ico({{32, Png(icon, 1, true)},
+                                 {64, Png(icon, 2, true)},
+                                 {128, Png(icon, 4, true)},
                                  {256, Png(icon, 8, true)}}));
     Write(out / u8"効果音.wav", art::EncodeWav16(22050, art::MakeExplosion(22050)));
 
@@ -103,8 +105,8 @@ int main(int argc, char** argv) {
       Write(previews / "sprites-x4.png", Png(sheet, 4, false));
       Write(previews / "icon-x4.png", Png(icon, 4, false));
     }
-    std::printf("logo %d colours, lettering %d, sprites %d, icon %d\n", logo.PaletteSize(),
-                lettering.PaletteSize(), sheet.PaletteSize(), icon.PaletteSize());
+    std::printf("logo %d colours, lettering %d, sprites %d, icon %d\n", logo.PaletteSize(), lettering.PaletteSize(),
+                sheet.PaletteSize(), icon.PaletteSize());
   } catch (const std::exception& e) {
     std::cerr << "zorva-assetgen: " << e.what() << "\n";
     return 1;

@@ -98,16 +98,15 @@ Picture MakeSpriteSheet(const GridArt& sprites) {
   DrawFlame(pic, 96, 0, {15.0, 22.0, 6.5, 1.2, 1.5, 5}, green);
   DrawFlame(pic, 128, 0, {15.0, 9.0, 7.0, 30.8, 2.5, 8}, orange);
 
-  const auto fire = pic.Ramp({{110, 8, 4}, {200, 24, 12}, {246, 86, 22}, {255, 170, 40}, {255, 230, 110},
-                              {255, 255, 236}},
-                             8);
+  const auto fire =
+      pic.Ramp({{110, 8, 4}, {200, 24, 12}, {246, 86, 22}, {255, 170, 40}, {255, 230, 110}, {255, 255, 236}}, 8);
   const Blast frames[6] = {
-      {0, 9.5, 1.5, 0.95, 0, 0, 0},    // a small fireball
-      {0, 12.5, 2.5, 1.0, 4, 12, 15},  // growing
-      {0, 14.0, 2.5, 1.0, 8, 13, 15},  // at its brightest
-      {6.5, 13.5, 2.5, 0.6, 6, 12, 15},  // burning out: a ring of fire
+      {0, 9.5, 1.5, 0.95, 0, 0, 0},       // a small fireball
+      {0, 12.5, 2.5, 1.0, 4, 12, 15},     // growing
+      {0, 14.0, 2.5, 1.0, 8, 13, 15},     // at its brightest
+      {6.5, 13.5, 2.5, 0.6, 6, 12, 15},   // burning out: a ring of fire
       {10.0, 14.5, 2.5, 0.35, 8, 9, 15},  // a dying ring
-      {0, 0, 0, 0, 16, 6, 15},         // the last sparks
+      {0, 0, 0, 0, 16, 6, 15},            // the last sparks
   };
   for (int f = 0; f < 6; ++f) DrawBlast(pic, 32 * f, 32, frames[f], 40 + f, fire);
   return pic;
