@@ -19,9 +19,9 @@
 #include <utility>
 
 #include "base/rnd.h"
+#include "tests/file_support.h"
 #include "sim/replay.h"
 #include "sim/script.h"
-#include "tests/file_support.h"
 
 namespace zorva {
 namespace {
@@ -38,9 +38,8 @@ struct Recorded {
     std::ostringstream out;
     SimOptions options;
     options.seed = 5, options.record = demo, options.dump = &out;
-    RunSimulation(
-        ParseScript("1 wait\n1 tap:SPACE\n100 RIGHT SPACE\n1 wait\n50 LEFT\n400 -\n1 SPACE\n5 -\n60 SPACE\n1 close\n"),
-        options);
+    RunSimulation(ParseScript("1 wait\n1 tap:SPACE\n100 RIGHT SPACE\n1 wait\n50 LEFT\n400 -\n1 SPACE\n5 -\n60 SPACE\n1 close\n"),
+                  options);
     std::istringstream dump(out.str());
     for (std::string line; std::getline(dump, line);) {
       if (line.find("\"loop\":\"game\"") != std::string::npos) games += line + "\n";
@@ -152,21 +151,14 @@ std::string StartRecords(const GameState& state, std::int64_t clock = 1000) {
   return records.substr(0, size - 11);  // without the game's end
 }
 
+
 TEST(Demo, HostileFilesGetOneLineAndStatusTwo) {
   const Bytes whole = ReadBytes(Recording().demo);
   const std::string demo(whole.begin(), whole.end()), start = StartRecords(GameState{}), bad = "the file is damaged (";
-  GameState farScroll = [] {
-    GameState g;
-    g.ScrollY = 5000;
-    return g;
-  }();
+  GameState farScroll = [] { GameState g; g.ScrollY = 5000; return g; }();
   const std::string farStart = StartRecords(GameState{}, -(std::int64_t{1} << 62));
   const std::size_t half = demo.size() / 2;
-  const auto repeat = [](const std::string& s, int n) {
-    std::string out;
-    while (n-- > 0) out += s;
-    return out;
-  };
+  const auto repeat = [](const std::string& s, int n) { std::string out; while (n-- > 0) out += s; return out; };
   const std::pair<std::string, std::string> cases[] = {
       {"", "not a ZORVA demo"},
       {Pack(start, 2), "demo format 2 is not known here (this program reads format 1)"},
@@ -203,8 +195,7 @@ TEST(Demo, HostileFilesGetOneLineAndStatusTwo) {
   int i = 0;
   for (const auto& [bytes, message] : cases) {
     const bool named = message.find("cannot read") == 0 || message.find("larger") != std::string::npos;
-    const std::string path =
-        named ? In(bytes) : WriteBytes(In("hostile" + std::to_string(i++)), Bytes(bytes.begin(), bytes.end()));
+    const std::string path = named ? In(bytes) : WriteBytes(In("hostile" + std::to_string(i++)), Bytes(bytes.begin(), bytes.end()));
     const auto [status, errors] = Play(path);
     EXPECT_EQ(status, 2) << message;
     EXPECT_EQ(errors.rfind("zorva-sim: " + std::regex_replace(path, std::regex("\n"), "\\n") + ": " + message, 0), 0u)
@@ -217,26 +208,23 @@ TEST(Demo, HostileFilesGetOneLineAndStatusTwo) {
 TEST(Demo, RecordingLosesNothingAndReportsWhatFails) {
   const TempDir dir("record");
   const std::string old = (dir.path / "old.zdm").string(), script = (dir.path / "run.script").string();
-  const std::string text =
-      "1 wait\n1 tap:SPACE\n100 RIGHT SPACE\n1 wait\n50 LEFT\n400 -\n1 SPACE\n5 -\n60 SPACE\n400 LEFT SPACE\n";
+  const std::string text = "1 wait\n1 tap:SPACE\n100 RIGHT SPACE\n1 wait\n50 LEFT\n400 -\n1 SPACE\n5 -\n60 SPACE\n400 LEFT SPACE\n";
   WriteBytes(script, Bytes(text.begin(), text.end()));
   const Bytes before = {'o', 'l', 'd'};
   // The shell's file size limit (in blocks of 512 bytes) stands for a full disk.
   const auto record = [&](const std::string& limit, const std::string& to) {
     WriteBytes(old, before);
-    return Shell("sh -c \"trap '' XFSZ; ulimit -f " + limit + "; exec " + kSim + " --seed 5 --record '" + to + "' '" +
-                 script + "'\"");
+    return Shell("sh -c \"trap '' XFSZ; ulimit -f " + limit + "; exec " + kSim + " --seed 5 --record '" + to +
+               "' '" + script + "'\"");
   };
-  const std::string notWritten = "zorva-sim: cannot write the demo " + old + ": File too large\n",
-                    unlimited = "unlimited";
+  const std::string notWritten = "zorva-sim: cannot write the demo " + old + ": File too large\n", unlimited = "unlimited";
   // File size limit, file named, message, status, whether the old demo stays, what playing the new one says.
   const std::tuple<std::string, std::string, std::string, int, bool, std::string> cases[] = {
       {unlimited, old, "", 0, false, "game 2: "},
       {"3", old, notWritten, 1, true, ""},  // not even one whole game fits
       {"4", old, notWritten, 1, false, "game 1: "},
       {"unlimited", "/dev/full", "zorva-sim: cannot record into /dev/full: a device\n", 1, true, ""},
-      {"unlimited", script, "zorva-sim: the file " + script + " would be written over while it is in use\n", 2, true,
-       ""},
+      {"unlimited", script, "zorva-sim: the file " + script + " would be written over while it is in use\n", 2, true, ""},
   };
   for (const auto& [limit, to, said, code, kept, played] : cases) {
     const auto [status, errors] = record(limit, to);
@@ -281,8 +269,7 @@ TEST(Demo, RealGamesVerifyAndForgedOnesAreRefusedWithTheirReason) {
     int status = 1;
   } cases[] = {
       {real, "game 1: score 50, 254 frames, last canvas 35965f1fbeba60d8: verified, WAIT checked throughout\n", 0},
-      {corpus + "game_over.zdm", "game 1: score 0, 113 frames, last canvas cd620587ec218bd1: verified, WAIT checked",
-       0},
+      {corpus + "game_over.zdm", "game 1: score 0, 113 frames, last canvas cd620587ec218bd1: verified, WAIT checked", 0},
       {corpus + "wait_and_close.zdm", "verified, WAIT not always checked\n", 0},
       {Record("from_before.zdm", 1, [] { G.HiScore = 900; }),
        "verified, WAIT checked throughout; the file begins after other games, whose best score is taken as it is", 0},
@@ -300,11 +287,9 @@ TEST(Demo, RealGamesVerifyAndForgedOnesAreRefusedWithTheirReason) {
        "game 1: " + refused + "the shots are in flight as the first game of the file starts"},
       {Record("rnd.zdm", 2, [] { SetRndState(RndState() ^ 1); }),
        "game 2: " + refused + "the random state is not the one game 1 left"},
-      {Copy(real, "back.zdm",
-            [](auto& e, auto frame, auto& s, auto&) {
-              return e.kind != Kind::GameStart || frame == 1 || (s.clock -= 100000, true);
-            }),
-       "game 2: " + refused + "it starts at -"},
+      {Copy(real, "back.zdm", [](auto& e, auto frame, auto& s, auto&) {
+         return e.kind != Kind::GameStart || frame == 1 || (s.clock -= 100000, true);
+       }), "game 2: " + refused + "it starts at -"},
       {Copy(real, "unpaced.zdm",
             [&](auto& e, auto frame, auto&, auto&) {
               if (frame != 20 || e.kind == Kind::Wait) return frame != 20 || !(waited = true);
@@ -312,13 +297,10 @@ TEST(Demo, RealGamesVerifyAndForgedOnesAreRefusedWithTheirReason) {
               return true;
             }),
        "game 1: " + refused + "frame 20 is paced by WAIT but lasts 5 ms, less than the wait allows"},
-      {Copy(real, "trailer.zdm",
-            [](auto& e, auto frame, auto&, auto& t) {
-              return e.kind != Kind::GameEnd || frame != 255 || (t.score = 6000, true);
-            }),
-       "game 1: " + refused +
-           "it ends with score 50, 254 frames, last canvas 35965f1fbeba60d8, its trailer says "
-           "score 6000, 254 frames"},
+      {Copy(real, "trailer.zdm", [](auto& e, auto frame, auto&, auto& t) {
+         return e.kind != Kind::GameEnd || frame != 255 || (t.score = 6000, true);
+       }), "game 1: " + refused + "it ends with score 50, 254 frames, last canvas 35965f1fbeba60d8, its trailer says "
+            "score 6000, 254 frames"},
   };
   for (const auto& c : cases) {
     const auto [status, errors] = Play(c.demo, "--verify");

@@ -10,8 +10,8 @@
 #endif
 
 #include <charconv>
-#include <cstdint>
 #include <cstdlib>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -52,19 +52,15 @@ struct Values {
 };
 
 inline testing::AssertionResult SameValues(const char*, const char*, const Values& actual, const Values& expected) {
-  const auto text = [](double v) {
-    char t[32];
-    return std::string(t, std::to_chars(t, t + sizeof t, v).ptr);
-  };
+  const auto text = [](double v) { char t[32]; return std::string(t, std::to_chars(t, t + sizeof t, v).ptr); };
   if (actual.values.size() != expected.values.size())
     return testing::AssertionFailure() << actual.values.size() << " values, expected " << expected.values.size();
   testing::AssertionResult result = testing::AssertionSuccess();
   for (std::size_t k = 0; k < actual.values.size(); ++k)
     if (actual.values[k] != expected.values[k])
-      result = testing::AssertionFailure()
-               << result.message() << (result ? "" : "; ")
-               << (k < actual.names.size() ? actual.names[k] : "value " + std::to_string(k + 1)) << " is "
-               << text(actual.values[k]) << ", expected " << text(expected.values[k]);
+      result = testing::AssertionFailure() << result.message() << (result ? "" : "; ")
+                                           << (k < actual.names.size() ? actual.names[k] : "value " + std::to_string(k + 1))
+                                           << " is " << text(actual.values[k]) << ", expected " << text(expected.values[k]);
   return result;
 }
 
@@ -75,11 +71,10 @@ Values MakeValues(std::string_view names, T... values) {
 
 // Runs a program with its arguments (shell words) in a folder, `input` on its standard input; its exit status, the
 // number of lines it wrote to standard output and the first line it wrote to standard error.
-inline std::tuple<int, int, std::string> RunProgram(const fs::path& program, const std::string& args,
-                                                    const fs::path& dir, const std::string& input = "") {
+inline std::tuple<int, int, std::string> RunProgram(const fs::path& program, const std::string& args, const fs::path& dir,
+                                                    const std::string& input = "") {
   std::ofstream(dir / "input") << input;
-  const std::string command =
-      "cd '" + dir.string() + "' && '" + program.string() + "' " + args + " < input > out 2> err";
+  const std::string command = "cd '" + dir.string() + "' && '" + program.string() + "' " + args + " < input > out 2> err";
   const int status = std::system(command.c_str());
   std::ifstream out(dir / "out"), err(dir / "err");
   std::string line, complaint;
@@ -99,8 +94,7 @@ inline Bytes ReadBytes(const fs::path& p) {
 }
 
 inline std::string WriteBytes(const fs::path& p, const Bytes& b) {
-  std::ofstream(p, std::ios::binary)
-      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+  std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
   return p.string();
 }
 

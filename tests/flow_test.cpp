@@ -14,9 +14,8 @@ namespace {
 TEST(Flow, PressesMadeBeforeAScreenAreForgottenWhenItStarts) {
   // PlayerX in each game frame: a LEFT or RIGHT tap on the title screen is
   // forgotten when SPACE starts the game; one in its first frame counts.
-  const std::pair<const char*, std::vector<double>> games[] = {{"1 tap:LEFT\n1 SPACE\n2 -\n", {146, 146}},
-                                                               {"1 tap:RIGHT SPACE\n2 -\n", {146, 146}},
-                                                               {"1 SPACE\n1 tap:LEFT\n1 -\n", {138, 138}}};
+  const std::pair<const char*, std::vector<double>> games[] = {
+      {"1 tap:LEFT\n1 SPACE\n2 -\n", {146, 146}}, {"1 tap:RIGHT SPACE\n2 -\n", {146, 146}}, {"1 SPACE\n1 tap:LEFT\n1 -\n", {138, 138}}};
   for (const auto& [script, x] : games) {
     std::vector<double> seen;
     for (const Pass& p : Play(script)) p.Game() ? seen.push_back(p.g.PlayerX) : void();
@@ -38,10 +37,8 @@ TEST(Flow, TheFirstGameTakesOverTheGatesScrollAndBlinkOfTheTitleScreen) {
   // the first poll past 1810, so the formation's first step is frame 28's.
   const std::vector<Pass> passes = Play("1 -\n1 tap:SPACE\n30 -\n");
   const GameState& first = passes[1].g;  // passes[0] is title pass 0
-  EXPECT_VALUES(V(first.ScrollY, first.TitleBlink, first.MarchNext, first.FpsNext, first.Fps),
-                V(3, -1, 1810, 1510, 200));
-  EXPECT_VALUES(V(FirstWhere(passes, [](const Pass& p) { return p.g.MarchStep == 1; }), passes[28].clock),
-                V(28, 1852 + 31));
+  EXPECT_VALUES(V(first.ScrollY, first.TitleBlink, first.MarchNext, first.FpsNext, first.Fps), V(3, -1, 1810, 1510, 200));
+  EXPECT_VALUES(V(FirstWhere(passes, [](const Pass& p) { return p.g.MarchStep == 1; }), passes[28].clock), V(28, 1852 + 31));
   EXPECT_EQ(Play("1 tap:SPACE\n2 -\n")[0].g.MarchStep, 1);  // started on pass 0, it steps in frame 1
 }
 
@@ -50,20 +47,17 @@ TEST(Flow, AGameEndsWithItsGameOverScreenAndTheNextStartsAfreshKeepingItsHiScore
   // at a harder wave. SPACE held on ends the GAME OVER screen and, after the
   // title's one pass, starts the next game (next_game.script shows the rest).
   const std::vector<Pass> p = Play("1 tap:SPACE\n200 SPACE\n", 1, [](const std::vector<Pass>& p) {
-    if (p.size() == 3)
-      G.Score = G.HiScore = 120, G.PlayerDead = 1, G.AimLevel = 1.2f, G.MarchInterval = 170, G.BulletTop = 7;
+    if (p.size() == 3) G.Score = G.HiScore = 120, G.PlayerDead = 1, G.AimLevel = 1.2f, G.MarchInterval = 170, G.BulletTop = 7;
   });
   const std::size_t end = FirstWhere(p, [](const Pass& pass) { return pass.endsGame; });
   ASSERT_LT(end + 2, p.size());
   const GameState &title = p[end + 1].g, &next = p[end + 2].g;
   // Two waits of 1000 ms (each ends at the first reading past it); the frame rate cleared.
-  EXPECT_VALUES(
-      V(p[end + 1].clock - p[end].clock, title.Fps, title.PlayerDead, title.PlayerBlastFrame, title.GameOverShown),
-      V(2002, 0, 0, 0, 0));
+  EXPECT_VALUES(V(p[end + 1].clock - p[end].clock, title.Fps, title.PlayerDead, title.PlayerBlastFrame, title.GameOverShown),
+            V(2002, 0, 0, 0, 0));
   // The shot of frame 2 flew on and destroyed the fourth column's bottom enemy: 130.
-  EXPECT_VALUES(
-      V(p[end + 2].Game(), next.Score, next.HiScore, next.PlayerX, next.AimLevel, next.MarchInterval, next.BulletTop),
-      V(1, 0, 130, 146, 0, 200, 4));
+  EXPECT_VALUES(V(p[end + 2].Game(), next.Score, next.HiScore, next.PlayerX, next.AimLevel, next.MarchInterval, next.BulletTop),
+            V(1, 0, 130, 146, 0, 200, 4));
 }
 
 TEST(Flow, TheShipIsDrawnWhereItWasAndItsShotLeavesFromWhereItIsNow) {
@@ -81,56 +75,43 @@ TEST(Flow, AWaveCanChangeDuringTheDeathSequence) {
   // explosion frame: at the next tick it is gone, the ship's explosion starts,
   // and in the same frame the next wave is placed.
   const auto passes = Play("1 tap:SPACE\n400 -\n", 1, [](const std::vector<Pass>& p) {
-    if (p.size() == 3)
-      G.PlayerDead = 1, G.EnemyState.fill(7), G.EnemyState[5] = 6, G.KillCount = 23, G.BulletActive.fill(0);
+    if (p.size() == 3) G.PlayerDead = 1, G.EnemyState.fill(7), G.EnemyState[5] = 6, G.KillCount = 23, G.BulletActive.fill(0);
   });
   const std::size_t wave = FirstWhere(passes, [](const Pass& p) { return p.g.MarchInterval == 190; });
   ASSERT_LT(wave, passes.size());
   const GameState& g = passes[wave].g;
-  EXPECT_VALUES(V(passes[wave - 1].g.KillCount, g.KillCount, g.PlayerDead, g.PlayerBlastFrame, g.EnemyX[0], g.EnemyY[0],
-                  g.BulletTop, g.AimLevel, std::count(g.EnemyState.begin(), g.EnemyState.end(), 0)),
-                V(23, 0, 1, 1, 10, 16, 3, 0.4f, 24));
-  EXPECT_TRUE(
-      std::any_of(passes.begin() + static_cast<long>(wave), passes.end(), [](const Pass& p) { return p.endsGame; }));
+  EXPECT_VALUES(V(passes[wave - 1].g.KillCount, g.KillCount, g.PlayerDead, g.PlayerBlastFrame, g.EnemyX[0], g.EnemyY[0], g.BulletTop,
+              g.AimLevel, std::count(g.EnemyState.begin(), g.EnemyState.end(), 0)),
+            V(23, 0, 1, 1, 10, 16, 3, 0.4f, 24));
+  EXPECT_TRUE(std::any_of(passes.begin() + static_cast<long>(wave), passes.end(), [](const Pass& p) { return p.endsGame; }));
 }
 
 TEST(Flow, DifficultyClimbsWaveByWave) {
   SimMain m;
   G.MarchInterval = 200, G.BulletTop = 4;
   // Wave, MarchInterval, AimLevel (single precision), BulletGrowth, BulletTop.
-  const double table[][5] = {{2, 190, 0.4000000059604645, 0.5, 3},
-                             {3, 180, 0.800000011920929, 1.0, 4},
-                             {4, 170, 1.2000000476837158, 1.5, 4},
-                             {5, 160, 1.600000023841858, 2.0, 5},
-                             {6, 150, 2.0, 2.5, 5},
-                             {7, 140, 2.4000000953674316, 3.0, 6},
-                             {8, 130, 2.8000001907348633, 3.5, 6},
-                             {9, 120, 3.0, 4.0, 7},
-                             {20, 10, 3.0, 9.5, 12},
-                             {21, 0, 3.0, 10.0, 13},
-                             {35, 0, 3.0, 17.0, 20},
-                             {40, 0, 3.0, 19.5, 20}};
+  const double table[][5] = {{2, 190, 0.4000000059604645, 0.5, 3},  {3, 180, 0.800000011920929, 1.0, 4},
+                             {4, 170, 1.2000000476837158, 1.5, 4}, {5, 160, 1.600000023841858, 2.0, 5},
+                             {6, 150, 2.0, 2.5, 5},                {7, 140, 2.4000000953674316, 3.0, 6},
+                             {8, 130, 2.8000001907348633, 3.5, 6}, {9, 120, 3.0, 4.0, 7},
+                             {20, 10, 3.0, 9.5, 12},               {21, 0, 3.0, 10.0, 13},
+                             {35, 0, 3.0, 17.0, 20},               {40, 0, 3.0, 19.5, 20}};
   for (int wave = 1; const auto& row : table) {
     for (; wave < row[0]; ++wave) G.EnemyState.fill(7), G.KillCount = 24, CheckWave();
-    EXPECT_VALUES(V(G.MarchInterval, G.AimLevel, G.BulletGrowth, G.BulletTop, G.KillCount),
-                  V(row[1], row[2], row[3], row[4], 0))
-        << wave;
+    EXPECT_VALUES(V(G.MarchInterval, G.AimLevel, G.BulletGrowth, G.BulletTop, G.KillCount), V(row[1], row[2], row[3], row[4], 0)) << wave;
   }
   // KillCount, shot slot in flight, bullet slot in flight (-1 none), whether the wave changes.
-  const int cases[][4] = {{24, -1, -1, 1}, {23, -1, -1, 0}, {24, 8, -1, 0},
-                          {24, -1, 20, 0}, {24, -1, 15, 0}, {24, -1, 21, 1}};
+  const int cases[][4] = {{24, -1, -1, 1}, {23, -1, -1, 0}, {24, 8, -1, 0}, {24, -1, 20, 0}, {24, -1, 15, 0}, {24, -1, 21, 1}};
   for (const auto& [kills, shot, bullet, change] : cases) {
     ResetGameState();
-    G.MarchInterval = 200, G.EnemyState.fill(7), G.KillCount = static_cast<std::int16_t>(kills), G.EnemyX[0] = 99,
-    G.MarchStep = 7;
+    G.MarchInterval = 200, G.EnemyState.fill(7), G.KillCount = static_cast<std::int16_t>(kills), G.EnemyX[0] = 99, G.MarchStep = 7;
     G.MarchDrop = 8, G.MarchDir = 1, G.Score = 240, G.ShotY[3] = 123, G.BulletX[2] = 55.5f;
     if (shot >= 0) G.ShotActive[shot] = 1;
     if (bullet >= 0) G.BulletActive[bullet] = 1;
     CheckWave();
-    EXPECT_VALUES(V(G.KillCount, G.EnemyState[5], G.EnemyX[0], G.EnemyY[23], G.MarchInterval, G.MarchStep, G.MarchDrop,
-                    G.MarchDir, G.BlastSrcX[0]),
-                  change ? V(0, 0, 10, 121, 190, 0, 0, 0, 64) : V(kills, 7, 99, 0, 200, 7, 8, 1, 0))
-        << kills << " " << shot << " " << bullet;
+    EXPECT_VALUES(V(G.KillCount, G.EnemyState[5], G.EnemyX[0], G.EnemyY[23], G.MarchInterval, G.MarchStep, G.MarchDrop, G.MarchDir,
+                G.BlastSrcX[0]),
+              change ? V(0, 0, 10, 121, 190, 0, 0, 0, 64) : V(kills, 7, 99, 0, 200, 7, 8, 1, 0)) << kills << " " << shot << " " << bullet;
     EXPECT_VALUES(V(G.Score, G.ShotY[3], G.BulletX[2]), V(240, 123, 55.5f));  // not its business
   }
 }
@@ -144,15 +125,12 @@ std::string FirstDifference(const std::string& dump, const std::string& recorded
   std::string a, b;
   for (int pass = 0;; ++pass) {
     const bool more = !!std::getline(got, a), expected = !!std::getline(want, b);
-    if (!more || !expected)
-      return more == expected ? "" : "pass " + std::to_string(pass) + (more ? " is one too many" : " is missing");
+    if (!more || !expected) return more == expected ? "" : "pass " + std::to_string(pass) + (more ? " is one too many" : " is missing");
     if (a == b) continue;
     std::size_t at = 0;
     for (std::size_t i = 0; i + 1 < std::min(a.size(), b.size()) && a[i] == b[i]; ++i)
       if ((a[i] == '{' || a[i] == ',') && a[i + 1] == '"') at = i + 1;
-    const auto field = [at](const std::string& line) {
-      return line.substr(at, std::min(line.find(",\"", at + 1), line.size() - 1) - at);
-    };
+    const auto field = [at](const std::string& line) { return line.substr(at, std::min(line.find(",\"", at + 1), line.size() - 1) - at); };
     return "pass " + std::to_string(pass) + ": " + field(a) + ", recorded " + field(b);
   }
 }
@@ -160,8 +138,7 @@ std::string FirstDifference(const std::string& dump, const std::string& recorded
 // Each tests/golden/NAME.script starts with "# zorva-sim OPTIONS" and says
 // what it shows; its dump must be NAME.jsonl byte for byte.
 TEST(Sim, GoldenReplaysMatchByteForByte) {
-  EXPECT_EQ(FirstDifference("{\"a\":1,\"b\":[2,3]}\n{}\n", "{\"a\":1,\"b\":[2,4]}\n{}\n"),
-            "pass 0: \"b\":[2,3], recorded \"b\":[2,4]");
+  EXPECT_EQ(FirstDifference("{\"a\":1,\"b\":[2,3]}\n{}\n", "{\"a\":1,\"b\":[2,4]}\n{}\n"), "pass 0: \"b\":[2,3], recorded \"b\":[2,4]");
   int checked = 0;
   for (const auto& entry : fs::directory_iterator(kSource / "tests" / "golden")) {
     if (entry.path().extension() != ".script") continue;
@@ -231,13 +208,9 @@ TEST(Sim, ZorvaAnswersWithoutAWindowAndSaysItsMistakesOnOneLine) {
 TEST(Sim, TheArtworkIsMadeAgainToTheByteAndTheSoundLiesBesideThePrograms) {
   const fs::path out = kBinary / "assets-regenerated", assets = kSource / "assets";
   fs::remove_all(out);
-  ASSERT_EQ(std::system(("'" + (kBinary / "zorva-assetgen").string() + "' '" + out.string() + "' > /dev/null").c_str()),
-            0);
-  for (const auto& e : fs::directory_iterator(out))
-    EXPECT_EQ(ReadBytes(e.path()), ReadBytes(assets / e.path().filename())) << e.path();
-  const auto count = [](const fs::path& folder) {
-    return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
-  };
+  ASSERT_EQ(std::system(("'" + (kBinary / "zorva-assetgen").string() + "' '" + out.string() + "' > /dev/null").c_str()), 0);
+  for (const auto& e : fs::directory_iterator(out)) EXPECT_EQ(ReadBytes(e.path()), ReadBytes(assets / e.path().filename())) << e.path();
+  const auto count = [](const fs::path& folder) { return std::distance(fs::directory_iterator(folder), fs::directory_iterator()); };
   EXPECT_EQ(count(out) + 2, count(assets));  // all but the hand-written typeface and the header of the embedded ones
   fs::remove_all(out);
   EXPECT_EQ(ReadBytes(kBinary / "効果音.wav"), ReadBytes(assets / "効果音.wav"));  // beside the programs

@@ -15,8 +15,7 @@ using Parsed = std::tuple<std::string, bool, int, bool, std::string, std::string
 
 Parsed Parse(const std::vector<std::string_view>& args) {
   const CommandLine c = ParseCommandLine(args);
-  if (c.action == CommandLine::Action::Error)
-    return {c.error.empty() ? "error without a why" : "error", false, 0, false, "", "", ""};
+  if (c.action == CommandLine::Action::Error) return {c.error.empty() ? "error without a why" : "error", false, 0, false, "", "", ""};
   const WindowOptions& o = c.options;
   const char* actions[] = {"play", "help", "version"};
   return {actions[static_cast<int>(c.action)], o.fullscreen, o.scale, o.sound, o.frameLog, c.record, c.play};
@@ -33,18 +32,9 @@ TEST(CommandLine, OptionsValuesAndMistakes) {
       {{"--scale", "2", "--help"}, {"help", false, 2, true, "", "", ""}},
       {{"--version", "-h"}, {"help", false, 1, true, "", "", ""}},
       {{"--version"}, {"version", false, 1, true, "", "", ""}},
-      {{"--help", "--bogus"}, error},
-      {{"--scale", "0"}, error},
-      {{"--scale", "17"}, error},
-      {{"--scale", "2x"}, error},
-      {{"--scale"}, error},
-      {{"--frame-log="}, error},
-      {{"--fullscreen=yes"}, error},
-      {{"--full"}, error},
-      {{"-x"}, error},
-      {{"game.cfg"}, error},
-      {{"--record", "a.zdm", "--play=b.zdm"}, error},
-      {{"--play"}, error},
+      {{"--help", "--bogus"}, error}, {{"--scale", "0"}, error}, {{"--scale", "17"}, error}, {{"--scale", "2x"}, error},
+      {{"--scale"}, error}, {{"--frame-log="}, error}, {{"--fullscreen=yes"}, error}, {{"--full"}, error}, {{"-x"}, error},
+      {{"game.cfg"}, error}, {{"--record", "a.zdm", "--play=b.zdm"}, error}, {{"--play"}, error},
   };
   for (const auto& [args, expected] : cases) {
     std::string shown;
@@ -52,8 +42,8 @@ TEST(CommandLine, OptionsValuesAndMistakes) {
     EXPECT_EQ(Parse(args), expected) << "zorva" << shown;
   }
   const std::string help = HelpText("/opt/zorva/効果音.wav");
-  for (const char* word : {"--fullscreen", "--scale N", "--no-sound", "--frame-log FILE", "--record DEMO",
-                           "--play DEMO", "--version", "SPACE", "LEFT", "gamepad", "/opt/zorva/効果音.wav"})
+  for (const char* word : {"--fullscreen", "--scale N", "--no-sound", "--frame-log FILE", "--record DEMO", "--play DEMO",
+                           "--version", "SPACE", "LEFT", "gamepad", "/opt/zorva/効果音.wav"})
     EXPECT_NE(help.find(word), std::string::npos) << word;
 }
 

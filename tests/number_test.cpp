@@ -15,22 +15,11 @@ TEST(WholeNumber, TakesDigitsInRangeAndNothingElse) {
     std::int64_t min, max;
     N read;
   } cases[] = {
-      {"0", 0, 10, 0},
-      {"10", 0, 10, 10},
-      {"007", 0, 10, 7},
-      {"-1", -5, 10, -1},
-      {"11", 0, 10, {}},
-      {"-1", 0, 10, {}},
-      {"99999999999999999999", 0, INT64_MAX, {}},  // past 64 bits
-      {"", 0, 10, {}},
-      {"+3", 0, 10, {}},
-      {" 3", 0, 10, {}},
-      {"3 ", 0, 10, {}},
-      {"2.0", 0, 10, {}},
-      {"0x5", 0, 10, {}},
+      {"0", 0, 10, 0},   {"10", 0, 10, 10},  {"007", 0, 10, 7},           {"-1", -5, 10, -1},
+      {"11", 0, 10, {}}, {"-1", 0, 10, {}},  {"99999999999999999999", 0, INT64_MAX, {}},  // past 64 bits
+      {"", 0, 10, {}},   {"+3", 0, 10, {}},  {" 3", 0, 10, {}}, {"3 ", 0, 10, {}}, {"2.0", 0, 10, {}}, {"0x5", 0, 10, {}},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(WholeNumber<std::int64_t>(c.text, c.min, c.max), c.read) << '"' << c.text << '"';
+  for (const auto& c : cases) EXPECT_EQ(WholeNumber<std::int64_t>(c.text, c.min, c.max), c.read) << '"' << c.text << '"';
   EXPECT_EQ(WholeNumber<std::uint64_t>("-0", 0, UINT64_MAX), std::nullopt);  // no sign for an unsigned type
   EXPECT_EQ(WholeNumber<std::uint64_t>("18446744073709551615", 0, UINT64_MAX), UINT64_MAX);
 }

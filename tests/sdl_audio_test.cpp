@@ -22,8 +22,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr std::uint32_t kMiB = 1024 * 1024, kFull = 16 * kMiB - 44;  // kFull: the largest file
-constexpr double kRate = 44100;         // what the player asks for, 16-bit stereo, and the disk driver takes
-constexpr double kBuffer = 1024;        // frames the device takes at a time
+constexpr double kRate = 44100;  // what the player asks for, 16-bit stereo, and the disk driver takes
+constexpr double kBuffer = 1024;  // frames the device takes at a time
 constexpr std::int16_t kTone = 0x1234;  // the earlier sound: left kTone, right -kTone
 
 // A PCM wave file of `bytes` sample bytes of a 100 Hz square wave, the same
@@ -41,7 +41,7 @@ Bytes WaveFile(std::uint32_t rate, std::uint32_t bits, std::uint32_t channels, s
   std::copy_n("data", 4, b.begin() + 36), put(40, bytes, 4);
   for (std::uint32_t i = 0; i + bits / 8 <= bytes; i += bits / 8) {
     const bool high = i / align / std::max(rate / 200, 1u) % 2;
-    const std::uint32_t v = !square     ? (i / 2 % 2 ? 0x10000u - kTone : kTone)
+    const std::uint32_t v = !square   ? (i / 2 % 2 ? 0x10000u - kTone : kTone)
                             : bits == 8 ? (high ? 0xA0 : 0x60)
                                         : (high ? 0x2000 : 0xE000);
     put(44 + i, v, static_cast<int>(bits / 8));

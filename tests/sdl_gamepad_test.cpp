@@ -31,43 +31,18 @@ TEST(SdlGamepad, DpadStickAndButtonsFeedTheKeyRecord) {
     Act act;
     int what, left, right, space;  // the button or the stick's x; what the polls then read
   } steps[] = {
-      {Gained, 0, 0, 0, 0},
-      {In, 0, 0, 0, 0},
-      {Press, A, 0, 0, D | P},
-      {Press, SDL_CONTROLLER_BUTTON_B, 0, 0, D},
-      {Release, A, 0, 0, D},
-      {Release, SDL_CONTROLLER_BUTTON_B, 0, 0, 0},
-      {Press, SDL_CONTROLLER_BUTTON_X, 0, 0, D | P},
-      {Release, SDL_CONTROLLER_BUTTON_X, 0, 0, 0},
-      {Press, SDL_CONTROLLER_BUTTON_Y, 0, 0, D | P},
-      {Release, SDL_CONTROLLER_BUTTON_Y, 0, 0, 0},
-      {Press, Start, 0, 0, D | P},
-      {Release, Start, 0, 0, 0},
-      {Press, SDL_CONTROLLER_BUTTON_BACK, 0, 0, 0},
-      {Release, SDL_CONTROLLER_BUTTON_BACK, 0, 0, 0},
-      {Press, Left, D | P, 0, 0},
-      {Release, Left, 0, 0, 0},
-      {Press, Right, 0, D | P, 0},
-      {Release, Right, 0, 0, 0},
-      {Stick, -20000, D | P, 0, 0},
-      {Stick, -5000, 0, 0, 0},
-      {Stick, 5000, 0, 0, 0},
-      {Stick, 32767, 0, D | P, 0},
+      {Gained, 0, 0, 0, 0}, {In, 0, 0, 0, 0}, {Press, A, 0, 0, D | P}, {Press, SDL_CONTROLLER_BUTTON_B, 0, 0, D},
+      {Release, A, 0, 0, D}, {Release, SDL_CONTROLLER_BUTTON_B, 0, 0, 0}, {Press, SDL_CONTROLLER_BUTTON_X, 0, 0, D | P},
+      {Release, SDL_CONTROLLER_BUTTON_X, 0, 0, 0}, {Press, SDL_CONTROLLER_BUTTON_Y, 0, 0, D | P},
+      {Release, SDL_CONTROLLER_BUTTON_Y, 0, 0, 0}, {Press, Start, 0, 0, D | P}, {Release, Start, 0, 0, 0},
+      {Press, SDL_CONTROLLER_BUTTON_BACK, 0, 0, 0}, {Release, SDL_CONTROLLER_BUTTON_BACK, 0, 0, 0},
+      {Press, Left, D | P, 0, 0}, {Release, Left, 0, 0, 0}, {Press, Right, 0, D | P, 0}, {Release, Right, 0, 0, 0},
+      {Stick, -20000, D | P, 0, 0}, {Stick, -5000, 0, 0, 0}, {Stick, 5000, 0, 0, 0}, {Stick, 32767, 0, D | P, 0},
       {Stick, 0, 0, 0, 0},  // then: a press without the focus, and one held while it comes back, do not count
-      {Lost, 0, 0, 0, 0},
-      {Press, A, 0, 0, 0},
-      {Gained, 0, 0, 0, 0},
-      {Release, A, 0, 0, 0},
-      {Press, A, 0, 0, D | P},
-      {Lost, 0, 0, 0, 0},
-      {Gained, 0, 0, 0, 0},
-      {Release, A, 0, 0, 0},
-      {Press, Right, 0, D | P, 0},
-      {Out, 0, 0, 0, 0},
-      {In, 0, 0, 0, 0},
-      {Press, Start, 0, 0, D | P},  // pulled out and plugged in again
-      {KeySpace, 0, 0, 0, D},
-      {Release, Start, 0, 0, D},  // the keyboard holds the same key
+      {Lost, 0, 0, 0, 0}, {Press, A, 0, 0, 0}, {Gained, 0, 0, 0, 0}, {Release, A, 0, 0, 0}, {Press, A, 0, 0, D | P},
+      {Lost, 0, 0, 0, 0}, {Gained, 0, 0, 0, 0}, {Release, A, 0, 0, 0}, {Press, Right, 0, D | P, 0},
+      {Out, 0, 0, 0, 0}, {In, 0, 0, 0, 0}, {Press, Start, 0, 0, D | P},  // pulled out and plugged in again
+      {KeySpace, 0, 0, 0, D}, {Release, Start, 0, 0, D},  // the keyboard holds the same key
   };
   for (std::size_t i = 0; i < std::size(steps); ++i) {
     const auto& s = steps[i];

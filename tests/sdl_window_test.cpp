@@ -4,8 +4,8 @@
 // they are now; and the start without any display.
 #include "sdl/sdl_window.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,46 +40,28 @@ struct SdlWindowTest : ::testing::Test {
   }
   SDL_Event Key(bool down, SDL_Keycode key, bool repeat = false, Uint16 mod = KMOD_NONE) const {
     SDL_Event e{};
-    e.key = {
-        down ? SDL_KEYDOWN : SDL_KEYUP, 0, SDL_GetWindowID(window->Handle()), down, repeat, 0, 0, {{}, key, mod, 0}};
+    e.key = {down ? SDL_KEYDOWN : SDL_KEYUP, 0, SDL_GetWindowID(window->Handle()), down, repeat, 0, 0, {{}, key, mod, 0}};
     return e;
   }
   SDL_Event Button(bool down, int x, int y) const {
     SDL_Event e{};
-    e.button = {down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP,
-                0,
-                SDL_GetWindowID(window->Handle()),
-                0,
-                SDL_BUTTON_LEFT,
-                down,
-                1,
-                0,
-                x,
-                y};
+    e.button = {down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP, 0, SDL_GetWindowID(window->Handle()), 0, SDL_BUTTON_LEFT, down, 1, 0, x, y};
     return e;
   }
 };
 
 TEST_F(SdlWindowTest, TheKeyRecordIsWhatTheGamePollsAndOnlyPressesWithTheKeyboardCount) {
-  // Events served before each poll of SPACE, and what each poll reads: 0, P (pressed since the previous poll) or D
-  // (held down).
+  // Events served before each poll of SPACE, and what each poll reads: 0, P (pressed since the previous poll) or D (held down).
   enum Ev { Down, Up, Repeat, Lost, Gained };
   constexpr int P = 1, D = 0x8000;
-  const struct {
-    const char* name;
-    std::vector<std::vector<Ev>> pumps;
-    std::vector<int> reads;
-  } scripts[] = {{"a tap between two polls is reported once", {{Down, Up}, {}, {}}, {P, 0, 0}},
-                 {"a held key reads down at every poll", {{Down}, {}, {Repeat}, {Up}, {}}, {D | P, D, D, 0, 0}},
-                 {"repeats set no new record", {{Down}, {Repeat, Repeat}, {Up}}, {D | P, D, 0}},
-                 {"a press without the keyboard does not count", {{Lost, Down, Up}, {Lost, Down}}, {0, 0}},
-                 {"losing the keyboard releases held keys and clears the record",
-                  {{Down}, {Up, Down, Lost}, {Gained}},
-                  {D | P, 0, 0}},
-                 {"after regaining the keyboard a new press counts", {{Lost, Gained, Down, Up}}, {P}},
-                 {"a key held on while the keyboard was away comes back up; its repeats add nothing",
-                  {{Down}, {Lost, Gained, Repeat}},
-                  {D | P, 0}}};
+  const struct { const char* name; std::vector<std::vector<Ev>> pumps; std::vector<int> reads; } scripts[] = {
+      {"a tap between two polls is reported once", {{Down, Up}, {}, {}}, {P, 0, 0}},
+      {"a held key reads down at every poll", {{Down}, {}, {Repeat}, {Up}, {}}, {D | P, D, D, 0, 0}},
+      {"repeats set no new record", {{Down}, {Repeat, Repeat}, {Up}}, {D | P, D, 0}},
+      {"a press without the keyboard does not count", {{Lost, Down, Up}, {Lost, Down}}, {0, 0}},
+      {"losing the keyboard releases held keys and clears the record", {{Down}, {Up, Down, Lost}, {Gained}}, {D | P, 0, 0}},
+      {"after regaining the keyboard a new press counts", {{Lost, Gained, Down, Up}}, {P}},
+      {"a key held on while the keyboard was away comes back up; its repeats add nothing", {{Down}, {Lost, Gained, Repeat}}, {D | P, 0}}};
   for (const auto& s : scripts) {
     Pump({Window(SDL_WINDOWEVENT_FOCUS_GAINED)}), window->GetAsyncKeyState(VK_SPACE);
     for (std::size_t i = 0; i < s.pumps.size(); ++i) {
@@ -101,12 +83,7 @@ TEST_F(SdlWindowTest, APollReadsTheKeysAsTheyAreNowAndLeavesTheMenuAndTheCloseTo
   // any pump, and after the pump (-1: the pump ends the program).
   enum Ev { Down, Lost, Gained, Click, Close };
   constexpr int P = 1, D = 0x8000;
-  const struct {
-    const char* name;
-    bool away;
-    std::vector<Ev> during;
-    int poll, afterPump;
-  } cases[] = {
+  const struct { const char* name; bool away; std::vector<Ev> during; int poll, afterPump; } cases[] = {
       {"a press during the wait is seen at once", false, {Down}, D | P, D},
       {"a press after the keyboard left waits for the pump, which drops it", false, {Lost, Down}, 0, 0},
       {"a press after the keyboard came back waits for the pump, which counts it", true, {Gained, Down}, 0, D | P},
@@ -117,12 +94,10 @@ TEST_F(SdlWindowTest, APollReadsTheKeysAsTheyAreNowAndLeavesTheMenuAndTheCloseTo
     window->GetAsyncKeyState(VK_SPACE);
     for (const Ev ev : c.during) {
       if (ev == Down) push(Key(true, SDLK_SPACE));
-      if (ev == Lost || ev == Gained)
-        push(Window(ev == Lost ? SDL_WINDOWEVENT_FOCUS_LOST : SDL_WINDOWEVENT_FOCUS_GAINED));
+      if (ev == Lost || ev == Gained) push(Window(ev == Lost ? SDL_WINDOWEVENT_FOCUS_LOST : SDL_WINDOWEVENT_FOCUS_GAINED));
       if (ev == Close) push(Window(SDL_WINDOWEVENT_CLOSE));
       if (ev == Click)
-        for (const auto& [x, y] : {std::pair{12, 10}, std::pair{40, 30}})
-          push(Button(true, x, y)), push(Button(false, x, y));  // OPTION, WAIT
+        for (const auto& [x, y] : {std::pair{12, 10}, std::pair{40, 30}}) push(Button(true, x, y)), push(Button(false, x, y));  // OPTION, WAIT
     }
     Wait(3);
     std::int16_t read = 0;
@@ -141,8 +116,7 @@ TEST_F(SdlWindowTest, APollReadsTheKeysAsTheyAreNowAndLeavesTheMenuAndTheCloseTo
 TEST_F(SdlWindowTest, AClickAtTwiceTheSizeReachesTheMenuAndAltEnterTogglesFullscreenButNotOnRepeats) {
   SDL_SetWindowSize(window->Handle(), 648, 688), window->DoEvents();
   ASSERT_EQ(window->CurrentPlacement().scale, 2);
-  for (const auto& [x, y] : {std::pair{24, 20}, std::pair{80, 60}})
-    Pump({Button(true, x, y), Button(false, x, y)});  // OPTION, WAIT
+  for (const auto& [x, y] : {std::pair{24, 20}, std::pair{80, 60}}) Pump({Button(true, x, y), Button(false, x, y)});  // OPTION, WAIT
   EXPECT_FALSE(window->Menu().IsOpen() || window->WaitChecked());
   for (const auto& [repeat, fullscreen] : {std::pair{false, true}, std::pair{true, true}, std::pair{false, false}}) {
     Pump({Key(true, SDLK_RETURN, repeat, KMOD_LALT), Key(false, SDLK_RETURN, false, KMOD_LALT)});
@@ -188,16 +162,13 @@ TEST_F(SdlWindowTest, TheWaitKeepsItsRuleAndPumpsShowTheCanvasAtMostOncePerRefre
 
 TEST(SdlStartup, WithoutADisplayTheGameSaysWhyInOneLineAndStops) {
   // The video driver SDL settled on and the ones asked for: no display, unless asked for by name.
-  EXPECT_VALUES(V(IsInvisibleVideoDriver("x11", nullptr), IsInvisibleVideoDriver("offscreen", "x11"),
-                  IsInvisibleVideoDriver(nullptr, nullptr), IsInvisibleVideoDriver("offscreen", "x11,offscreen"),
-                  IsInvisibleVideoDriver("dummy", "DUMMY"), IsInvisibleVideoDriver("dummy", "dumm")),
-                V(0, 1, 1, 0, 0, 1));
+  EXPECT_VALUES(V(IsInvisibleVideoDriver("x11", nullptr), IsInvisibleVideoDriver("offscreen", "x11"), IsInvisibleVideoDriver(nullptr, nullptr),
+              IsInvisibleVideoDriver("offscreen", "x11,offscreen"), IsInvisibleVideoDriver("dummy", "DUMMY"),
+              IsInvisibleVideoDriver("dummy", "dumm")),
+            V(0, 1, 1, 0, 0, 1));
   TempDir dir("startup");
-  const int status = std::system(
-      ("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy timeout 30 '" ZORVA_BINARY_DIR
-       "/zorva' >/dev/null 2>'" +
-       (dir.path / "err").string() + "'")
-          .c_str());
+  const int status = std::system(("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy timeout 30 '" ZORVA_BINARY_DIR "/zorva' >/dev/null 2>'" +
+                                  (dir.path / "err").string() + "'").c_str());
   const Bytes err = ReadBytes(dir.path / "err");
   const std::string text(err.begin(), err.end());
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
@@ -213,25 +184,18 @@ TEST(SdlFrameLog, NeverBlocksAndAFailedWriteEndsWithStatusOne) {
   // The start's message; how many passes log before one fails (-1: none fails).
   const std::tuple<std::string, Reader, std::string, int> cases[] = {
       {fifo, None, "cannot write the frame log " + fifo + ": a FIFO that nobody reads", 0},
-      {fifo, Stops, "", -1},
-      {fifo, Leaves, "", 10},
-      {"/dev/full", None, "", 0}};
+      {fifo, Stops, "", -1}, {fifo, Leaves, "", 10}, {"/dev/full", None, "", 0}};
   for (const auto& [path, reader, refused, passes] : cases) {
     const int end = reader == None ? -1 : ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
     WindowOptions options{.frameLog = path};
     std::unique_ptr<SdlWindow> window;
     std::string why;  // the start's message
-    try {
-      window = std::make_unique<SdlWindow>(options);
-    } catch (const StartupError& e) {
-      why = e.what();
-    }
+    try { window = std::make_unique<SdlWindow>(options); } catch (const StartupError& e) { why = e.what(); }
     EXPECT_EQ(why, refused);
     if (!window) continue;
     int status = -1, pass = 0;
     try {
-      for (; pass < 20000; ++pass)
-        (pass == 10 && reader == Leaves ? ::close(end) : 0), window->PassEnds(false);  // > a pipe
+      for (; pass < 20000; ++pass) (pass == 10 && reader == Leaves ? ::close(end) : 0), window->PassEnds(false);  // > a pipe
     } catch (const ProgramEnded& e) {
       status = e.status;
     }

@@ -20,8 +20,7 @@ std::vector<ScriptLine> RandomScript(std::uint64_t seed, std::int64_t passes) {
   for (std::int64_t total = 0; total < passes; total += script.back().count) {
     ScriptLine l;
     const std::int64_t r = in(100);
-    l.count = 1 + in(50), l.holdSpace = r < 80 || r >= 95, l.tapSpace = r >= 80 && r < 85, l.tapLeft = r == 85,
-    l.tapRight = r == 86;
+    l.count = 1 + in(50), l.holdSpace = r < 80 || r >= 95, l.tapSpace = r >= 80 && r < 85, l.tapLeft = r == 85, l.tapRight = r == 86;
     (in(2) ? l.holdRight : l.holdLeft) = r < 70 || r >= 90;
     l.holdLeft |= r >= 93, l.clickWait = r == 87 || r == 88;
     if (r == 89) l.work = std::vector<std::int64_t>{0, 1, 5, 17, 29, 30, 31, 45}[static_cast<std::size_t>(in(8))];
@@ -34,27 +33,20 @@ std::vector<ScriptLine> RandomScript(std::uint64_t seed, std::int64_t passes) {
 // than 30 ms, else as long as its work.
 std::string Broken(bool frame, bool played, bool waitChecked) {
   std::ostringstream why;
-  const auto rule = [&why](bool ok, const char* what, double value) {
-    ok ? void() : void(why << what << " " << value << "; ");
-  };
+  const auto rule = [&why](bool ok, const char* what, double value) { ok ? void() : void(why << what << " " << value << "; "); };
   EachVariable(G, [&rule](const Variable& var, const auto& member) {  // every slot in the range of the table
-    EachSlot(member, [&](auto x) {
-      rule(std::isfinite(static_cast<double>(x)) && x >= var.lowest && x <= var.highest, var.name, x);
-    });
+    EachSlot(member, [&](auto x) { rule(std::isfinite(static_cast<double>(x)) && x >= var.lowest && x <= var.highest, var.name, x); });
   });
   rule(G.PlayerX == std::floor(G.PlayerX), "PlayerX", G.PlayerX);
   rule(G.KillCount == std::count(G.EnemyState.begin(), G.EnemyState.end(), 7), "KillCount", G.KillCount);
-  rule(!played || (G.BulletTop >= 3 && G.BulletTop <= 20 && G.MarchInterval >= 0 && G.AimLevel >= 0 && G.AimLevel <= 3),
-       "BulletTop", G.BulletTop);
+  rule(!played || (G.BulletTop >= 3 && G.BulletTop <= 20 && G.MarchInterval >= 0 && G.AimLevel >= 0 && G.AimLevel <= 3), "BulletTop",
+       G.BulletTop);
   for (int i = 0; i < kShotSlots; ++i)
-    rule(G.ShotActive[i] == 1 ? G.ShotY[i] > 0 && G.ShotY[i] <= 288 : G.ShotActive[i] == 0 && G.ShotY[i] % 320 == 0,
-         "shot at", G.ShotY[i]);
-  for (int i = 0; i < kBulletSlots; ++i)
-    rule(G.BulletActive[i] == 0 || (G.BulletActive[i] == 1 && i <= G.BulletTop), "bullet", i);
+    rule(G.ShotActive[i] == 1 ? G.ShotY[i] > 0 && G.ShotY[i] <= 288 : G.ShotActive[i] == 0 && G.ShotY[i] % 320 == 0, "shot at", G.ShotY[i]);
+  for (int i = 0; i < kBulletSlots; ++i) rule(G.BulletActive[i] == 0 || (G.BulletActive[i] == 1 && i <= G.BulletTop), "bullet", i);
   rule(G.Score >= 0 && G.Score % 10 == 0 && G.HiScore >= G.Score, "Score", G.Score);
   rule(!G.GameOverShown || G.PlayerBlastFrame == 7, "blast", G.PlayerBlastFrame);
-  rule(!frame || G.FrameTime == (G.WorkTime < 30 && waitChecked ? 31 : G.WorkTime), "FrameTime",
-       static_cast<double>(G.FrameTime));
+  rule(!frame || G.FrameTime == (G.WorkTime < 30 && waitChecked ? 31 : G.WorkTime), "FrameTime", static_cast<double>(G.FrameTime));
   return why.str();
 }
 
@@ -71,15 +63,14 @@ TEST_P(Soak, InvariantsHoldAfterEveryPass) {
   options.afterPass = [&](Loop loop, bool endsGame) {
     auto& sim = *static_cast<SimWindow*>(Main);
     const std::string why = Broken(loop == Loop::Game && !endsGame, sim.GamesSeeded() > 0, sim.WaitChecked());
-    if (!why.empty() && failure.empty()) failure = "frame " + std::to_string(frames) + ": " + why;
+    if (!why.empty() && failure.empty())
+      failure = "frame " + std::to_string(frames) + ": " + why;
     if (loop == Loop::Game && sim.GamesSeeded() != games && seed % 2) {  // 0, 7, ... 49 waves on, 0 to 22 enemies gone
       const int cleared = static_cast<int>(games % 8) * 7, gone = static_cast<int>(games * 5 % 23);
       for (int i = 0; i < gone; ++i) G.EnemyState[i] = 7;
       G.KillCount = static_cast<std::int16_t>(gone);
-      G.MarchInterval = std::max(0, 200 - 10 * cleared),
-      G.AimLevel = std::min(3.0f, 0.4f * static_cast<float>(cleared));
-      G.BulletGrowth = 0.5f * static_cast<float>(cleared),
-      G.BulletTop = static_cast<std::int16_t>(std::min(20, cleared / 2 + 3));
+      G.MarchInterval = std::max(0, 200 - 10 * cleared), G.AimLevel = std::min(3.0f, 0.4f * static_cast<float>(cleared));
+      G.BulletGrowth = 0.5f * static_cast<float>(cleared), G.BulletTop = static_cast<std::int16_t>(std::min(20, cleared / 2 + 3));
     }
     wavesCleared += sim.GamesSeeded() == games && G.BulletGrowth > growth;
     games = sim.GamesSeeded(), growth = G.BulletGrowth, fastest = std::min<std::int64_t>(fastest, G.MarchInterval);

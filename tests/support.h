@@ -34,9 +34,7 @@ namespace zorva {
 
 // A simulated window as `Main` for one test; the state and the random sequence at their start before and after.
 struct SimMain {
-  explicit SimMain(std::int64_t clock = 1000, std::int64_t work = 5) : sim(clock, work) {
-    Main = &sim, ResetGameState(), ResetRnd();
-  }
+  explicit SimMain(std::int64_t clock = 1000, std::int64_t work = 5) : sim(clock, work) { Main = &sim, ResetGameState(), ResetRnd(); }
   ~SimMain() { Main = nullptr, ResetGameState(), ResetRnd(); }
   SimWindow sim;
 };
@@ -75,8 +73,7 @@ inline bool Drawn(int x, int y, int sx, int sy) {
   for (int j = 0; j < 32; ++j)
     for (int i = 0; i < 32; ++i) {
       const Colour s = Main->Chr.Pixel(sx + i, sy + j);
-      if (x + i >= 0 && y + j >= 0 && x + i < 320 && y + j < 320 && (Main->Crt.Pixel(x + i, y + j) & s) != s)
-        return false;
+      if (x + i >= 0 && y + j >= 0 && x + i < 320 && y + j < 320 && (Main->Crt.Pixel(x + i, y + j) & s) != s) return false;
     }
   return true;
 }

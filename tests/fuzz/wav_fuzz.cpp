@@ -20,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(w->sampleRate >= 1000 && w->sampleRate <= 384000 && !w->data.empty() && w->data.size() % frame == 0);
     check(w->data.size() + 44 <= size);
   }
-  static const std::string file =
-      (std::filesystem::temp_directory_path() / ("wav_fuzz_" + std::to_string(::getpid()))).string();
+  static const std::string file = (std::filesystem::temp_directory_path() / ("wav_fuzz_" + std::to_string(::getpid()))).string();
   std::FILE* f = std::fopen(file.c_str(), "wb");
   if (f == nullptr) return 0;
   const bool written = std::fwrite(data, 1, size, f) == size;

@@ -12,14 +12,9 @@ namespace zorva {
 namespace {
 
 TEST(Win32, TheCanvasTakesTheLargestWholeMultipleThatFitsCentred) {
-  struct Case {
-    int w, h, scale, x, y;
-  };
-  const Case cases[] = {{324, 324, 1, 0, 0},
-                        {647, 700, 1, 161, 188},
-                        {648, 648, 2, 0, 0},
-                        {1920, 1080, 3, 474, 54},
-                        {100, 50, 1, -112, -137}};
+  struct Case { int w, h, scale, x, y; };
+  const Case cases[] = {{324, 324, 1, 0, 0},   {647, 700, 1, 161, 188}, {648, 648, 2, 0, 0},
+                        {1920, 1080, 3, 474, 54}, {100, 50, 1, -112, -137}};
   for (const Case& c : cases) {
     const CanvasPlace at = FitCanvas(c.w, c.h);
     EXPECT_EQ((std::array{at.scale, at.x, at.y}), (std::array{c.scale, c.x, c.y})) << c.w << " x " << c.h;
@@ -27,25 +22,16 @@ TEST(Win32, TheCanvasTakesTheLargestWholeMultipleThatFitsCentred) {
 }
 
 TEST(Win32, AGamepadHoldsLeftRightAndSpaceAsOnTheDesktop) {
-  struct Case {
-    unsigned buttons;
-    int stick;
-    std::array<bool, 3> held;
-  };
+  struct Case { unsigned buttons; int stick; std::array<bool, 3> held; };
   const Case cases[] = {
       {0, 0, {false, false, false}},
       {XINPUT_GAMEPAD_DPAD_LEFT, 0, {true, false, false}},
       {XINPUT_GAMEPAD_DPAD_RIGHT, 0, {false, true, false}},
-      {0, -8001, {true, false, false}},
-      {0, -8000, {false, false, false}},
-      {0, 8001, {false, true, false}},
-      {0, 8000, {false, false, false}},
-      {XINPUT_GAMEPAD_A, 0, {false, false, true}},
-      {XINPUT_GAMEPAD_B, 0, {false, false, true}},
-      {XINPUT_GAMEPAD_X, 0, {false, false, true}},
-      {XINPUT_GAMEPAD_Y, 0, {false, false, true}},
-      {XINPUT_GAMEPAD_START, 0, {false, false, true}},
-      {XINPUT_GAMEPAD_BACK, 0, {false, false, false}},
+      {0, -8001, {true, false, false}},  {0, -8000, {false, false, false}},
+      {0, 8001, {false, true, false}},   {0, 8000, {false, false, false}},
+      {XINPUT_GAMEPAD_A, 0, {false, false, true}}, {XINPUT_GAMEPAD_B, 0, {false, false, true}},
+      {XINPUT_GAMEPAD_X, 0, {false, false, true}}, {XINPUT_GAMEPAD_Y, 0, {false, false, true}},
+      {XINPUT_GAMEPAD_START, 0, {false, false, true}}, {XINPUT_GAMEPAD_BACK, 0, {false, false, false}},
       {XINPUT_GAMEPAD_DPAD_UP | XINPUT_GAMEPAD_LEFT_SHOULDER, 0, {false, false, false}},
   };
   for (const Case& c : cases) EXPECT_EQ(PadKeys(c.buttons, c.stick), c.held) << c.buttons << " " << c.stick;
@@ -54,19 +40,15 @@ TEST(Win32, AGamepadHoldsLeftRightAndSpaceAsOnTheDesktop) {
 TEST(Win32, APollReadsTheKeysAsTheyAreNowAndLeavesTheSystemKeysAndTheCloseToThePump) {
   // Messages posted while the game waits; what the next poll of SPACE reads, before any pump and after it (-1: the
   // pump ends the program).
-  const struct {
-    const char* name;
-    std::vector<UINT> during;
-    int poll, afterPump;
-  } cases[] = {{"a press during the wait is seen at once", {WM_KEYDOWN}, 0x8001, 0x8000},
-               {"a press behind Alt+Enter waits for the pump", {WM_SYSKEYDOWN, WM_KEYDOWN}, 0, 0x8001},
-               {"a press behind the close is the pump's", {WM_CLOSE, WM_KEYDOWN}, 0, -1}};
+  const struct { const char* name; std::vector<UINT> during; int poll, afterPump; } cases[] = {
+      {"a press during the wait is seen at once", {WM_KEYDOWN}, 0x8001, 0x8000},
+      {"a press behind Alt+Enter waits for the pump", {WM_SYSKEYDOWN, WM_KEYDOWN}, 0, 0x8001},
+      {"a press behind the close is the pump's", {WM_CLOSE, WM_KEYDOWN}, 0, -1}};
   WindowOptions silent;
   silent.sound = false;
   for (const auto& c : cases) {
     Win32Window window(silent);
-    Main = &window, SendMessageW(window.Handle(), WM_SETFOCUS, 0, 0), window.DoEvents(),
-    window.GetAsyncKeyState(VK_SPACE);
+    Main = &window, SendMessageW(window.Handle(), WM_SETFOCUS, 0, 0), window.DoEvents(), window.GetAsyncKeyState(VK_SPACE);
     for (UINT m : c.during) PostMessageW(window.Handle(), m, m == WM_KEYDOWN ? VK_SPACE : VK_RETURN, 0);
     Sleep(2);
     EXPECT_EQ(static_cast<std::uint16_t>(window.GetAsyncKeyState(VK_SPACE)), c.poll) << c.name;
