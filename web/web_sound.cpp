@@ -59,8 +59,10 @@ namespace {
 // the context `audio`, or null. The buffer keeps the file's own rate when the
 // browser takes it, and is converted to the nearest rate every browser takes
 // otherwise (8,000 to 96,000 Hz).
+// The JavaScript pieces stay as written: the formatter reads them as C++.
+// clang-format off
 EM_JS(void, js_wave_reader, (), {
-  Module.waveBuffer = (audio, bytes) = > {
+  Module.waveBuffer = (audio, bytes) => {
     const room = _zorva_wave_bytes(bytes.byteLength);
     HEAPU8.set(new Uint8Array(bytes), room);
     const rate = _zorva_wave_read();
@@ -81,6 +83,7 @@ EM_JS(void, js_wave_reader, (), {
     return buffer;
   };
 });
+// clang-format on
 
 }  // namespace
 

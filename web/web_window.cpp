@@ -37,10 +37,12 @@ constexpr double kStickDeadZone = 0.25;
 // The page's part under a point (CSS pixels): a touch control's virtual key,
 // kOnPicture for the canvas, 0 for anything else.
 constexpr int kOnPicture = -1;
+// The JavaScript pieces stay as written: the formatter reads them as C++.
+// clang-format off
 EM_JS(int, js_part_at, (int x, int y), {
   const at = document.elementFromPoint(x, y);
   const control = at && at.closest('[data-vk]');
-  return control ? Number(control.dataset.vk) : at && at.id == = 'screen' ? -1 : 0;
+  return control ? Number(control.dataset.vk) : at && at.id === 'screen' ? -1 : 0;
 });
 
 EM_JS(bool, js_touch_screen, (), { return navigator.maxTouchPoints > 0; });
@@ -60,11 +62,11 @@ EM_JS(int, js_pads, (double deadZone), {
   let held = 0;
   for (const pad of navigator.getGamepads()) {
     if (!pad) continue;
-    const pressed = (i) = > Boolean(pad.buttons[i] && pad.buttons[i].pressed);
+    const pressed = (i) => Boolean(pad.buttons[i] && pad.buttons[i].pressed);
     const x = pad.axes[0] || 0;
     if (pressed(14) || x < -deadZone) held |= 1;
     if (pressed(15) || x > deadZone) held |= 2;
-    if ([ 0, 1, 2, 3, 9 ].some(pressed)) held |= 4;
+    if ([0, 1, 2, 3, 9].some(pressed)) held |= 4;
   }
   return held;
 });
@@ -73,7 +75,7 @@ EM_JS(int, js_pads, (double deadZone), {
 // controls and the screen's unsafe edges.
 EM_JS(void, js_stage, (double* box), {
   const r = document.getElementById('stage').getBoundingClientRect();
-  HEAPF64.set([ r.left, r.top, r.width, r.height ], box >> 3);
+  HEAPF64.set([r.left, r.top, r.width, r.height], box >> 3);
 });
 
 // The picture, RGBA, onto the page's canvas.
@@ -96,8 +98,7 @@ EM_JS(void, js_icon, (const void* rgba, int w, int h), {
   const canvas = document.createElement('canvas');
   canvas.width = w;
   canvas.height = h;
-  canvas.getContext('2d').putImageData(new ImageData(new Uint8ClampedArray(HEAPU8.slice(rgba, rgba + w * h * 4)), w, h),
-                                       0, 0);
+  canvas.getContext('2d').putImageData(new ImageData(new Uint8ClampedArray(HEAPU8.slice(rgba, rgba + w * h * 4)), w, h), 0, 0);
   const link = document.createElement('link');
   link.rel = 'icon';
   link.href = canvas.toDataURL();
@@ -117,11 +118,8 @@ EM_JS(void, js_play, (const char* file), {
 EM_JS(void, js_turns, (), {
   const channel = new MessageChannel();
   let wake = null;
-  channel.port1.onmessage = () = > wake();
-  Module.turn = () = > new Promise((woken) = > {
-                       wake = woken;
-                       channel.port2.postMessage(0);
-                     });
+  channel.port1.onmessage = () => wake();
+  Module.turn = () => new Promise((woken) => { wake = woken; channel.port2.postMessage(0); });
   Module.passes = 0;
 });
 
@@ -133,8 +131,8 @@ EM_ASYNC_JS(void, js_yield, (), { await Module.turn(); });
 EM_ASYNC_JS(void, js_pump_turn, (), {
   ++Module.passes;
   if (document.hidden) {
-    await new Promise((wake) = > {
-      const shown = () = > {
+    await new Promise((wake) => {
+      const shown = () => {
         if (document.hidden) return;
         document.removeEventListener('visibilitychange', shown);
         wake();
@@ -144,6 +142,7 @@ EM_ASYNC_JS(void, js_pump_turn, (), {
   }
   await Module.turn();
 });
+// clang-format on
 
 std::vector<std::uint32_t>& Opaque(const Surface& s, std::vector<std::uint32_t>& rgba) {
   rgba.resize(s.Pixels().size());
