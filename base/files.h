@@ -1,10 +1,9 @@
 // What the game asks of the operating system besides its window: files opened
 // for reading without ever blocking, a log that never holds the game up, a
 // file created anew and renamed over its target, and the program's own
-// folder. Declared
-// here without a system header; defined once for each operating system in
-// platform/ (posix.cpp, win32.cpp), the only code outside the window folders
-// that includes one. Paths are UTF-8.
+// folder. Declared here without a system header; defined once for each
+// operating system in platform/ (posix.cpp, win32.cpp), the only code outside
+// the window folders that includes one. Paths are UTF-8.
 #pragma once
 
 #include <cstddef>
