@@ -51,14 +51,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "zorva: %s\n", error.what());
       return 1;
     }
-    recorder->onGameRecorded = [game = 0](const Trailer& t) mutable {
-      std::printf("recorded game %d: %s\n", ++game, DescribeEnd(t).c_str());
-      std::fflush(stdout);
-    };
-    recorder->onError = [](const std::string& why) {
-      std::fprintf(stderr, "zorva: %s; the recording stops (the games recorded before stay in the file)\n",
-                   why.c_str());
-    };
+    ReportRecording(*recorder, "zorva");
   }
 
   std::unique_ptr<SdlWindow> window;
@@ -72,31 +65,13 @@ int main(int argc, char** argv) {
   }
 
   Main = window.get();
-  if (!line.play.empty()) {
-    int status = PlayDemoFile("zorva", line.play, true, std::cout, [&window](DemoPlayer& player) {
-      player.stopRequested = [&window] { return window->StopRequested(); };
-      return player.Play();
-    });
-    if (window->FrameLogFailed()) status = 1;
-    window->End();
-    Main = nullptr;
-    return status;
-  }
-  if (recorder) window->SetInputTap(&*recorder);
-  int status = 0;
-  try {
-    Form_Load();
-  } catch (const ProgramEnded& end) {
-    status = end.status;
-  } catch (const std::exception& error) {
-    // A run-time error ends the program with a message box.
-    std::fprintf(stderr, "zorva: %s\n", error.what());
-    // Plain letters: not every desktop has a font for the caption's wide ones.
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "ZORVA", error.what(), window->Handle());
-    status = 1;
-  }
-  if (recorder) recorder->Finish();
-  if (window->FrameLogFailed() || (recorder && recorder->Failed())) status = 1;
+  int status = RunProgram(
+      "zorva", line.play, recorder ? &*recorder : nullptr, [&window] { return window->StopRequested(); },
+      [&window](const char* what) {
+        // Plain letters: not every desktop has a font for the caption's wide ones.
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "ZORVA", what, window->Handle());
+      });
+  if (window->FrameLogFailed()) status = 1;
   window->End();
   Main = nullptr;
   return status;

@@ -411,4 +411,41 @@ int PlayDemoFile(const std::string& program, const std::string& path, bool paced
   return 0;
 }
 
+void ReportRecording(DemoRecorder& recorder, const std::string& program) {
+  recorder.onGameRecorded = [game = 0](const Trailer& t) mutable {
+    std::printf("recorded game %d: %s\n", ++game, DescribeEnd(t).c_str());
+    std::fflush(stdout);
+  };
+  recorder.onError = [program](const std::string& why) {
+    std::fprintf(stderr, "%s: %s; the recording stops (the games recorded before stay in the file)\n", program.c_str(),
+                 why.c_str());
+  };
+}
+
+int RunProgram(const std::string& program, const std::string& play, DemoRecorder* recorder,
+               const std::function<bool()>& stopRequested, const std::function<void(const char*)>& showError) {
+  if (!play.empty()) {
+    return PlayDemoFile(program, play, true, std::cout, [&stopRequested](DemoPlayer& player) {
+      player.stopRequested = stopRequested;
+      return player.Play();
+    });
+  }
+  if (recorder) Main->SetInputTap(recorder);
+  int status = 0;
+  try {
+    Form_Load();
+  } catch (const ProgramEnded& end) {
+    status = end.status;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), error.what());
+    showError(error.what());
+    status = 1;
+  }
+  if (recorder) {
+    recorder->Finish();
+    if (recorder->Failed()) status = 1;
+  }
+  return status;
+}
+
 }  // namespace zorva

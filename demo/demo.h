@@ -178,4 +178,17 @@ bool SameFile(const std::string& a, const std::string& b);
 int PlayDemoFile(const std::string& program, const std::string& path, bool paced, std::ostream& out,
                  const std::function<PlaybackResult(DemoPlayer&)>& play, bool verify = false);
 
+// Tells the player of each game recorded (on standard output) and of a
+// recording that stops for an error (on standard error), as `program`.
+void ReportRecording(DemoRecorder& recorder, const std::string& program);
+
+// What a real window's program does once its window is open and `Main` is
+// set: plays the demo `play` back at its pace when one is named (stopping when
+// `stopRequested` says the player asked to), or else runs the game from
+// Form_Load with `recorder`, if any, on the window, and finishes the
+// recording. `showError` shows the player a run-time error. Returns the exit
+// status: the end's, 1 after an error or a failed recording.
+int RunProgram(const std::string& program, const std::string& play, DemoRecorder* recorder,
+               const std::function<bool()>& stopRequested, const std::function<void(const char*)>& showError);
+
 }  // namespace zorva

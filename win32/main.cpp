@@ -71,10 +71,7 @@ int wmain(int argc, wchar_t** argv) {
       Say(std::string("zorva: ") + error.what() + "\n", true);
       return 1;
     }
-    recorder->onGameRecorded = [game = 0](const Trailer& t) mutable {
-      std::printf("recorded game %d: %s\n", ++game, DescribeEnd(t).c_str());
-      std::fflush(stdout);
-    };
+    ReportRecording(*recorder, "zorva");
   }
 
   std::unique_ptr<Win32Window> window;
@@ -87,25 +84,12 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   Main = window.get();
-  if (!line.play.empty()) {
-    const int status =
-        PlayDemoFile("zorva", line.play, true, std::cout, [](DemoPlayer& player) { return player.Play(); });
-    window->End();
-    Main = nullptr;
-    return status;
-  }
-  if (recorder) window->SetInputTap(&*recorder);
-  int status = 0;
-  try {
-    Form_Load();
-  } catch (const ProgramEnded& end) {
-    status = end.status;
-  } catch (const std::exception& error) {
-    // A run-time error ends the program with a message box.
-    std::fprintf(stderr, "zorva: %s\n", error.what());
-    MessageBoxW(window->Handle(), Wide(error.what()).c_str(), Wide(kCaption).c_str(), MB_OK | MB_ICONERROR);
-    status = 1;
-  }
+  // The window's own close and Escape end a playback through its event pump.
+  const int status = RunProgram(
+      "zorva", line.play, recorder ? &*recorder : nullptr, [] { return false; },
+      [&window](const char* what) {
+        MessageBoxW(window->Handle(), Wide(what).c_str(), Wide(kCaption).c_str(), MB_OK | MB_ICONERROR);
+      });
   window->End();
   Main = nullptr;
   return status;
