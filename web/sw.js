@@ -1,7 +1,7 @@
 // The service worker: keeps the page, the program, its WebAssembly and the
 // sound in a cache named after the version, so that after one visit the game
 // starts without a network. The server is always asked first and the cache
-// only when it cannot answer, so a page being worked on (make serve) is never
+// (filled when the version installs) only when it cannot answer, so a page being worked on (make serve) is never
 // shown stale; a new version fills its own cache, drops the old one and tells
 // the page so once.
 'use strict';
@@ -31,14 +31,8 @@ self.addEventListener('fetch', (event) => {
   url.search = '';
   const kept = files.includes(url.href);
   if (event.request.method !== 'GET' || !kept) return;
-  event.respondWith(fetch(event.request.url, { cache: 'no-cache' }).then((response) => {
-    if (response.ok) {
-      const copy = response.clone();
-      // Only into this version's cache while it is there: once a new version
-      // has dropped it, it is not made again.
-      event.waitUntil(caches.has(cacheName).then((has) => has && caches.open(cacheName)
-        .then((cache) => cache.put(url.href, copy))));
-    }
-    return response;
-  }, () => caches.match(url.href, { cacheName }).then((hit) => hit || Response.error())));
+  // The cache is filled once, by the install: a worker that wrote into it
+  // here could make an old version's cache again while a new version drops it.
+  event.respondWith(fetch(event.request.url, { cache: 'no-cache' })
+    .catch(() => caches.match(url.href, { cacheName }).then((hit) => hit || Response.error())));
 });

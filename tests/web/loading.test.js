@@ -67,6 +67,8 @@ test('a new version replaces the cache of the old one and says so once', async (
   const { dir, server } = await copyServed(t);
   const page = await open(browser, server.url);
   await cached(page, `zorva-${version}`);
+  // The first version's worker active before the second is served.
+  await until(page, async () => (await navigator.serviceWorker.getRegistration())?.active?.state === 'activated');
   const worker = path.join(dir, 'sw.js');
   fs.writeFileSync(worker, fs.readFileSync(worker, 'utf8').replace(`'${version}'`, `'${version}.1'`));
   await page.reload();
