@@ -25,19 +25,24 @@ endif()
 
 set(ZORVA_PAGE_DIR ${CMAKE_BINARY_DIR}/page CACHE PATH "Folder of the static page")
 
-zorva_layer(zorva_web web LINKS zorva_flow zorva_frame EXCLUDE main.cpp)
+# Demos in the page: the records unpacked and packed by the page's script
+# with the browser's own deflate (web/page_demos.cpp), not by zlib.
+zorva_layer(zorva_demo demo LINKS zorva_flow EXCLUDE demo_stream.cpp demo_stream_none.cpp)
+zorva_layer(zorva_web web LINKS zorva_demo zorva_frame EXCLUDE main.cpp)
 add_executable(zorva web/main.cpp)
 target_link_libraries(zorva PRIVATE zorva_web)
 set_target_properties(zorva PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZORVA_PAGE_DIR})
 # A suspended call stack (main down to the pump or the wait) is saved in
 # ASYNCIFY_STACK_SIZE bytes: ample room.
-# The memory grows for a long sound read by the page's wave reader.
-target_link_options(zorva PRIVATE -sENVIRONMENT=web -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1)
+# The memory grows for a long sound read by the page's wave reader, and for
+# a demo's records; the page's script reaches the files (FS) of its demos.
+target_link_options(zorva PRIVATE -sENVIRONMENT=web -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1
+                    -sEXPORTED_RUNTIME_METHODS=FS)
 
 # The page, its manifest and icons, and the sound effect beside the program;
 # the service worker names its cache after the version.
 configure_file(${PROJECT_SOURCE_DIR}/web/sw.js ${ZORVA_PAGE_DIR}/sw.js @ONLY)
-foreach(file web/index.html web/manifest.json assets/icon-192.png assets/icon-512.png assets/効果音.wav)
+foreach(file web/index.html web/demos.js web/manifest.json assets/icon-192.png assets/icon-512.png assets/効果音.wav)
   get_filename_component(name ${file} NAME)
   add_custom_command(OUTPUT ${ZORVA_PAGE_DIR}/${name}
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/${file} ${ZORVA_PAGE_DIR}/${name}

@@ -272,7 +272,12 @@ void DemoPlayer::Pace(std::int64_t reading) {
   }
   while (paceTime_ > now) {
     StopIfRequested();
-    std::this_thread::sleep_until(std::min(paceTime_, now + std::chrono::milliseconds(kStopPollMs)));
+    const Steady::time_point until = std::min(paceTime_, now + std::chrono::milliseconds(kStopPollMs));
+    if (sleep) {
+      sleep(std::chrono::ceil<std::chrono::milliseconds>(until - now).count());
+    } else {
+      std::this_thread::sleep_until(until);
+    }
     now = Steady::now();
   }
 }

@@ -104,6 +104,9 @@ class DemoPlayer : public InputTap {
   // hundred clock readings, so that a window is answered within a fraction of
   // a second whatever the file holds: true stops the playback as ESCAPE does.
   std::function<bool()> stopRequested;
+  // Sleeps for the pace, for so many ms; unset, the thread sleeps (a page
+  // hands the browser its turn instead).
+  std::function<void(std::int64_t)> sleep;
 
   // The game frame being played, counted from 1 over the whole demo.
   std::int64_t Frame() const { return frame_; }

@@ -336,7 +336,7 @@ bool DemoReader::Fill() {
       in_.read(reinterpret_cast<char*>(packed_.data()), static_cast<std::streamsize>(packed_.size()));
       const auto n = static_cast<std::size_t>(in_.gcount());
       fileBytes_ += n;
-      if (fileBytes_ > kDemoMaxFileBytes) Fail(kDemoTooLarge);
+      if (unpacker_->FileBytes(fileBytes_) > kDemoMaxFileBytes) Fail(kDemoTooLarge);
       if (n == 0) {
         raw_.resize(0);
         return false;
@@ -390,7 +390,7 @@ std::int64_t DemoReader::Reading(std::int64_t change) {
   return last_ + change;
 }
 
-std::uint64_t DemoReader::PackedBytes() const { return fileBytes_ - unpacker_->Left(); }
+std::uint64_t DemoReader::PackedBytes() const { return unpacker_->FileBytes(fileBytes_ - unpacker_->Left()); }
 
 void DemoReader::CountRecord(bool reading) {
   if (++frameRecords_ > kDemoMaxFrameRecords) Fail("the file is damaged (more records in a frame than the game makes)");

@@ -31,6 +31,9 @@ class Unpacker {
   // Unpacks what it can into `out` and returns how many bytes; `end` is set
   // at the end of the stream. Throws DemoError for damaged data.
   virtual std::size_t Unpack(std::span<std::uint8_t> out, bool& end) = 0;
+  // The bytes of the demo file behind the first `fed` bytes fed: the same,
+  // unless the file was unpacked before it was fed (as the page does).
+  virtual std::uint64_t FileBytes(std::uint64_t fed) const { return fed; }
 };
 
 // Both throw DemoError when the stream cannot be started.

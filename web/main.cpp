@@ -1,7 +1,8 @@
 // The game in a browser page: makes the page's window, loads its images and
-// hands over to the window's load event, which runs as long as the page is open.
-#include "flow/form.h"
+// runs the game, recorded, with the demos the page hands over, as long as
+// the page is open.
 #include "present/images.h"
+#include "web/page_demos.h"
 #include "web/web_window.h"
 
 int main() {
@@ -10,5 +11,5 @@ int main() {
   LoadWindowImages(window);
   window.SetIcon(WindowIcon());
   Main = &window;
-  Form_Load();
+  RunPage(window);
 }

@@ -7,7 +7,7 @@
 'use strict';
 const version = '@PROJECT_VERSION@';
 const cacheName = `zorva-${version}`;
-const files = ['./', 'index.html', 'zorva.js', 'zorva.wasm', '効果音.wav', 'manifest.json', 'icon-192.png', 'icon-512.png']
+const files = ['./', 'index.html', 'demos.js', 'zorva.js', 'zorva.wasm', '効果音.wav', 'manifest.json', 'icon-192.png', 'icon-512.png']
   .map((file) => new URL(file, self.registration.scope).href);
 
 self.addEventListener('install', (event) => {

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "flow/form.h"
+#include "web/page_demos.h"
 #include "web/web_sound.h"
 
 namespace zorva {
@@ -385,6 +386,8 @@ void WebWindow::ShowMain() {
 // pump; the other passes only serve the events. Nothing is shown before the
 // first pass: the paint at load would be covered by it at once.
 void WebWindow::PumpEvents() {
+  // A demo handed over by the page ends the run, or the playback, at once.
+  if (DemoWaiting()) throw ProgramEnded{0};
   ReadPads();
   for (; waitClicks_ > 0; --waitClicks_) MENU002_Click();
   waiting_ = passBegun_;

@@ -1,0 +1,173 @@
+// Demos in the page. The program records every game of a visit in the
+// page's memory as a demo file whose records are not yet packed, and plays a
+// file whose records are already unpacked: this script packs and unpacks them
+// with the browser's own deflate (CompressionStream, the zlib format the
+// desktop writes), so that files go both ways. It saves the games so far or
+// the last one, copies the link of the last one (#demo=<base64url of the
+// file>), and opens a file chosen, dropped or linked, with the desktop's rules:
+// bounded sizes, nothing sized from the file, one sentence for what is refused.
+'use strict';
+const demos = (() => {
+  const header = 10;                // the file's header, never packed
+  const maxFile = 64 << 20;         // as on the desktop
+  const maxRecords = 256 << 20;     // the most the page unpacks (the desktop 1 GiB)
+  const maxLink = 64 << 10;         // the largest file a link carries
+  const panel = () => document.getElementById('demo-lines');
+  const FS = () => Module.FS;
+  let ready = null, run = null, kept = null;
+  const started = new Promise((resolve) => { ready = resolve; });
+
+  // The panel's lines: the playback's, or one sentence.
+  function clear() { panel().textContent = ''; panel().hidden = true; }
+  function line(text) {
+    const p = document.createElement('div');
+    p.textContent = text;
+    panel().appendChild(p);
+    panel().hidden = false;
+  }
+  const say = (text) => { clear(); line(text); };
+
+  // The recording of the run (its path and where each of its games ends), or,
+  // before the run has a game, the one before.
+  function runEvent(path, event) {
+    if (event === 0) run = { path, ends: [] };
+    if (event === 1) {
+      run.ends.push(FS().stat(path).size);
+      document.getElementById('link').hidden = false;
+    }
+    if (event === 2 && run.ends.length > 0) kept = { bytes: FS().readFile(path), ends: run.ends };
+  }
+  const recorded = () => (run && run.ends.length > 0 ? { bytes: FS().readFile(run.path), ends: run.ends } : kept);
+
+  const available = () => typeof CompressionStream === 'function' && typeof DecompressionStream === 'function';
+  const through = (bytes, stream) => new Response(new Blob([bytes]).stream().pipeThrough(stream)).arrayBuffer();
+
+  // The demo file of the games recorded so far, or of the last one alone.
+  async function pack(lastOnly) {
+    const games = recorded();
+    if (!games) return null;
+    const end = games.ends[games.ends.length - 1];
+    const start = lastOnly && games.ends.length > 1 ? games.ends[games.ends.length - 2] : header;
+    const body = new Uint8Array(await through(games.bytes.subarray(start, end), new CompressionStream('deflate')));
+    const file = new Uint8Array(header + body.length);
+    file.set(games.bytes.subarray(0, header));
+    file.set(body, header);
+    return file;
+  }
+
+  async function save(lastOnly) {
+    if (!available()) return say('This browser cannot pack demos (it has no CompressionStream).');
+    const file = await pack(lastOnly);
+    if (!file) return say('No game has ended yet: there is nothing to save.');
+    const a = document.createElement('a');
+    const stamp = new Date().toISOString().replace(/[-:]/g, '').replace('T', '-').slice(0, 15);
+    a.href = URL.createObjectURL(new Blob([file], { type: 'application/octet-stream' }));
+    a.download = `zorva-${stamp}${lastOnly ? '-last' : ''}.zdm`;
+    a.click();
+    setTimeout(() => URL.revokeObjectURL(a.href), 10000);
+  }
+
+  const base64url = (bytes) => btoa(Array.from(bytes, (b) => String.fromCharCode(b)).join(''))
+    .replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+
+  async function copyLink() {
+    if (!available()) return say('This browser cannot pack demos (it has no CompressionStream).');
+    const file = await pack(true);
+    if (!file) return say('No game has ended yet: there is no link to copy.');
+    if (file.length > maxLink) {
+      return say(`This game's demo is ${file.length.toLocaleString('en')} bytes, more than a link carries ` +
+        '(64 KB): save it and send the file instead.');
+    }
+    const link = `${location.href.split('#')[0]}#demo=${base64url(file)}`;
+    demos.link = link;
+    try {
+      await navigator.clipboard.writeText(link);
+      say(`The link to the last game (${file.length.toLocaleString('en')} bytes of demo) is copied.`);
+    } catch (e) {
+      prompt('The link to the last game:', link);
+    }
+  }
+
+  // The records of a demo file unpacked, behind its header as it stands: the
+  // file the program reads, how far it got and what stopped it.
+  async function unpack(bytes) {
+    const pieces = [bytes.subarray(0, header)];
+    let raw = 0, fault = '';
+    const reader = new Blob([bytes.subarray(header)]).stream().pipeThrough(new DecompressionStream('deflate')).getReader();
+    try {
+      for (;;) {
+        const { done, value } = await reader.read();
+        if (done) break;
+        if (raw + value.length > maxRecords) {
+          fault = 'the demo unpacks to more than 256 MiB, more than the page plays';
+          reader.cancel().catch(() => {});
+          break;
+        }
+        pieces.push(value);
+        raw += value.length;
+      }
+    } catch (e) {
+      const why = String(e);
+      fault = /truncated/i.test(why) ? 'cut'
+        : /junk/i.test(why) ? 'the file is damaged (bytes after its end)' : 'the file is damaged (bad compressed data)';
+    }
+    return { file: new Uint8Array(await new Blob(pieces).arrayBuffer()), raw, fault };
+  }
+
+  // Hands the demo file `bytes`, named `name`, to the program, which stops
+  // what it plays and plays it.
+  async function open(bytes, name) {
+    await started;
+    if (!available()) return say('This browser cannot unpack demos (it has no DecompressionStream).');
+    const { file, raw, fault } = await unpack(bytes);
+    const folder = FS().readdir('.').filter((entry) => entry !== '.' && entry !== '..');
+    for (const entry of folder) FS().unlink(entry);
+    FS().writeFile(name, file);
+    demos.waiting = { name, packed: bytes.length, raw, fault };
+  }
+
+  async function openFile(file) {
+    const name = file.name.replace(/[\x00-\x1f/\\]/g, '_').slice(-100) || 'demo.zdm';
+    if (file.size > maxFile) return say(`ZORVA: ${name}: the file is larger than 64 MiB, more than any demo`);
+    await open(new Uint8Array(await file.arrayBuffer()), name);
+  }
+
+  function openLink() {
+    const found = /^#demo=(.*)$/.exec(location.hash);
+    if (!found) return;
+    const text = found[1];
+    if (text.length > Math.ceil(maxLink * 4 / 3)) {
+      return say('This link holds a demo larger than 64 KB, more than a link carries: ask for the file instead.');
+    }
+    let bytes;
+    try {
+      if (!/^[A-Za-z0-9_-]*$/.test(text)) throw new Error();
+      bytes = Uint8Array.from(atob(text.replace(/-/g, '+').replace(/_/g, '/')), (c) => c.charCodeAt(0));
+    } catch (e) {
+      return say('ZORVA: link: not a ZORVA demo (the link is damaged)');
+    }
+    open(bytes, 'link');
+  }
+
+  function take() { clear(); }
+  return { waiting: null, playing: null, link: null, started, ready: () => ready(), line, take, run: runEvent,
+    save, copyLink, openFile, openLink };
+})();
+
+// The controls: open (or drop a file on the page), save, copy the link.
+for (const [id, act] of [['save', () => demos.save(false)], ['save-last', () => demos.save(true)],
+  ['link', () => demos.copyLink()], ['open', () => document.getElementById('demo-file').click()]]) {
+  document.getElementById(id).addEventListener('click', (e) => { e.currentTarget.blur(); act(); });
+}
+document.getElementById('demo-file').addEventListener('change', (e) => {
+  if (e.target.files[0]) demos.openFile(e.target.files[0]);
+  e.target.value = '';
+});
+document.getElementById('demo-lines').addEventListener('click', (e) => { e.currentTarget.hidden = true; });
+addEventListener('dragover', (e) => e.preventDefault());
+addEventListener('drop', (e) => {
+  e.preventDefault();
+  if (e.dataTransfer.files[0]) demos.openFile(e.dataTransfer.files[0]);
+});
+addEventListener('hashchange', demos.openLink);
+demos.started.then(demos.openLink);

@@ -1,0 +1,196 @@
+#include "web/page_demos.h"
+
+#include <emscripten.h>
+
+#include <algorithm>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <span>
+#include <streambuf>
+#include <string>
+
+#include "base/rnd.h"
+#include "demo/demo.h"
+#include "demo/demo_stream.h"
+#include "flow/form.h"
+#include "rules/state.h"
+
+namespace zorva {
+
+namespace {
+
+// Each run's recording, in the page's own memory, as header and unpacked
+// records: demos.js packs it when the player saves it.
+constexpr const char* kRunFile = "/run.zdm";
+
+// The JavaScript pieces stay as written: the formatter reads them as C++.
+// clang-format off
+EM_JS(bool, js_demo_waiting, (), { return Boolean(Module.demos && Module.demos.waiting); });
+
+// Takes the demo handed over: its file name (in the current folder), or 0.
+EM_JS(int, js_demo_take, (char* name, int size), {
+  const demo = Module.demos.waiting;
+  if (!demo) return 0;
+  Module.demos.waiting = null;
+  Module.demos.playing = demo;
+  Module.demos.take();
+  stringToUTF8(demo.name, name, size);
+  return 1;
+});
+
+// The demo being played: its file's size, the size of its records once
+// unpacked, and what stopped the unpacking ("" for nothing, "cut" for a file
+// cut short, or why the file is damaged).
+EM_JS(void, js_demo_unpacked, (double* sizes, char* fault, int size), {
+  const demo = Module.demos.playing;
+  HEAPF64.set([demo.packed, demo.raw], sizes >> 3);
+  stringToUTF8(demo.fault, fault, size);
+});
+
+EM_JS(void, js_demo_line, (const char* line), { Module.demos.line(UTF8ToString(line)); });
+
+// A run begins (0), records a game (1) or ends (2), in the file `path`.
+EM_JS(void, js_run, (const char* path, int event), { Module.demos.run(UTF8ToString(path), event); });
+// clang-format on
+
+// The demo file's header, read as it stands; the rest is unpacked by the page.
+constexpr std::uint64_t kHeaderBytes = 10;
+
+// The records as they are: the page packs them when it saves the file.
+class PagePacker final : public Packer {
+ public:
+  void Pack(std::span<const std::uint8_t> in, Flush,
+            const std::function<void(std::span<const std::uint8_t>)>& out) override {
+    if (!in.empty()) out(in);
+  }
+};
+
+// The records unpacked by the page before the playback: handed on as they
+// are, with the file's size behind them in proportion, and the end, the cut
+// or the damage the page met.
+class PageUnpacker final : public Unpacker {
+ public:
+  PageUnpacker() {
+    double sizes[2] = {};
+    char fault[256] = {};
+    js_demo_unpacked(sizes, fault, sizeof fault);
+    packed_ = static_cast<std::uint64_t>(sizes[0]);
+    raw_ = static_cast<std::uint64_t>(sizes[1]);
+    fault_ = fault;
+  }
+
+  void Feed(std::span<const std::uint8_t> in) override { in_ = in; }
+  // The damage met is one more byte to unpack, once the records before it are.
+  std::size_t Left() const override { return in_.size() + (Damaged() && used_ >= raw_ ? 1 : 0); }
+
+  std::size_t Unpack(std::span<std::uint8_t> out, bool& end) override {
+    if (in_.empty()) {
+      if (Damaged() && used_ >= raw_) throw DemoError(fault_);
+      return 0;
+    }
+    const std::size_t n = std::min(out.size(), in_.size());
+    std::copy_n(in_.begin(), n, out.begin());
+    in_ = in_.subspan(n);
+    used_ += n;
+    if (used_ >= raw_ && fault_.empty()) end = true;
+    return n;
+  }
+
+  std::uint64_t FileBytes(std::uint64_t fed) const override {
+    if (fed <= kHeaderBytes || raw_ == 0 || packed_ <= kHeaderBytes) return fed;
+    // Both sizes stay below 2^30, so the product stays below 2^60.
+    return kHeaderBytes + (std::min(fed - kHeaderBytes, raw_) * (packed_ - kHeaderBytes)) / raw_;
+  }
+
+ private:
+  bool Damaged() const { return !fault_.empty() && fault_ != "cut"; }
+
+  std::uint64_t packed_ = 0, raw_ = 0, used_ = 0;
+  std::string fault_;
+  std::span<const std::uint8_t> in_;
+};
+
+// Hands each whole line written to it to the page.
+class PageLines final : public std::streambuf {
+ protected:
+  int overflow(int c) override {
+    if (c == '\n') {
+      js_demo_line(line_.c_str());
+      line_.clear();
+    } else if (c != traits_type::eof()) {
+      line_ += static_cast<char>(c);
+    }
+    return c == traits_type::eof() ? 0 : c;
+  }
+
+ private:
+  std::string line_;
+};
+
+// Plays the demo `name` at its pace and verifies it, its lines (and why it
+// is refused) shown on the page.
+void PlayOnPage(const std::string& name) {
+  PageLines lines;
+  std::ostream out(&lines);
+  std::streambuf* const errors = std::cerr.rdbuf(&lines);
+  PlayDemoFile(
+      "ZORVA", name, true, out,
+      [](DemoPlayer& player) {
+        player.stopRequested = DemoWaiting;
+        player.sleep = [](std::int64_t ms) { emscripten_sleep(static_cast<unsigned>(std::max<std::int64_t>(ms, 0))); };
+        return player.Play();
+      },
+      true);
+  std::cerr.rdbuf(errors);
+}
+
+// One run, from a state as the program starts in, recorded until a demo
+// waits.
+void RecordRun(WebWindow& window) {
+  G = GameState{};
+  ResetRnd();
+  window.SetWaitChecked(true);
+  std::optional<DemoRecorder> recorder;
+  try {
+    recorder.emplace(kRunFile);
+    recorder->onGameRecorded = [](const Trailer&) { js_run(kRunFile, 1); };
+    recorder->onError = [](const std::string& why) {
+      js_demo_line(("ZORVA: " + why + "; the recording stops (the games recorded before stay in it)").c_str());
+    };
+    js_run(kRunFile, 0);
+    window.SetInputTap(&*recorder);
+  } catch (const DemoError& e) {
+    js_demo_line((std::string("ZORVA: the games are not recorded: ") + e.what()).c_str());
+  }
+  try {
+    Form_Load();
+  } catch (const ProgramEnded&) {
+  }
+  window.SetInputTap(nullptr);
+  if (recorder) {
+    recorder->Finish();
+    js_run(kRunFile, 2);
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<Packer> OpenPacker() { return std::make_unique<PagePacker>(); }
+std::unique_ptr<Unpacker> OpenUnpacker() { return std::make_unique<PageUnpacker>(); }
+
+bool DemoWaiting() { return js_demo_waiting(); }
+
+void RunPage(WebWindow& window) {
+  for (;;) {
+    char name[256] = {};
+    if (js_demo_take(name, sizeof name) != 0) {
+      PlayOnPage(name);
+    } else {
+      RecordRun(window);
+    }
+  }
+}
+
+}  // namespace zorva
