@@ -166,7 +166,8 @@ web-sim: deps-web
 
 # The page in Debian's chromium, driven by puppeteer-core (pinned in
 # tests/web/package-lock.json; npm comes with Node.js, or else from Debian):
-# every tests/web/*.test.js, each test on a page of its own. The screenshots
+# every tests/web/*.test.js, each test on a page of its own, the page's demos
+# checked by the native zorva-sim. The screenshots
 # they take are left in build-wasm/ (docs/ has those of a phone).
 deps-web-test: deps-web
 	$(call install_missing,chromium)
@@ -179,8 +180,8 @@ build-webtest/node_modules/.package-lock.json: tests/web/package.json tests/web/
 	mkdir -p build-webtest && cp $^ build-webtest/
 	cd build-webtest && npm ci --ignore-scripts --no-audit --no-fund
 
-test-web: deps-web-test web web-sim build-webtest/node_modules/.package-lock.json
-	ZORVA_PAGE=$(CURDIR)/build-web ZORVA_NODE_SIM=$(CURDIR)/build-node/zorva-sim.js \
+test-web: deps-web-test deps web web-sim build build-webtest/node_modules/.package-lock.json
+	ZORVA_PAGE=$(CURDIR)/build-web ZORVA_NODE_SIM=$(CURDIR)/build-node/zorva-sim.js ZORVA_SIM=$(CURDIR)/build/zorva-sim \
 	  ZORVA_SHOT=$(CURDIR)/build-wasm/page-test.png NODE_PATH=$(CURDIR)/build-webtest/node_modules \
 	  node --test tests/web/*.test.js
 

@@ -389,7 +389,8 @@ int PlayDemoFile(const std::string& program, const std::string& path, bool paced
         return;
       }
       out << "verified, WAIT " << (player->WaitThroughout() ? "checked throughout" : "not always checked");
-      if (player->CarriedIn()) out << "; the file begins after other games, whose best score is taken as it is";
+      if (player->CarriedIn())
+        out << "; the file begins after other games, whose best score, shots and bullets are taken as they are";
       out << std::endl;
     };
     const PlaybackResult result = play(*player);

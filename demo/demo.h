@@ -114,8 +114,8 @@ class DemoPlayer : public InputTap {
   // before the first, the close's clock after a recorded close).
   std::int64_t LastReading() const { return last_; }
   // Verifying: whether WAIT was checked through the whole game so far, and
-  // whether the game is the first of a file that did not begin with the
-  // program (its best score comes from before the file).
+  // whether the game is the first of a file saved after other games (what
+  // they left is taken as it is).
   bool WaitThroughout() const { return waitThroughout_; }
   bool CarriedIn() const { return carriedIn_; }
 

@@ -76,10 +76,6 @@ std::string Named(std::string_view name) {
   return std::string(name);
 }
 
-bool InFlight(const Values& active) {
-  return std::any_of(active.slots.begin(), active.slots.end(), [](const Slot& s) { return s.whole == 1; });
-}
-
 }  // namespace
 
 RuleBreak::RuleBreak(int game, const std::string& why)
@@ -110,7 +106,6 @@ bool CheckStart(const GameStart& start, const Earlier& earlier) {
   const auto refuse = [&](const std::string& why) { throw RuleBreak(game, why); };
   const std::vector<Values> now = Table(start.state), before = Table(earlier.state);
   const bool first = earlier.games == 0;
-  const bool carriedIn = first && start.state.HiScore != 0;
   const std::string leftBy = first ? "the program's start" : "game " + std::to_string(earlier.games);
 
   if (start.clock < earlier.clock) {
@@ -128,26 +123,23 @@ bool CheckStart(const GameStart& start, const Earlier& earlier) {
     }
   }
   // Nothing but the title loop runs between the earlier game and this one.
-  for (std::size_t i = 0; i < now.size(); ++i) {
+  std::string differs;
+  for (std::size_t i = 0; i < now.size() && differs.empty(); ++i) {
     const Variable& v = now[i].var;
     const bool titleWrites =
         std::find(std::begin(kTitleWrites), std::end(kTitleWrites), std::string_view(v.name)) != std::end(kTitleWrites);
-    if (v.newGameSets || titleWrites) continue;
-    const std::string_view name = v.name;
-    if (carriedIn) {
-      if ((name == "ShotActive" || name == "BulletActive") && InFlight(now[i])) {
-        refuse(Named(name) + " are in flight as the first game of the file starts");
-      }
-    } else if (now[i].slots != before[i].slots) {
-      const std::string what = Named(name);
-      const bool many = what == "the shots" || what == "the bullets";
-      refuse(what + (many ? " differ" : " differs") + " from what " + leftBy + " left (" + v.name + ")");
-    }
+    if (v.newGameSets || titleWrites || now[i].slots == before[i].slots) continue;
+    const std::string what = Named(v.name);
+    const bool many = what == "the shots" || what == "the bullets";
+    differs = what + (many ? " differ" : " differs") + " from what " + leftBy + " left (" + v.name + ")";
   }
-  if (!carriedIn && start.rnd != (first ? FreshTitleRnd() : earlier.rnd)) {
-    refuse("the random state is not the one " + leftBy + " left");
+  if (differs.empty() && start.rnd != (first ? FreshTitleRnd() : earlier.rnd)) {
+    differs = "the random state is not the one " + leftBy + " left";
   }
-  return carriedIn;
+  // The first game of a file saved after other games carries what they left:
+  // it is taken as it is.
+  if (!differs.empty() && !first) refuse(differs);
+  return !differs.empty();
 }
 
 }  // namespace zorva

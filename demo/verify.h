@@ -29,11 +29,11 @@ struct Earlier {
 };
 
 // Throws RuleBreak (numbered earlier.games + 1) when no title screen after
-// the earlier games can start a game from `start`. A first game with a best
-// score is one of a file that did not begin with the program: its best score
-// and random state come from games before the file and are taken as they are
-// (the result says so); its shots and bullets must be out of flight.
-// Returns true for such a game.
+// the earlier games can start a game from `start`. A first game that starts
+// from anything but what the program's start leaves (a best score, shots or
+// bullets in flight, another random state) is one of a file saved after other
+// games: what they left is taken as it is (the result says so), the gates are
+// still checked against the clock. Returns true for such a game.
 bool CheckStart(const GameStart& start, const Earlier& earlier);
 
 // The random state the title screen leaves when the program has just started.

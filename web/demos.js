@@ -150,8 +150,9 @@ const demos = (() => {
   }
 
   function take() { clear(); }
+  const gamesRecorded = () => (run ? run.ends.length : 0);
   return { waiting: null, playing: null, link: null, started, ready: () => ready(), line, take, run: runEvent,
-    save, copyLink, openFile, openLink };
+    gamesRecorded, save, copyLink, openFile, openLink };
 })();
 
 // The controls: open (or drop a file on the page), save, copy the link.
