@@ -10,7 +10,9 @@
 const demos = (() => {
   const header = 10;                // the file's header, never packed
   const maxFile = 64 << 20;         // as on the desktop
-  const maxRecords = 256 << 20;     // the most the page unpacks (the desktop 1 GiB)
+  // The most the page unpacks (the desktop 1 GiB), hours of play: what the
+  // program then reads stays within the 64 MiB of any demo file.
+  const maxRecords = maxFile - header;
   const maxLink = 64 << 10;         // the largest file a link carries
   const panel = () => document.getElementById('demo-lines');
   const FS = () => Module.FS;
@@ -99,7 +101,7 @@ const demos = (() => {
         const { done, value } = await reader.read();
         if (done) break;
         if (raw + value.length > maxRecords) {
-          fault = 'the demo unpacks to more than 256 MiB, more than the page plays';
+          fault = 'the demo unpacks to more than 64 MiB, more than the page plays';
           reader.cancel().catch(() => {});
           break;
         }

@@ -100,7 +100,7 @@ class PageUnpacker final : public Unpacker {
 
   std::uint64_t FileBytes(std::uint64_t fed) const override {
     if (fed <= kHeaderBytes || raw_ == 0 || packed_ <= kHeaderBytes) return fed;
-    // Both sizes stay below 2^30, so the product stays below 2^60.
+    // The page keeps both sizes within 64 MiB, so the product stays below 2^52.
     return kHeaderBytes + (std::min(fed - kHeaderBytes, raw_) * (packed_ - kHeaderBytes)) / raw_;
   }
 

@@ -89,6 +89,7 @@ test("zorva-sim's demo plays by file and by link as --verify says; forged, damag
     'forged.zdm': Buffer.concat([real.subarray(0, 10), zlib.deflateSync(records)]),
     'cut.zdm': real.subarray(0, real.length >> 1),
     'other.zdm': Buffer.from('not a demo at all'),
+    'bomb.zdm': Buffer.concat([real.subarray(0, 10), zlib.deflateSync(Buffer.alloc(80 << 20), { level: 9 })]),
   };
   const page = await open(browser, server.url);
   const input = await page.$('#demo-file');
