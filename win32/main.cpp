@@ -84,9 +84,8 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   Main = window.get();
-  // The window's own close and Escape end a playback through its event pump.
   const int status = RunProgram(
-      "zorva", line.play, recorder ? &*recorder : nullptr, [] { return false; },
+      "zorva", line.play, recorder ? &*recorder : nullptr, [&window] { return window->StopRequested(); },
       [&window](const char* what) {
         MessageBoxW(window->Handle(), Wide(what).c_str(), Wide(kCaption).c_str(), MB_OK | MB_ICONERROR);
       });

@@ -459,13 +459,26 @@ void Win32Window::Show() {
   lastPresent_ = Ticks();
 }
 
-void Win32Window::PumpEvents() {
-  if (window_ == nullptr) return;
+void Win32Window::ServeMessages() {
   MSG message{};
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+}
+
+// The window procedure only notes the close and WAIT, so nothing of the game
+// runs here; the close stays noted for the pump.
+bool Win32Window::StopRequested() {
+  if (window_ == nullptr) return false;
+  ServeMessages();
+  const KeyRecord* escape = keys_.Find(VK_ESCAPE);
+  return closing_ || (escape != nullptr && escape->Down());
+}
+
+void Win32Window::PumpEvents() {
+  if (window_ == nullptr) return;
+  ServeMessages();
   PollPads();
   for (; clicks_ > 0; --clicks_) MENU002_Click();
   ShowMark();  // also after a demo played back has put the mark back

@@ -56,6 +56,11 @@ class Win32Window : public Window {
 
   HWND Handle() const { return window_; }
 
+  // Asked while a demo plays back between the game's pumps: serves the
+  // window's messages as the pump does (so that it is painted, moved and
+  // answers), and says whether the close or ESCAPE asks the playback to stop.
+  bool StopRequested();
+
  protected:
   std::int64_t ReadClock() override;
   std::int64_t ReadClockWaiting(std::int64_t remaining) override;
@@ -70,6 +75,8 @@ class Win32Window : public Window {
   LRESULT Serve(UINT message, WPARAM w, LPARAM l);
   void Key(WPARAM vk, bool down, LPARAM l);
   void ReadKeys();
+  // Takes every message waiting and hands it to the window procedure.
+  void ServeMessages();
   void LoseFocus();
   void PollPads();
   void ToggleFullscreen();

@@ -170,6 +170,15 @@ def window(wine, game, sim, golden_first):
     played = wine.run(str(game / "zorva.exe"), "--no-sound", "--play", str(demo))
     said = played.stdout.decode(errors="replace").replace("\r\n", "\n")
     check(played.returncode == 0 and said.endswith(": as recorded\n"), f"zorva.exe --play: {played.returncode} {said!r}")
+    # The clock leaps 1000 s at every pump, so the playback waits out its pace between pumps: the close ends it.
+    slow = game / "slow.zdm"
+    subprocess.run([sim, "--work", "1000000", "--record", str(slow), "-"], input=b"1 SPACE\n3000 -\n", check=True)
+    viewer = wine.game(game / "zorva.exe", "--no-sound", "--play", str(slow), cwd=game)
+    viewer.wait_window()
+    time.sleep(1)
+    asked, status = time.monotonic(), viewer.close()
+    check(status == 0 and time.monotonic() - asked < 5, f"the close ended the playback with {status} after "
+          f"{time.monotonic() - asked:.1f} s")
 
 
 def installer(wine, setup, version):
