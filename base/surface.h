@@ -43,6 +43,8 @@ class Surface {
   const Colour* Row(int y) const { return pixels_.data() + static_cast<std::size_t>(y) * width_; }
   Colour* Row(int y) { return pixels_.data() + static_cast<std::size_t>(y) * width_; }
   const std::vector<Colour>& Pixels() const { return pixels_; }
+  // Exchanges the drawing area's pixels with those of `other`, of the same size.
+  void SwapPixels(Surface& other) { pixels_.swap(other.pixels_); }
 
   // Fills the drawing area with the background colour and puts the text
   // position back to (0, 0).

@@ -19,6 +19,19 @@ namespace zorva {
 
 namespace {
 
+// Keeps the canvas of the game frame just ended in `shown`, for the game's
+// end. Every game frame paints the whole drawing area (the starfield) before
+// anything reads the canvas, and the windows compose their pictures from it
+// anew at each show: so the canvas may take the old kept pixels in exchange,
+// and only the game's first frame is copied.
+void KeepShown(Surface& shown) {
+  if (shown.Width() == Main->Crt.Width() && shown.Height() == Main->Crt.Height()) {
+    shown.SwapPixels(Main->Crt);
+  } else {
+    shown = Main->Crt;
+  }
+}
+
 // Pauses of the recorded clock longer than this (a machine that slept) are
 // cut to it when playing at the recorded pace.
 constexpr std::int64_t kLongestPauseMs = 250;
@@ -166,7 +179,7 @@ void DemoRecorder::PassEnds(bool endsGame) {
   if (!inGame_) return;
   // The canvas as the event pump of this frame showed it; the frame that
   // ends the game shows nothing.
-  if (!endsGame) shown_ = Main->Crt;
+  if (!endsGame) KeepShown(shown_);
   Write([&] { writer_.FrameEnd(StateCheck(G, RndState(), Main->WaitChecked())); });
 }
 
@@ -327,7 +340,7 @@ void DemoPlayer::PassEnds(bool endsGame) {
   Expect(DemoReader::Kind::FrameEnd);  // the reader allows no more than kDemoMaxChecks unchecked
   if (unverified_ == 0) firstUnverified_ = frame_;
   checks_[static_cast<std::size_t>(unverified_++)] = StateCheck(G, RndState(), Main->WaitChecked());
-  if (!endsGame) shown_ = Main->Crt;
+  if (!endsGame) KeepShown(shown_);
 }
 
 void DemoPlayer::GameEnds() {
