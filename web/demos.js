@@ -117,19 +117,28 @@ const demos = (() => {
   }
 
   // Hands the demo file `bytes`, named `name`, to the program, which stops
-  // what it plays and plays it.
+  // what it plays and plays it: the last one opened, however long each takes
+  // to unpack.
+  let opened = 0;
   async function open(bytes, name) {
+    const ticket = ++opened;
     await started;
     if (!available()) return say('This browser cannot unpack demos (it has no DecompressionStream).');
     const { file, raw, fault } = await unpack(bytes);
-    const folder = FS().readdir('.').filter((entry) => entry !== '.' && entry !== '..');
-    for (const entry of folder) FS().unlink(entry);
-    FS().writeFile(name, file);
+    if (ticket !== opened) return;
+    try {
+      const folder = FS().readdir('.').filter((entry) => entry !== '.' && entry !== '..');
+      for (const entry of folder) FS().unlink(entry);
+      FS().writeFile(name, file);
+    } catch (e) {
+      return say(`ZORVA: ${name}: the page cannot hold this demo (${e.message || e})`);
+    }
     demos.waiting = { name, packed: bytes.length, raw, fault };
   }
 
   async function openFile(file) {
-    const name = file.name.replace(/[\x00-\x1f/\\]/g, '_').slice(-100) || 'demo.zdm';
+    let name = file.name.replace(/[\x00-\x1f/\\]/g, '_').slice(-100);
+    if (/^\.*$/.test(name)) name = 'demo.zdm';  // no name, or a name of the folder's own
     if (file.size > maxFile) return say(`ZORVA: ${name}: the file is larger than 64 MiB, more than any demo`);
     await open(new Uint8Array(await file.arrayBuffer()), name);
   }
