@@ -35,7 +35,7 @@ const demos = (() => {
     if (event === 0) run = { path, ends: [] };
     if (event === 1) {
       run.ends.push(FS().stat(path).size);
-      document.getElementById('link').hidden = false;
+      document.getElementById('link').style.visibility = 'visible';  // its room kept from the start
     }
     if (event === 2 && run.ends.length > 0) kept = { bytes: FS().readFile(path), ends: run.ends };
   }

@@ -36,14 +36,17 @@ constexpr int kHeldKeys[] = {VK_LEFT, VK_RIGHT, VK_SPACE};
 constexpr double kStickDeadZone = 0.25;
 
 // The page's part under a point (CSS pixels): a touch control's virtual key,
-// kOnPicture for the canvas, 0 for anything else.
+// kOnPicture for the canvas, kOnDemoBar for the page's demo buttons, 0 for
+// anything else.
 constexpr int kOnPicture = -1;
+constexpr int kOnDemoBar = -2;
 // The JavaScript pieces stay as written: the formatter reads them as C++.
 // clang-format off
 EM_JS(int, js_part_at, (int x, int y), {
   const at = document.elementFromPoint(x, y);
   const control = at && at.closest('[data-vk]');
-  return control ? Number(control.dataset.vk) : at && at.id === 'screen' ? -1 : 0;
+  if (control) return Number(control.dataset.vk);
+  return at && at.id === 'screen' ? -1 : at && at.closest('#demos') ? -2 : 0;
 });
 
 EM_JS(bool, js_touch_screen, (), { return navigator.maxTouchPoints > 0; });
@@ -287,6 +290,7 @@ bool WebWindow::Touch(int type, const EmscriptenTouchEvent& e) {
   const bool lifting = type == EMSCRIPTEN_EVENT_TOUCHEND || type == EMSCRIPTEN_EVENT_TOUCHCANCEL;
   if (!lifting) ShowControls(true);
   unsigned held = 0;
+  bool onDemoBar = true;  // every touch that changed: the browser turns it into a click
   for (int i = 0; i < e.numTouches; ++i) {
     const EmscriptenTouchPoint& t = e.touches[i];
     const int x = static_cast<int>(t.clientX), y = static_cast<int>(t.clientY);
@@ -295,6 +299,7 @@ bool WebWindow::Touch(int type, const EmscriptenTouchEvent& e) {
       for (std::size_t k = 0; k < std::size(kHeldKeys); ++k) held |= part == kHeldKeys[k] ? 1u << k : 0u;
     }
     if (!t.isChanged) continue;
+    onDemoBar = onDemoBar && part == kOnDemoBar;
     const Point p = ToPicture(x, y);
     if (type == EMSCRIPTEN_EVENT_TOUCHSTART && menuTouch_ < 0 && part == kOnPicture) {
       menuTouch_ = t.identifier;
@@ -307,7 +312,7 @@ bool WebWindow::Touch(int type, const EmscriptenTouchEvent& e) {
     }
   }
   HoldKeys(KeyRecord::kTouch, touchHeld_, controls_ ? held : 0);
-  return true;
+  return !onDemoBar;
 }
 
 // Like a key, a pad held through a loss of the focus (which lets go of every

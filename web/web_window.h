@@ -40,6 +40,8 @@ class WebWindow : public Window {
   // Returns whether the browser should skip its own use of the key.
   bool Key(const char* code, bool down, bool repeat);
   void Mouse(int type, int x, int y);
+  // Returns whether the browser should skip its own use of the touches: all
+  // but taps on the page's demo buttons.
   bool Touch(int type, const EmscriptenTouchEvent& e);
   void Blur();
   void Layout();
