@@ -52,6 +52,25 @@ class KeyRecords {
   // Every key up, and no press remembered.
   void Clear() { keys_.fill(KeyRecord{}); }
 
+  // What `source` (a gamepad, the touch controls) holds of `keys` goes from
+  // `held` to `now` (bit k for keys[k]): a key it lets go of is released, a
+  // key it takes is held unless `mayPress` is false (a pad held while the
+  // window has no focus must be pressed again). `held` becomes `now`.
+  template <std::size_t N>
+  void HoldFrom(unsigned source, const std::array<int, N>& keys, unsigned& held, unsigned now, bool mayPress = true) {
+    for (std::size_t k = 0; k < N; ++k) {
+      const unsigned bit = 1u << k;
+      KeyRecord* key = Find(keys[k]);
+      if (((held ^ now) & bit) == 0 || key == nullptr) continue;
+      if ((now & bit) == 0) {
+        key->Release(source);
+      } else if (mayPress) {
+        key->Hold(source);
+      }
+    }
+    held = now;
+  }
+
  private:
   std::array<KeyRecord, 256> keys_{};
 };

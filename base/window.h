@@ -4,6 +4,7 @@
 // one of the tests and zorva-sim (sim/).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -19,6 +20,10 @@ enum : int {
   VK_DOWN = 0x28,
   VK_ESCAPE = 0x1B,
 };
+
+// The keys a gamepad or the page's touch controls hold, in this order (bit k
+// of what such a source holds is kHeldKeys[k]).
+inline constexpr std::array<int, 3> kHeldKeys = {VK_LEFT, VK_RIGHT, VK_SPACE};
 
 // Flags the game passes to the wave player: asynchronous, no default sound.
 constexpr unsigned SND_ASYNC = 0x0001;

@@ -77,9 +77,6 @@ SDL_Renderer* MakeRenderer(SDL_Window* window) {
 // How far the left stick must be pushed sideways to move the ship (of 32767).
 constexpr int kStickDeadZone = 8000;
 
-// The game keys a gamepad holds, in the order of padHeld_.
-constexpr int kPadKeys[] = {VK_LEFT, VK_RIGHT, VK_SPACE};
-
 // How often a key poll may look at the keyboard.
 constexpr auto kKeysReadEvery = 1ms;
 
@@ -214,7 +211,7 @@ void SdlWindow::End() {
   }
   for (auto& [id, pad] : pads_) SDL_GameControllerClose(pad.controller);
   pads_.clear();
-  padHeld_ = {};
+  padHeld_ = 0;
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
   if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
   if (window_ != nullptr) SDL_DestroyWindow(window_);
@@ -368,26 +365,18 @@ void SdlWindow::ServePad(const SDL_Event& event) {
 }
 
 void SdlWindow::UpdatePadKeys() {
-  std::array<bool, 3> held{};
+  unsigned held = 0;  // bits of kHeldKeys
   for (const auto& [id, pad] : pads_) {
     const auto& b = pad.buttons;
-    held[0] = held[0] || b[SDL_CONTROLLER_BUTTON_DPAD_LEFT] || pad.stickX < -kStickDeadZone;
-    held[1] = held[1] || b[SDL_CONTROLLER_BUTTON_DPAD_RIGHT] || pad.stickX > kStickDeadZone;
-    held[2] = held[2] || b[SDL_CONTROLLER_BUTTON_A] || b[SDL_CONTROLLER_BUTTON_B] || b[SDL_CONTROLLER_BUTTON_X] ||
-              b[SDL_CONTROLLER_BUTTON_Y] || b[SDL_CONTROLLER_BUTTON_START];
-  }
-  for (std::size_t i = 0; i < held.size(); ++i) {
-    if (held[i] == padHeld_[i]) continue;
-    padHeld_[i] = held[i];
-    KeyRecord& key = *keys_.Find(kPadKeys[i]);
-    // Like a key: a press counts only while the window has the focus, and a
-    // pad held through a change of focus must be pressed again.
-    if (!held[i]) {
-      key.Release(KeyRecord::kPad);
-    } else if (focus_) {
-      key.Hold(KeyRecord::kPad);
+    if (b[SDL_CONTROLLER_BUTTON_DPAD_LEFT] || pad.stickX < -kStickDeadZone) held |= 1;
+    if (b[SDL_CONTROLLER_BUTTON_DPAD_RIGHT] || pad.stickX > kStickDeadZone) held |= 2;
+    if (b[SDL_CONTROLLER_BUTTON_A] || b[SDL_CONTROLLER_BUTTON_B] || b[SDL_CONTROLLER_BUTTON_X] ||
+        b[SDL_CONTROLLER_BUTTON_Y] || b[SDL_CONTROLLER_BUTTON_START]) {
+      held |= 4;
     }
   }
+  // Like a key: a press counts only while the window has the focus.
+  keys_.HoldFrom(KeyRecord::kPad, kHeldKeys, padHeld_, held, focus_);
 }
 
 // Sound and the multimedia command.

@@ -126,7 +126,7 @@ class SdlWindow : public Window {
   KeyRecords keys_;               // held on the keyboard, on a gamepad or both
   Clock::time_point keysRead_{};  // when the poll last served the keys' events
   std::map<SDL_JoystickID, Pad> pads_;
-  std::array<bool, 3> padHeld_{};  // LEFT, RIGHT, SPACE as the gamepads last held them
+  unsigned padHeld_ = 0;  // the bits of kHeldKeys the gamepads last held
   Loop loop_ = Loop::Title;
   LineLog frameLog_;
   bool frameLogFailed_ = false;

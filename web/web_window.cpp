@@ -29,9 +29,6 @@ constexpr std::pair<std::string_view, int> kKeys[] = {
     {"Space", VK_SPACE},    {"Escape", VK_ESCAPE},
 };
 
-// The keys that touch controls and gamepads hold, as bits 0, 1 and 2.
-constexpr int kHeldKeys[] = {VK_LEFT, VK_RIGHT, VK_SPACE};
-
 // How far a gamepad's left stick must be pushed sideways to move the ship.
 constexpr double kStickDeadZone = 0.25;
 
@@ -268,18 +265,11 @@ void WebWindow::Blur() {
 }
 
 void WebWindow::HoldKeys(unsigned source, unsigned& held, unsigned now) {
-  for (std::size_t k = 0; k < std::size(kHeldKeys); ++k) {
+  for (std::size_t k = 0; k < kHeldKeys.size() && source == KeyRecord::kTouch; ++k) {
     const unsigned bit = 1u << k;
-    if (((held ^ now) & bit) == 0) continue;
-    KeyRecord& key = *keys_.Find(kHeldKeys[k]);
-    if ((now & bit) != 0) {
-      key.Hold(source);
-    } else {
-      key.Release(source);
-    }
-    if (source == KeyRecord::kTouch) js_control_held(kHeldKeys[k], (now & bit) != 0);
+    if (((held ^ now) & bit) != 0) js_control_held(kHeldKeys[k], (now & bit) != 0);
   }
-  held = now;
+  keys_.HoldFrom(source, kHeldKeys, held, now);
 }
 
 // Touches: each finger holds the control under it, so that one sliding from

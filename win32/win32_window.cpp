@@ -22,8 +22,6 @@ constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 
 // How far the left stick must be pushed sideways to move the ship (of 32767).
 constexpr int kStickDeadZone = 8000;
-// The game keys a gamepad holds, in the order of PadKeys.
-constexpr int kPadKeys[] = {VK_LEFT, VK_RIGHT, VK_SPACE};
 
 bool IsGameKey(WPARAM vk) {
   return vk == VK_LEFT || vk == VK_RIGHT || vk == VK_DOWN || vk == VK_SPACE || vk == VK_ESCAPE;
@@ -316,27 +314,17 @@ void Win32Window::PollPads() {
   const std::int64_t now = Scale(Ticks(), frequency_, 1000);  // not a reading of the game's
   const bool search = now - padSearch_ >= 1000;
   if (search) padSearch_ = now;
-  std::array<bool, 3> held{};
+  unsigned held = 0;  // bits of kHeldKeys
   for (DWORD i = 0; i < padPresent_.size(); ++i) {
     if (!padPresent_[i] && !search) continue;
     XINPUT_STATE state{};
     padPresent_[i] = XInputGetState(i, &state) == ERROR_SUCCESS;
     if (!padPresent_[i]) continue;
     const std::array<bool, 3> pad = PadKeys(state.Gamepad.wButtons, state.Gamepad.sThumbLX);
-    for (std::size_t k = 0; k < held.size(); ++k) held[k] = held[k] || pad[k];
+    for (std::size_t k = 0; k < pad.size(); ++k) held |= pad[k] ? 1u << k : 0u;
   }
-  for (std::size_t k = 0; k < held.size(); ++k) {
-    if (held[k] == padHeld_[k]) continue;
-    padHeld_[k] = held[k];
-    KeyRecord& key = *keys_.Find(kPadKeys[k]);
-    // Like a key: a press counts only while the window has the focus, and a
-    // pad held through a change of focus must be pressed again.
-    if (!held[k]) {
-      key.Release(KeyRecord::kPad);
-    } else if (focus_) {
-      key.Hold(KeyRecord::kPad);
-    }
-  }
+  // Like a key: a press counts only while the window has the focus.
+  keys_.HoldFrom(KeyRecord::kPad, kHeldKeys, padHeld_, held, focus_);
 }
 
 // Messages. Nothing the game does runs inside the window procedure: a click

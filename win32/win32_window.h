@@ -36,7 +36,7 @@ struct CanvasPlace {
 };
 CanvasPlace FitCanvas(int w, int h);
 
-// What one gamepad holds, as XInput reports it: LEFT, RIGHT and SPACE.
+// What one gamepad holds, as XInput reports it: LEFT, RIGHT and SPACE (kHeldKeys).
 std::array<bool, 3> PadKeys(unsigned buttons, int stickX);
 
 class Win32Window : public Window {
@@ -104,7 +104,7 @@ class Win32Window : public Window {
   int clicks_ = 0;        // clicks on WAIT not yet served
   KeyRecords keys_;
   std::int64_t keysRead_ = 0;  // when the poll last looked at the keyboard, in ticks
-  std::array<bool, 3> padHeld_{};
+  unsigned padHeld_ = 0;       // the bits of kHeldKeys the gamepads last held
   std::array<bool, 4> padPresent_{};
   std::int64_t padSearch_ = -1000000;  // when the absent pads were last looked for
   Loop loop_ = Loop::Title;
