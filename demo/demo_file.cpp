@@ -1,5 +1,6 @@
 #include "demo/demo_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -486,8 +487,16 @@ DemoReader::Event DemoReader::Next() {
     e.value = static_cast<std::int16_t>(kKeyAnswers[tag - kTagKey]);
   } else if (tag == kTagKeyRaw) {
     CountRecord(false);
+    // A key poll only ever answers with the down bit and the pressed-since
+    // bit: any other answer came from no window.
+    const auto answer = static_cast<std::uint16_t>(Fixed(2));
+    if (std::find(std::begin(kKeyAnswers), std::end(kKeyAnswers), answer) == std::end(kKeyAnswers)) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "0x%04X", answer);
+      Fail(std::string("the file is damaged (a key poll answered ") + hex + ", which no key gives)");
+    }
     e.kind = Kind::Key;
-    e.value = static_cast<std::int16_t>(static_cast<std::uint16_t>(Fixed(2)));
+    e.value = static_cast<std::int16_t>(answer);
   } else if ((tag & ~(kPumpMark | kPumpClosed)) == kTagPump) {
     CountRecord(false);
     e.kind = Kind::Pump;
