@@ -13,6 +13,7 @@
 #include "base/rnd.h"
 #include "flow/form.h"
 #include "flow/game.h"
+#include "rules/shots.h"
 #include "rules/state.h"
 
 namespace zorva {
@@ -53,6 +54,16 @@ const char* Describe(DemoReader::Kind kind) {
     case DemoReader::Kind::End: return "the end of the demo";
   }
   return "?";
+}
+
+// What a game that begins after other games says of its score: how many of
+// its points the shots it began with could have made, one enemy each.
+std::string CarriedPoints(int shots, std::int32_t score) {
+  if (shots == 0) return "no shot was in flight at its start, so every point is the game's own";
+  const std::int64_t most = std::min<std::int64_t>(std::int64_t{shots} * kPointsPerEnemy, score);
+  return "the " + std::to_string(shots) + (shots == 1 ? " shot" : " shots") +
+         " in flight at its start could account for " +
+         (most == 0 ? std::string("none") : "up to " + std::to_string(most)) + " of its points";
 }
 
 std::string Hex(std::uint64_t v) {
@@ -231,6 +242,9 @@ PlaybackResult DemoPlayer::Play() {
 void DemoPlayer::BeginGame(const GameStart& start) {
   const std::string folder = G.AppPath;  // the sound is played from here, not the recorder's folder
   if (verify) carriedIn_ = CheckStart(start, earlier_);
+  shotsCarriedIn_ =
+      carriedIn_ ? static_cast<int>(std::count(std::begin(start.state.ShotActive), std::end(start.state.ShotActive), 1))
+                 : 0;
   waitThroughout_ = start.wait;
   G = start.state;
   G.AppPath = folder;
@@ -402,8 +416,10 @@ int PlayDemoFile(const std::string& program, const std::string& path, bool paced
         return;
       }
       out << "verified, WAIT " << (player->WaitThroughout() ? "checked throughout" : "not always checked");
-      if (player->CarriedIn())
-        out << "; the file begins after other games, whose best score, shots and bullets are taken as they are";
+      if (player->CarriedIn()) {
+        out << "; the file begins after other games, whose best score, shots and bullets are taken as they are: "
+            << CarriedPoints(player->ShotsCarriedIn(), t.score);
+      }
       out << std::endl;
     };
     const PlaybackResult result = play(*player);

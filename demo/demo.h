@@ -118,6 +118,9 @@ class DemoPlayer : public InputTap {
   // they left is taken as it is).
   bool WaitThroughout() const { return waitThroughout_; }
   bool CarriedIn() const { return carriedIn_; }
+  // The shots in flight at the start of such a game: each may destroy one
+  // enemy that the player's own shots did not.
+  int ShotsCarriedIn() const { return shotsCarriedIn_; }
 
   bool PlaysBack() const override { return true; }
   std::uint64_t Seed(std::uint64_t answer, std::int64_t clock) override;
@@ -159,6 +162,7 @@ class DemoPlayer : public InputTap {
   Earlier earlier_;
   bool waitThroughout_ = true;
   bool carriedIn_ = false;
+  int shotsCarriedIn_ = 0;
   bool inFrame_ = false;
   std::int64_t frameStart_ = 0;  // the first reading of the frame
   std::int64_t startRead_ = -1;  // the frame whose start reading is frameStart_

@@ -13,8 +13,7 @@ namespace zorva {
 namespace {
 constexpr int kShotSpeed = 6;
 constexpr std::int16_t kShotParked = 320;  // ShotY of a removed shot
-constexpr std::int32_t kPointsPerEnemy = 10;
-constexpr int kBulletGone = 320;  // drawn y at which a bullet leaves
+constexpr int kBulletGone = 320;           // drawn y at which a bullet leaves
 constexpr int kShotCellX = 32, kShotCellY = 0;
 constexpr int kBulletCellX = 96, kBulletCellY = 0;
 constexpr int kCell = 32;

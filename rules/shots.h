@@ -5,6 +5,9 @@
 
 namespace zorva {
 
+// What each enemy destroyed adds to the score.
+inline constexpr std::int32_t kPointsPerEnemy = 10;
+
 // Once per frame: the shot pass (each shot 6 pixels up, drawn, tested against
 // the enemies, removed on a hit or at the top), then the bullet pass (each
 // bullet by its velocity, drawn, tested against the ship, freed on a hit or at

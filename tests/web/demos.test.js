@@ -67,7 +67,7 @@ test('games played by keys are saved whole and as the last game, verify natively
   assert.equal(whole.lines.length, 2);
   assert.match(whole.lines[1], /^game 2: .*: verified, WAIT checked throughout$/);
   assert.deepEqual([last.status, last.lines],
-    [0, [`${whole.lines[1].replace('game 2', 'game 1')}; the file begins after other games, whose best score, shots and bullets are taken as they are`]]);
+    [0, [`${whole.lines[1].replace('game 2', 'game 1')}; the file begins after other games, whose best score, shots and bullets are taken as they are: no shot was in flight at its start, so every point is the game's own`]]);
   await page.click('#link');
   const link = (await (await until(page, () => demos.link)).jsonValue());
   assert.equal(await page.evaluate(() => navigator.clipboard.readText()), link);
