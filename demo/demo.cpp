@@ -13,7 +13,6 @@
 #include "base/rnd.h"
 #include "flow/form.h"
 #include "flow/game.h"
-#include "rules/shots.h"
 #include "rules/state.h"
 
 namespace zorva {
@@ -54,22 +53,6 @@ const char* Describe(DemoReader::Kind kind) {
     case DemoReader::Kind::End: return "the end of the demo";
   }
   return "?";
-}
-
-// What a game that begins after other games says of its score: how many of
-// its points the shots it began with could have made, one enemy each.
-std::string CarriedPoints(int shots, std::int32_t score) {
-  if (shots == 0) return "no shot was in flight at its start, so every point is the game's own";
-  const std::int64_t most = std::min<std::int64_t>(std::int64_t{shots} * kPointsPerEnemy, score);
-  return "the " + std::to_string(shots) + (shots == 1 ? " shot" : " shots") +
-         " in flight at its start could account for " +
-         (most == 0 ? std::string("none") : "up to " + std::to_string(most)) + " of its points";
-}
-
-std::string Hex(std::uint64_t v) {
-  char s[24];
-  std::snprintf(s, sizeof s, "%016" PRIx64, v);
-  return s;
 }
 
 // A file opened by ReadOnlyFile as a stream.
@@ -116,10 +99,6 @@ struct Attached {
 };
 
 }  // namespace
-
-std::string DescribeEnd(const Trailer& t) {
-  return "score " + std::to_string(t.score) + ", " + std::to_string(t.frames) + " frames, last canvas " + Hex(t.canvas);
-}
 
 // The recorder.
 
@@ -241,11 +220,7 @@ PlaybackResult DemoPlayer::Play() {
 
 void DemoPlayer::BeginGame(const GameStart& start) {
   const std::string folder = G.AppPath;  // the sound is played from here, not the recorder's folder
-  if (verify) carriedIn_ = CheckStart(start, earlier_);
-  shotsCarriedIn_ =
-      carriedIn_ ? static_cast<int>(std::count(std::begin(start.state.ShotActive), std::end(start.state.ShotActive), 1))
-                 : 0;
-  waitThroughout_ = start.wait;
+  if (verifier) verifier->GameStarts(start);
   G = start.state;
   G.AppPath = folder;
   SetRndState(start.rnd);
@@ -264,9 +239,8 @@ DemoReader::Event DemoPlayer::Expect(DemoReader::Kind kind) {
   DemoReader::Event e = reader_.Next();
   for (; e.kind == DemoReader::Kind::Checks; e = reader_.Next()) Verify(e.value);
   if (e.kind != kind) {
-    if (verify && inFrame_ && kind == DemoReader::Kind::Wait && e.kind == DemoReader::Kind::Clock) {
-      throw RuleBreak(earlier_.games + 1, "frame " + std::to_string(frame_) + " is paced by WAIT but lasts " +
-                                              Grouped(e.value - frameStart_) + " ms, less than the wait allows");
+    if (verifier && inFrame_ && kind == DemoReader::Kind::Wait && e.kind == DemoReader::Kind::Clock) {
+      verifier->Unpaced(frame_, e.value - frameStart_);
     }
     // The start of a game counts as part of its first frame.
     throw Desync(starting_ ? frame_ + 1 : frame_,
@@ -329,7 +303,7 @@ std::int16_t DemoPlayer::Key(std::int16_t) { return static_cast<std::int16_t>(Ex
 void DemoPlayer::Pumped() {
   const DemoReader::Event e = Expect(DemoReader::Kind::Pump);
   if (e.waitMark != Main->WaitChecked()) MENU002_Click();
-  waitThroughout_ = waitThroughout_ && e.waitMark;
+  if (verifier) verifier->Pumped(e.waitMark);
   if (e.closed) {
     last_ = e.value;
     Expect(DemoReader::Kind::GameEnd);
@@ -363,21 +337,14 @@ void DemoPlayer::GameEnds() {
 }
 
 void DemoPlayer::CheckEnd() {
-  const Trailer& t = reader_.End();
-  const std::uint64_t canvas = CanvasHash(shown_);
-  if (t.frames != gameFrames_ || t.score != G.Score || t.canvas != canvas) {
-    if (verify) {
-      throw RuleBreak(earlier_.games + 1, "it ends with " + DescribeEnd({gameFrames_, G.Score, canvas}) +
-                                              ", its trailer says " + DescribeEnd(t));
-    }
-    throw Desync(frame_, "the game ends with " + DescribeEnd({gameFrames_, G.Score, canvas}) + ", the recording with " +
-                             DescribeEnd(t));
+  const Trailer& recorded = reader_.LastTrailer();
+  const Trailer played{gameFrames_, G.Score, CanvasHash(shown_)};
+  if (played.frames != recorded.frames || played.score != recorded.score || played.canvas != recorded.canvas) {
+    if (verifier) verifier->EndDiffers(played, recorded);
+    throw Desync(frame_, "the game ends with " + DescribeEnd(played) + ", the recording with " + DescribeEnd(recorded));
   }
-  earlier_.games++;
-  earlier_.state = G;
-  earlier_.rnd = RndState();
-  earlier_.clock = last_;
-  if (onGameEnds) onGameEnds(t);
+  if (verifier) verifier->GameEnds(G, RndState(), last_);
+  if (onGameEnds) onGameEnds(recorded);
 }
 
 // Playing a file.
@@ -404,23 +371,15 @@ int PlayDemoFile(const std::string& program, const std::string& path, bool paced
   std::istream in(&buffer);
   std::optional<DemoReader> reader;
   std::optional<DemoPlayer> player;
+  Verifier verifier;
   try {
     reader.emplace(in);
     player.emplace(*reader, paced);
     int game = 0;
-    player->verify = verify;
+    if (verify) player->verifier = &verifier;
     player->onGameEnds = [&](const Trailer& t) {
-      out << "game " << ++game << ": " << DescribeEnd(t) << ": ";
-      if (!verify) {
-        out << "as recorded" << std::endl;
-        return;
-      }
-      out << "verified, WAIT " << (player->WaitThroughout() ? "checked throughout" : "not always checked");
-      if (player->CarriedIn()) {
-        out << "; the file begins after other games, whose best score, shots and bullets are taken as they are: "
-            << CarriedPoints(player->ShotsCarriedIn(), t.score);
-      }
-      out << std::endl;
+      out << "game " << ++game << ": " << DescribeEnd(t) << ": " << (verify ? verifier.Verdict(t) : "as recorded")
+          << std::endl;
     };
     const PlaybackResult result = play(*player);
     if (result.stopped) {

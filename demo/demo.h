@@ -71,9 +71,6 @@ struct Desync : std::runtime_error {
   std::int64_t frame;
 };
 
-// "score S, F frames, last canvas HHHHHHHHHHHHHHHH".
-std::string DescribeEnd(const Trailer& trailer);
-
 struct PlaybackResult {
   int games = 0;            // games that reached their recorded end
   std::int64_t frames = 0;  // game frames played
@@ -93,9 +90,9 @@ class DemoPlayer : public InputTap {
   // passes on a ProgramEnded with a status other than 0 (the window failed).
   PlaybackResult Play();
 
-  // Also checks that every game is one the rules allow (demo/verify.h):
-  // Play throws RuleBreak for the first game that is not.
-  bool verify = false;
+  // When set, also checks that every game is one the rules allow
+  // (demo/verify.h): Play throws RuleBreak for the first game that is not.
+  Verifier* verifier = nullptr;
 
   // Called as each game starts, and once it has ended as recorded.
   std::function<void(const GameStart&)> onGameStarts;
@@ -113,14 +110,6 @@ class DemoPlayer : public InputTap {
   // The latest clock reading given to the game (the game's start clock
   // before the first, the close's clock after a recorded close).
   std::int64_t LastReading() const { return last_; }
-  // Verifying: whether WAIT was checked through the whole game so far, and
-  // whether the game is the first of a file saved after other games (what
-  // they left is taken as it is).
-  bool WaitThroughout() const { return waitThroughout_; }
-  bool CarriedIn() const { return carriedIn_; }
-  // The shots in flight at the start of such a game: each may destroy one
-  // enemy that the player's own shots did not.
-  int ShotsCarriedIn() const { return shotsCarriedIn_; }
 
   bool PlaysBack() const override { return true; }
   std::uint64_t Seed(std::uint64_t answer, std::int64_t clock) override;
@@ -158,11 +147,6 @@ class DemoPlayer : public InputTap {
   std::int64_t paceClock_ = 0;
   unsigned readings_ = 0;
   Steady::time_point paceTime_{};
-  // Verifying.
-  Earlier earlier_;
-  bool waitThroughout_ = true;
-  bool carriedIn_ = false;
-  int shotsCarriedIn_ = 0;
   bool inFrame_ = false;
   std::int64_t frameStart_ = 0;  // the first reading of the frame
   std::int64_t startRead_ = -1;  // the frame whose start reading is frameStart_

@@ -75,6 +75,12 @@ std::int64_t Unzigzag(std::uint64_t u) { return static_cast<std::int64_t>(u >> 1
 
 }  // namespace
 
+std::string DescribeEnd(const Trailer& t) {
+  char hash[24];
+  std::snprintf(hash, sizeof hash, "%016llx", static_cast<unsigned long long>(t.canvas));
+  return "score " + std::to_string(t.score) + ", " + std::to_string(t.frames) + " frames, last canvas " + hash;
+}
+
 std::uint16_t StateCheck(const GameState& state, std::uint64_t rnd, bool wait) {
   Fnv1a fnv;
   const auto add = [&fnv](std::uint8_t b) { fnv.Add(b); };
@@ -164,14 +170,14 @@ void DemoWriter::PutFixed(std::uint64_t v, int bytes) {
 }
 
 void DemoWriter::PutRepeats() {
-  if (repeats_ == 0) return;
-  if (repeats_ <= kSmallMax) {
-    Put(static_cast<std::uint8_t>(kTagRepeat | repeats_));
+  if (run_.repeats == 0) return;
+  if (run_.repeats <= kSmallMax) {
+    Put(static_cast<std::uint8_t>(kTagRepeat | run_.repeats));
   } else {
     Put(kTagRepeat | kEscape);
-    PutVarint(repeats_);
+    PutVarint(run_.repeats);
   }
-  repeats_ = 0;
+  run_.repeats = 0;
 }
 
 void DemoWriter::StartGame(const GameStart& s) {
@@ -183,22 +189,21 @@ void DemoWriter::StartGame(const GameStart& s) {
   PutFixed(s.rnd, 8);
   Put(s.wait ? 1 : 0);
   EachValue(s.state, [this](const char*, const auto& x, double, double) { PutFixed(Bits(x), sizeof x); });
-  last_ = s.clock;
-  haveReading_ = false;
+  run_.Start(s.clock);
   nextFlush_ = s.clock + 1000;
   Flush();
 }
 
 void DemoWriter::Clock(std::int64_t reading, bool waiting) {
-  const std::int64_t change = reading - last_;
-  if (haveReading_ && change == lastChange_ && waiting == lastWaiting_ && repeats_ < kDemoMaxRepeat) {
+  if (run_.Repeats(reading, waiting) && run_.repeats < kDemoMaxRepeat) {
     // The busy wait reads the same millisecond, or one more each time, over and over.
-    ++repeats_;
-    last_ = reading;
+    ++run_.repeats;
+    run_.last = reading;
     if (reading >= nextFlush_) FlushAt(reading);
     return;
   }
   PutRepeats();
+  const std::int64_t change = reading - run_.last;
   const std::uint8_t kind = waiting ? kTagWaitBit : 0;
   if (change >= 0 && change <= kSmallMax) {
     Put(static_cast<std::uint8_t>(kind | change));
@@ -206,10 +211,7 @@ void DemoWriter::Clock(std::int64_t reading, bool waiting) {
     Put(kind | kEscape);
     PutSigned(change);
   }
-  last_ = reading;
-  lastChange_ = change;
-  lastWaiting_ = waiting;
-  haveReading_ = true;
+  run_.Take(reading, waiting);
   if (reading >= nextFlush_) {
     FlushAt(reading);
   } else if (raw_.size() >= kBufferBytes) {
@@ -243,7 +245,7 @@ void DemoWriter::Pump(bool waitMark) {
 void DemoWriter::Close(bool waitMark, std::int64_t clock) {
   PutChecks();
   Put(kTagPump | kPumpClosed | (waitMark ? kPumpMark : 0));
-  PutSigned(clock - last_);
+  PutSigned(clock - run_.last);
 }
 
 void DemoWriter::FrameEnd(std::uint16_t check) {
@@ -385,10 +387,10 @@ std::int64_t DemoReader::Reading(std::int64_t change) {
   // The previous reading is never earlier than the start nor further from it
   // than kDemoClockSpan, so none of this can overflow.
   if (change < 0) Fail("the file is damaged (a clock reading earlier than the one before)");
-  if (change > kDemoClockSpan || last_ - start_.clock > kDemoClockSpan - change) {
+  if (change > kDemoClockSpan || run_.last - start_.clock > kDemoClockSpan - change) {
     Fail("the file is damaged (a clock reading out of range)");
   }
-  return last_ + change;
+  return run_.last + change;
 }
 
 std::uint64_t DemoReader::PackedBytes() const { return unpacker_->FileBytes(fileBytes_ - unpacker_->Left()); }
@@ -400,7 +402,8 @@ void DemoReader::CountRecord(bool reading) {
   }
 }
 
-void DemoReader::ReadStart() {
+DemoReader::Event DemoReader::GameStartRecord() {
+  if (place_ != Place::Between) Fail("the file is damaged (a game starts inside another)");
   GameStart s;
   const std::uint64_t pass = Varint();
   if (pass > static_cast<std::uint64_t>(kDemoClockLimit)) Fail("the file is damaged (a pass number out of range)");
@@ -424,125 +427,130 @@ void DemoReader::ReadStart() {
     }
   });
   start_ = std::move(s);
-  last_ = start_.clock;
-  haveReading_ = false;
-  repeats_ = 0;
+  run_.Start(start_.clock);
   unchecked_ = 0;
   frameRecords_ = 0;
+  place_ = Place::InGame;
+  return {Kind::GameStart};
+}
+
+DemoReader::Event DemoReader::ReadingRecord(std::uint8_t tag) {
+  const std::uint8_t small = tag & kEscape;
+  const std::int64_t change = small == kEscape ? Signed() : small;
+  CountRecord(true);
+  const std::int64_t reading = Reading(change);
+  run_.Take(reading, (tag & kTagWaitBit) != 0);
+  return {run_.waiting ? Kind::Wait : Kind::Clock, reading};
+}
+
+DemoReader::Event DemoReader::RepeatRecord(std::uint8_t tag) {
+  std::uint64_t n = tag & kEscape;
+  if (n == kEscape) n = Varint();
+  if (n == 0 || n > kDemoMaxRepeat) Fail("the file is damaged (a repeat count out of range)");
+  if (!run_.any) Fail("the file is damaged (a repeat before any reading)");
+  run_.repeats = n - 1;
+  return Repeated();
 }
 
 DemoReader::Event DemoReader::Repeated() {
   CountRecord(true);
-  Event e;
-  last_ = Reading(lastChange_);
-  e.kind = lastWaiting_ ? Kind::Wait : Kind::Clock;
-  e.value = last_;
+  run_.last = Reading(run_.change);
+  return {run_.waiting ? Kind::Wait : Kind::Clock, run_.last};
+}
+
+DemoReader::Event DemoReader::KeyRecord(std::uint8_t tag) {
+  CountRecord(false);
+  if (tag != kTagKeyRaw) return {Kind::Key, static_cast<std::int16_t>(kKeyAnswers[tag - kTagKey])};
+  // A key poll only ever answers with the down bit and the pressed-since
+  // bit: any other answer came from no window.
+  const auto answer = static_cast<std::uint16_t>(Fixed(2));
+  if (std::find(std::begin(kKeyAnswers), std::end(kKeyAnswers), answer) == std::end(kKeyAnswers)) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%04X", answer);
+    Fail(std::string("the file is damaged (a key poll answered ") + hex + ", which no key gives)");
+  }
+  return {Kind::Key, static_cast<std::int16_t>(answer)};
+}
+
+DemoReader::Event DemoReader::PumpRecord(std::uint8_t tag) {
+  CountRecord(false);
+  Event e{Kind::Pump};
+  e.waitMark = (tag & kPumpMark) != 0;
+  e.closed = (tag & kPumpClosed) != 0;
+  if (e.closed) {
+    if (unchecked_ != 0) Fail("the file is damaged (frames without checks)");
+    e.value = Reading(Signed());
+    place_ = Place::AfterClose;
+  }
   return e;
 }
 
+DemoReader::Event DemoReader::FrameEndRecord() {
+  if (unchecked_ == kDemoMaxChecks) Fail("the file is damaged (frames without checks)");
+  ++unchecked_;
+  frameRecords_ = 0;
+  if (++frames_ > PackedBytes() / kDemoBytesPerFrame + kDemoFreeFrames) {
+    Fail("the file is damaged (more frames than a file of its size holds)");
+  }
+  return {Kind::FrameEnd};
+}
+
+DemoReader::Event DemoReader::ChecksRecord() {
+  const int n = Byte();
+  if (n == 0 || n != unchecked_) Fail("the file is damaged (checks of frames that did not end)");
+  for (int i = 0; i < n; ++i) checks_[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(Fixed(2));
+  unchecked_ = 0;
+  return {Kind::Checks, n};
+}
+
+DemoReader::Event DemoReader::GameEndRecord() {
+  if (unchecked_ != 0) Fail("the file is damaged (frames without checks)");
+  Trailer t;
+  const std::uint64_t frames = Varint();
+  const std::int64_t score = Signed();
+  if (frames > static_cast<std::uint64_t>(kDemoClockLimit) || score < 0 ||
+      score > std::numeric_limits<std::int32_t>::max()) {
+    Fail("the file is damaged (a game's end out of range)");
+  }
+  t.frames = static_cast<std::int64_t>(frames);
+  t.score = static_cast<std::int32_t>(score);
+  t.canvas = Fixed(8);
+  trailer_ = t;
+  place_ = place_ == Place::AfterClose ? Place::Done : Place::Between;
+  return {Kind::GameEnd};
+}
+
+// The records end only between games, at the end of the stream, and nothing
+// may follow the stream in the file.
+DemoReader::Event DemoReader::EndOfRecords() {
+  if (!streamEnd_) throw DemoCut("the file ends early");
+  char extra = 0;
+  if (unpacker_->Left() > 0 || in_.read(&extra, 1).gcount() > 0) Fail("the file is damaged (bytes after its end)");
+  return {Kind::End};
+}
+
 DemoReader::Event DemoReader::Next() {
-  if (repeats_ > 0) {
-    --repeats_;
+  if (run_.repeats > 0) {
+    --run_.repeats;
     return Repeated();
   }
-  Event e;
-  if (place_ == Place::Between || place_ == Place::Done) {
-    if (pos_ == raw_.size() && !Fill()) {
-      if (!streamEnd_) throw DemoCut("the file ends early");
-      char extra = 0;
-      if (unpacker_->Left() > 0 || in_.read(&extra, 1).gcount() > 0) Fail("the file is damaged (bytes after its end)");
-      return e;  // Kind::End
-    }
-  }
+  if ((place_ == Place::Between || place_ == Place::Done) && pos_ == raw_.size() && !Fill()) return EndOfRecords();
   const std::uint8_t tag = Byte();
   if (place_ == Place::Done) Fail("the file is damaged (a record after the window was closed)");
   if (place_ == Place::Between && tag != kTagGameStart) Fail("the file is damaged (a record outside a game)");
   if (place_ == Place::AfterClose && tag != kTagGameEnd) Fail("the file is damaged (a record after the close)");
 
-  if (tag == kTagGameStart) {
-    if (place_ != Place::Between) Fail("the file is damaged (a game starts inside another)");
-    ReadStart();
-    place_ = Place::InGame;
-    e.kind = Kind::GameStart;
-  } else if (tag < kTagRepeat) {
-    const std::uint8_t small = tag & kEscape;
-    const std::int64_t change = small == kEscape ? Signed() : small;
-    CountRecord(true);
-    e.value = Reading(change);
-    lastWaiting_ = (tag & kTagWaitBit) != 0;
-    e.kind = lastWaiting_ ? Kind::Wait : Kind::Clock;
-    last_ = e.value;
-    lastChange_ = change;
-    haveReading_ = true;
-  } else if (tag < kTagKey) {
-    std::uint64_t n = tag & kEscape;
-    if (n == kEscape) n = Varint();
-    if (n == 0 || n > kDemoMaxRepeat) Fail("the file is damaged (a repeat count out of range)");
-    if (!haveReading_) Fail("the file is damaged (a repeat before any reading)");
-    repeats_ = n - 1;
-    e = Repeated();
-  } else if (tag < kTagKeyRaw) {
-    CountRecord(false);
-    e.kind = Kind::Key;
-    e.value = static_cast<std::int16_t>(kKeyAnswers[tag - kTagKey]);
-  } else if (tag == kTagKeyRaw) {
-    CountRecord(false);
-    // A key poll only ever answers with the down bit and the pressed-since
-    // bit: any other answer came from no window.
-    const auto answer = static_cast<std::uint16_t>(Fixed(2));
-    if (std::find(std::begin(kKeyAnswers), std::end(kKeyAnswers), answer) == std::end(kKeyAnswers)) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "0x%04X", answer);
-      Fail(std::string("the file is damaged (a key poll answered ") + hex + ", which no key gives)");
-    }
-    e.kind = Kind::Key;
-    e.value = static_cast<std::int16_t>(answer);
-  } else if ((tag & ~(kPumpMark | kPumpClosed)) == kTagPump) {
-    CountRecord(false);
-    e.kind = Kind::Pump;
-    e.waitMark = (tag & kPumpMark) != 0;
-    e.closed = (tag & kPumpClosed) != 0;
-    if (e.closed) {
-      if (unchecked_ != 0) Fail("the file is damaged (frames without checks)");
-      e.value = Reading(Signed());
-      place_ = Place::AfterClose;
-    }
-  } else if (tag == kTagFrameEnd) {
-    if (unchecked_ == kDemoMaxChecks) Fail("the file is damaged (frames without checks)");
-    ++unchecked_;
-    frameRecords_ = 0;
-    if (++frames_ > PackedBytes() / kDemoBytesPerFrame + kDemoFreeFrames) {
-      Fail("the file is damaged (more frames than a file of its size holds)");
-    }
-    e.kind = Kind::FrameEnd;
-  } else if (tag == kTagChecks) {
-    const int n = Byte();
-    if (n == 0 || n != unchecked_) Fail("the file is damaged (checks of frames that did not end)");
-    for (int i = 0; i < n; ++i) checks_[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(Fixed(2));
-    unchecked_ = 0;
-    e.kind = Kind::Checks;
-    e.value = n;
-  } else if (tag == kTagGameEnd) {
-    if (unchecked_ != 0) Fail("the file is damaged (frames without checks)");
-    Trailer t;
-    const std::uint64_t frames = Varint();
-    const std::int64_t score = Signed();
-    if (frames > static_cast<std::uint64_t>(kDemoClockLimit) || score < 0 ||
-        score > std::numeric_limits<std::int32_t>::max()) {
-      Fail("the file is damaged (a game's end out of range)");
-    }
-    t.frames = static_cast<std::int64_t>(frames);
-    t.score = static_cast<std::int32_t>(score);
-    t.canvas = Fixed(8);
-    trailer_ = t;
-    place_ = place_ == Place::AfterClose ? Place::Done : Place::Between;
-    e.kind = Kind::GameEnd;
-  } else {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "0x%02X", tag);
-    Fail(std::string("the file is damaged (an unknown record ") + hex + ")");
-  }
-  return e;
+  if (tag == kTagGameStart) return GameStartRecord();
+  if (tag < kTagRepeat) return ReadingRecord(tag);
+  if (tag < kTagKey) return RepeatRecord(tag);
+  if (tag <= kTagKeyRaw) return KeyRecord(tag);
+  if ((tag & ~(kPumpMark | kPumpClosed)) == kTagPump) return PumpRecord(tag);
+  if (tag == kTagFrameEnd) return FrameEndRecord();
+  if (tag == kTagChecks) return ChecksRecord();
+  if (tag == kTagGameEnd) return GameEndRecord();
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "0x%02X", tag);
+  Fail(std::string("the file is damaged (an unknown record ") + hex + ")");
 }
 
 }  // namespace zorva

@@ -79,8 +79,33 @@ struct Trailer {
   std::uint64_t canvas = 0;  // CanvasHash of the last frame shown
 };
 
+// "score S, F frames, last canvas HHHHHHHHHHHHHHHH".
+std::string DescribeEnd(const Trailer& trailer);
+
 // A 16-bit check of the game's variables, the random state and the WAIT mark.
 std::uint16_t StateCheck(const GameState& state, std::uint64_t rnd, bool wait);
+
+// The clock readings of a game as the file holds them: each one is its change
+// from the one before (the first, from the game's start clock), and a run of
+// readings that change alike, of the same kind (the busy wait's or not), is
+// one record of repeats. The writer and the reader keep it alike.
+struct ReadingRun {
+  std::int64_t last = 0;      // the latest reading, or the game's start clock
+  std::int64_t change = 0;    // its change from the one before
+  bool waiting = false;       // whether it was a reading of the busy wait
+  bool any = false;           // whether the game has had a reading yet
+  std::uint64_t repeats = 0;  // readings like it that are still to be written, or handed out
+
+  void Start(std::int64_t clock) { *this = ReadingRun{clock}; }
+  // Whether `reading` repeats the latest one's change and kind.
+  bool Repeats(std::int64_t reading, bool wait) const { return any && reading - last == change && wait == waiting; }
+  void Take(std::int64_t reading, bool wait) {
+    change = reading - last;
+    last = reading;
+    waiting = wait;
+    any = true;
+  }
+};
 
 // Writes a demo to a new file beside `path`, which takes the place of `path`
 // once it holds a whole game: until then (and for ever if no game ends, or
@@ -129,11 +154,7 @@ class DemoWriter {
   bool renamed_ = false;
   std::FILE* file_ = nullptr;
   std::vector<std::uint8_t> raw_;
-  std::int64_t last_ = 0;        // the previous reading
-  std::int64_t lastChange_ = 0;  // and its change from the one before
-  bool lastWaiting_ = false;
-  bool haveReading_ = false;
-  std::uint64_t repeats_ = 0;  // of the previous change, not yet written
+  ReadingRun run_;
   std::array<std::uint16_t, kDemoMaxChecks> checks_{};
   int pendingChecks_ = 0;  // not yet written
   std::int64_t nextFlush_ = 0;
@@ -161,7 +182,7 @@ class DemoReader {
   // The game that the last GameStart record began, and the trailer of the
   // last GameEnd.
   const GameStart& Start() const { return start_; }
-  const Trailer& End() const { return trailer_; }
+  const Trailer& LastTrailer() const { return trailer_; }
   // The checks of the last Checks record, the first `value` of them.
   const std::array<std::uint16_t, kDemoMaxChecks>& Checks() const { return checks_; }
 
@@ -176,9 +197,18 @@ class DemoReader {
   void CountRecord(bool reading);
   // The packed bytes unpacked so far.
   std::uint64_t PackedBytes() const;
+  // Each family of records, once its tag is read.
+  Event EndOfRecords();
+  Event GameStartRecord();
+  Event ReadingRecord(std::uint8_t tag);
+  Event RepeatRecord(std::uint8_t tag);
   // The next reading of a repeat: changed as much as the one before.
   Event Repeated();
-  void ReadStart();
+  Event KeyRecord(std::uint8_t tag);
+  Event PumpRecord(std::uint8_t tag);
+  Event FrameEndRecord();
+  Event ChecksRecord();
+  Event GameEndRecord();
   [[noreturn]] void Fail(const std::string& why) const;
 
   std::unique_ptr<Unpacker> unpacker_;  // made first: without one no file is read
@@ -195,11 +225,7 @@ class DemoReader {
   Trailer trailer_;
   std::array<std::uint16_t, kDemoMaxChecks> checks_{};
   int unchecked_ = 0;  // frames ended since the last checks
-  std::int64_t last_ = 0;
-  std::int64_t lastChange_ = 0;
-  bool haveReading_ = false;
-  bool lastWaiting_ = false;
-  std::uint64_t repeats_ = 0;
+  ReadingRun run_;
   int frameRecords_ = 0;  // since the last frame end or game start
   std::uint64_t frames_ = 0;
   std::uint64_t readings_ = 0;

@@ -1,79 +1,87 @@
 #include "demo/verify.h"
 
 #include <algorithm>
-#include <string_view>
 #include <type_traits>
 #include <vector>
 
 #include "base/rnd.h"
+#include "flow/game.h"
+#include "flow/title.h"
+#include "present/starfield.h"
+#include "present/status.h"
+#include "rules/blasts.h"
+#include "rules/formation.h"
+#include "rules/player.h"
+#include "rules/shots.h"
 
 namespace zorva {
 
 namespace {
 
 // A gate: its next time, its last poll, and the longest interval any routine
-// adds to a reading to set the next time (the formation's pair is the title
-// blink's too, whose 800 ms is longer than any formation step).
+// adds to a reading to set the next time.
 struct Gate {
-  std::string_view next, last;
+  std::int64_t GameState::*next;
+  std::int64_t GameState::*last;
   std::int64_t interval;
   const char* what;
 };
+// The formation's pair is the title blink's too, whose interval is longer
+// than any formation step.
+static_assert(kTitleBlinkMs >= kFirstMarchIntervalMs);
 constexpr Gate kGates[] = {
-    {"MarchNext", "MarchLast", 800, "the formation's step gate"},
-    {"ShotNext", "ShotLast", 200, "the fire button's gate"},
-    {"BlastNext", "BlastLast", 100, "the explosions' gate"},
-    {"FpsNext", "FpsLast", 500, "the frame rate's gate"},
-    {"GameOverKeyAt", "GameOverLast", 2000, "the GAME OVER screen's key deadline"},
-    {"GameOverTimeoutAt", "GameOverLast", 10000, "the GAME OVER screen's timeout"},
+    {&GameState::MarchNext, &GameState::MarchLast, kTitleBlinkMs, "the formation's step gate"},
+    {&GameState::ShotNext, &GameState::ShotLast, kFireIntervalMs, "the fire button's gate"},
+    {&GameState::BlastNext, &GameState::BlastLast, kBlastIntervalMs, "the explosions' gate"},
+    {&GameState::FpsNext, &GameState::FpsLast, kFpsIntervalMs, "the frame rate's gate"},
+    {&GameState::GameOverKeyAt, &GameState::GameOverLast, kGameOverKeyMs, "the GAME OVER screen's key deadline"},
+    {&GameState::GameOverTimeoutAt, &GameState::GameOverLast, kGameOverTimeoutMs, "the GAME OVER screen's timeout"},
 };
 
-// The carried variables the title loop writes; every other one holds what the
-// last game (or the program's start) left.
-constexpr std::string_view kTitleWrites[] = {"MarchNext", "MarchLast", "FpsNext", "FpsLast",
-                                             "FrameTime", "Fps",       "ScrollY", "TitleBlink"};
-
-// MakeStarfield draws three values for each of its 301 stars, once as the
-// title loop starts.
-constexpr int kTitleDraws = 301 * 3;
-
-// One slot: whole numbers exactly, the others as doubles.
-struct Slot {
-  std::int64_t whole = 0;
-  double real = 0;
-  bool operator==(const Slot&) const = default;
-};
-struct Values {
-  Variable var;
-  std::vector<Slot> slots;
-};
-
-std::vector<Values> Table(const GameState& g) {
-  std::vector<Values> table;
-  EachVariable(g, [&](const Variable& v, const auto& member) {
-    Values x{v, {}};
-    EachSlot(member, [&](auto s) {
-      if constexpr (std::is_integral_v<decltype(s)>) x.slots.push_back({static_cast<std::int64_t>(s), 0});
-      else x.slots.push_back({0, static_cast<double>(s)});
-    });
-    table.push_back(std::move(x));
-  });
-  return table;
+// Whether `member` is one of `fields` of `g`.
+template <class Member, class... Fields>
+bool IsOneOf(const GameState& g, const Member& member, Fields... fields) {
+  return ((static_cast<const void*>(&member) == static_cast<const void*>(&(g.*fields))) || ...);
 }
 
-const Values& Find(const std::vector<Values>& table, std::string_view name) {
-  return *std::find_if(table.begin(), table.end(), [&](const Values& v) { return name == v.var.name; });
-}
-
-// How a refusal names a variable.
-std::string Named(std::string_view name) {
-  for (const Gate& g : kGates) {
-    if (name == g.next || name == g.last) return g.what;
+// How a refusal names the variable `member` of `g`.
+template <class Member>
+std::string Named(const GameState& g, const Variable& var, const Member& member) {
+  for (const Gate& gate : kGates) {
+    if (IsOneOf(g, member, gate.next, gate.last)) return gate.what;
   }
-  if (name.starts_with("Shot")) return "the shots";
-  if (name.starts_with("Bullet")) return "the bullets";
-  if (name == "HiScore") return "the best score";
-  return std::string(name);
+  using S = GameState;
+  if (IsOneOf(g, member, &S::ShotX, &S::ShotY, &S::ShotActive)) return "the shots";
+  if (IsOneOf(g, member, &S::BulletActive, &S::BulletX, &S::BulletY, &S::BulletDX, &S::BulletDY, &S::BulletDrawX,
+              &S::BulletDrawY)) {
+    return "the bullets";
+  }
+  if (IsOneOf(g, member, &S::HiScore)) return "the best score";
+  return var.name;
+}
+
+// The first variable that nothing but the game could have set otherwise than
+// `before` has it, as a refusal says it ("the shots differ from what game 1
+// left (ShotX)"); empty when there is none.
+std::string FirstDifference(const GameState& now, const GameState& before, const std::string& leftBy) {
+  std::string differs;
+  EachVariable(now, before, [&](const Variable& var, const auto& held, const auto& left) {
+    if (!differs.empty() || var.between != kCarriedOver || held == left) return;
+    const std::string what = Named(now, var, held);
+    const bool many = what == "the shots" || what == "the bullets";
+    differs = what + (many ? " differ" : " differs") + " from what " + leftBy + " left (" + var.name + ")";
+  });
+  return differs;
+}
+
+// What a game that begins after other games says of its score: how many of
+// its points the shots it began with could have made, one enemy each.
+std::string CarriedPoints(int shots, std::int32_t score) {
+  if (shots == 0) return "no shot was in flight at its start, so every point is the game's own";
+  const std::int64_t most = std::min<std::int64_t>(std::int64_t{shots} * kPointsPerEnemy, score);
+  return "the " + std::to_string(shots) + (shots == 1 ? " shot" : " shots") +
+         " in flight at its start could account for " +
+         (most == 0 ? std::string("none") : "up to " + std::to_string(most)) + " of its points";
 }
 
 }  // namespace
@@ -95,26 +103,25 @@ std::string Grouped(std::int64_t v) {
 std::uint64_t FreshTitleRnd() {
   const std::uint64_t saved = RndState();
   ResetRnd();
-  for (int i = 0; i < kTitleDraws; ++i) Rnd();
+  for (int i = 0; i < kStarfieldDraws; ++i) Rnd();
   const std::uint64_t fresh = RndState();
   SetRndState(saved);
   return fresh;
 }
 
-bool CheckStart(const GameStart& start, const Earlier& earlier) {
-  const int game = earlier.games + 1;
-  const auto refuse = [&](const std::string& why) { throw RuleBreak(game, why); };
-  const std::vector<Values> now = Table(start.state), before = Table(earlier.state);
-  const bool first = earlier.games == 0;
-  const std::string leftBy = first ? "the program's start" : "game " + std::to_string(earlier.games);
+void Verifier::GameStarts(const GameStart& start) {
+  const int game = games_ + 1;
+  const auto refuse = [game](const std::string& why) { throw RuleBreak(game, why); };
+  const bool first = games_ == 0;
+  const std::string leftBy = first ? "the program's start" : "game " + std::to_string(games_);
 
-  if (start.clock < earlier.clock) {
-    refuse("it starts at " + Grouped(start.clock) + " ms, before the clock of " + leftBy + " (" +
-           Grouped(earlier.clock) + " ms)");
+  if (start.clock < clock_) {
+    refuse("it starts at " + Grouped(start.clock) + " ms, before the clock of " + leftBy + " (" + Grouped(clock_) +
+           " ms)");
   }
   // Every gate time was set from a reading taken before the game's start.
   for (const Gate& g : kGates) {
-    const std::int64_t next = Find(now, g.next).slots[0].whole, last = Find(now, g.last).slots[0].whole;
+    const std::int64_t next = start.state.*g.next, last = start.state.*g.last;
     if (next - start.clock > g.interval) {
       refuse(std::string(g.what) + " is " + Grouped(next - start.clock) + " ms ahead of the clock");
     }
@@ -123,23 +130,45 @@ bool CheckStart(const GameStart& start, const Earlier& earlier) {
     }
   }
   // Nothing but the title loop runs between the earlier game and this one.
-  std::string differs;
-  for (std::size_t i = 0; i < now.size() && differs.empty(); ++i) {
-    const Variable& v = now[i].var;
-    const bool titleWrites =
-        std::find(std::begin(kTitleWrites), std::end(kTitleWrites), std::string_view(v.name)) != std::end(kTitleWrites);
-    if (v.newGameSets || titleWrites || now[i].slots == before[i].slots) continue;
-    const std::string what = Named(v.name);
-    const bool many = what == "the shots" || what == "the bullets";
-    differs = what + (many ? " differ" : " differs") + " from what " + leftBy + " left (" + v.name + ")";
-  }
-  if (differs.empty() && start.rnd != (first ? FreshTitleRnd() : earlier.rnd)) {
+  std::string differs = FirstDifference(start.state, state_, leftBy);
+  if (differs.empty() && start.rnd != (first ? FreshTitleRnd() : rnd_)) {
     differs = "the random state is not the one " + leftBy + " left";
   }
   // The first game of a file saved after other games carries what they left:
   // it is taken as it is.
   if (!differs.empty() && !first) refuse(differs);
-  return !differs.empty();
+  carriedIn_ = !differs.empty();
+  shotsCarriedIn_ =
+      carriedIn_ ? static_cast<int>(std::count(start.state.ShotActive.begin(), start.state.ShotActive.end(), 1)) : 0;
+  waitThroughout_ = start.wait;
+}
+
+void Verifier::Pumped(bool mark) { waitThroughout_ = waitThroughout_ && mark; }
+
+void Verifier::Unpaced(std::int64_t frame, std::int64_t lasted) const {
+  throw RuleBreak(games_ + 1, "frame " + std::to_string(frame) + " is paced by WAIT but lasts " + Grouped(lasted) +
+                                  " ms, less than the wait allows");
+}
+
+void Verifier::EndDiffers(const Trailer& played, const Trailer& recorded) const {
+  throw RuleBreak(games_ + 1, "it ends with " + DescribeEnd(played) + ", its trailer says " + DescribeEnd(recorded));
+}
+
+void Verifier::GameEnds(const GameState& state, std::uint64_t rnd, std::int64_t clock) {
+  ++games_;
+  state_ = state;
+  rnd_ = rnd;
+  clock_ = clock;
+}
+
+std::string Verifier::Verdict(const Trailer& trailer) const {
+  std::string verdict =
+      std::string("verified, WAIT ") + (waitThroughout_ ? "checked throughout" : "not always checked");
+  if (carriedIn_) {
+    verdict += "; the file begins after other games, whose best score, shots and bullets are taken as they are: " +
+               CarriedPoints(shotsCarriedIn_, trailer.score);
+  }
+  return verdict;
 }
 
 }  // namespace zorva

@@ -34,7 +34,7 @@ void StartGame() {
   G.MarchStep = 0;
   G.MarchDrop = 0;
   G.MarchDir = 0;
-  G.MarchInterval = 200;
+  G.MarchInterval = kFirstMarchIntervalMs;
   G.BulletTop = 4;
   // Forget every press made before the game.
   for (int vk : {VK_LEFT, VK_RIGHT, VK_SPACE, VK_DOWN, VK_ESCAPE}) GetAsyncKeyState(vk);
@@ -46,8 +46,8 @@ void StartGame() {
 bool DeathSequence() {
   if (G.PlayerBlastFrame == 7 && G.GameOverShown == 0) {
     G.GameOverShown = 1;
-    G.GameOverKeyAt = timeGetTime() + 2000;
-    G.GameOverTimeoutAt = timeGetTime() + 10000;
+    G.GameOverKeyAt = timeGetTime() + kGameOverKeyMs;
+    G.GameOverTimeoutAt = timeGetTime() + kGameOverTimeoutMs;
   }
   // SPACE is polled on every frame, so a press during the first two seconds
   // is used up by these polls.

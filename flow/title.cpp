@@ -12,7 +12,7 @@ namespace zorva {
 namespace {
 // One pass of the PUSH SPACE KEY blink on the gate it shares with the formation.
 void BlinkPrompt() {
-  PollGate(G.MarchNext, G.MarchLast, 800, Rearm::BeforeAction,
+  PollGate(G.MarchNext, G.MarchLast, kTitleBlinkMs, Rearm::BeforeAction,
            [] { G.TitleBlink = static_cast<std::int16_t>(~G.TitleBlink); });
 }
 }  // namespace

@@ -9,7 +9,7 @@ namespace zorva {
 
 void MakeStarfield() {
   Main->BG.Cls();
-  for (int star = 0; star <= 300; ++star) {
+  for (int star = 0; star < kStars; ++star) {
     const float r1 = Rnd();
     const float r2 = Rnd();
     const float r3 = Rnd();

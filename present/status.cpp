@@ -14,7 +14,7 @@ std::string StatusText() {
 
 void DrawStatusLine() {
   PollGate(
-      G.FpsNext, G.FpsLast, 500, Rearm::BeforeAction,
+      G.FpsNext, G.FpsLast, kFpsIntervalMs, Rearm::BeforeAction,
       [] {
         // FrameTime is above 0 here, so the division is safe; a frame of more
         // than a second shows 0.

@@ -1,9 +1,13 @@
 // The status line across the top of the canvas.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace zorva {
+
+// The frame rate shown is worked out again every this many ms.
+inline constexpr std::int64_t kFpsIntervalMs = 500;
 
 // The text of the status line for the current scores and frame rate.
 std::string StatusText();

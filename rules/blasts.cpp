@@ -6,7 +6,6 @@
 namespace zorva {
 
 namespace {
-constexpr std::int64_t kBlastInterval = 100;
 constexpr std::int16_t kGone = 7;
 constexpr std::int16_t kShipBlastDone = 7;
 
@@ -35,6 +34,6 @@ void ResetWave() {
   for (int i = 0; i < kEnemySlots; ++i) G.EnemyState[i] = 0;
 }
 
-void AnimateBlasts() { PollGate(G.BlastNext, G.BlastLast, kBlastInterval, Rearm::BeforeAction, BlastTick); }
+void AnimateBlasts() { PollGate(G.BlastNext, G.BlastLast, kBlastIntervalMs, Rearm::BeforeAction, BlastTick); }
 
 }  // namespace zorva

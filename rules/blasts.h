@@ -1,7 +1,12 @@
 // Enemy explosions, the kill count and the ship's explosion.
 #pragma once
 
+#include <cstdint>
+
 namespace zorva {
+
+// The explosions advance one frame per tick of this many ms.
+inline constexpr std::int64_t kBlastIntervalMs = 100;
 
 // Prepares the enemy side of a wave: the explosion frame table, every bullet
 // slot that can be in play freed, every enemy alive again.

@@ -1,7 +1,13 @@
 // The enemy formation: its start grid and its march.
 #pragma once
 
+#include <cstdint>
+
 namespace zorva {
+
+// The formation's first wave steps every this many ms; each cleared wave
+// steps faster.
+inline constexpr std::int32_t kFirstMarchIntervalMs = 200;
 
 // Puts the 24 enemies on their start grid: columns 42 pixels apart from x 10,
 // rows 35 pixels apart from y 16. Positions only.

@@ -11,7 +11,6 @@ namespace {
 constexpr double kPlayerStep = 8;
 constexpr double kPlayerLeftEdge = 0;
 constexpr double kPlayerRightEdge = 288;  // 320 - 32
-constexpr std::int64_t kFireInterval = 200;
 constexpr std::int16_t kKillsPerWave = 24;
 }  // namespace
 
@@ -37,7 +36,7 @@ void MovePlayer() {
 }
 
 void FireShot() {
-  PollGate(G.ShotNext, G.ShotLast, kFireInterval, Rearm::AfterAction, [] {
+  PollGate(G.ShotNext, G.ShotLast, kFireIntervalMs, Rearm::AfterAction, [] {
     // SPACE is polled at every opening, even when no shot may be launched.
     const bool space = GetAsyncKeyState(VK_SPACE) != 0;
     if (G.KillCount < kKillsPerWave && space) {

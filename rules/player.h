@@ -1,7 +1,12 @@
 // The player's ship: sideways movement and the fire button.
 #pragma once
 
+#include <cstdint>
+
 namespace zorva {
+
+// The fire button's gate: at most one shot per this many ms.
+inline constexpr std::int64_t kFireIntervalMs = 200;
 
 // Once per frame while the ship is intact: RIGHT and LEFT move the ship 8
 // pixels within 0..288, then FireShot, then LEFT, RIGHT and SPACE are polled

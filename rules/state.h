@@ -7,9 +7,10 @@
 // clock values and durations are 64-bit, and the scores are 32-bit.
 //
 // The record is made from one table, ZORVA_GAME_VARIABLES, which also says
-// each variable's range and whether a new game sets it. The demo file, the
-// dump of zorva-sim and the soak's range checks all read the table through
-// EachVariable: a new variable is one line of the table.
+// each variable's range and what may change it between two games. The demo
+// file, the dump of zorva-sim, the verifier and the soak's range checks all
+// read the table through EachVariable: a new variable is one line of the
+// table.
 #pragma once
 
 #include <array>
@@ -34,11 +35,16 @@ inline constexpr double kI32Max = 2147483647.0;
 inline constexpr double kAnySingle = std::numeric_limits<float>::max();
 inline constexpr double kClockRange = 4611686018427387904.0;
 
-// Whether StartGame gives the variable its value, so that nothing of the
-// previous game or of the title screen survives in it.
-inline constexpr bool kNewGameSets = true, kCarriedOver = false;
+// What may change a variable between the end of one game and the start of
+// the next: StartGame gives it its value, so that nothing of the previous
+// game or of the title screen survives in it (kNewGameSets); the title loop
+// writes it (kTitleWrites); or nothing does, and it holds what the last game
+// (or the program's start) left (kCarriedOver).
+enum class Between { NewGameSets, TitleWrites, CarriedOver };
+inline constexpr Between kNewGameSets = Between::NewGameSets, kTitleWrites = Between::TitleWrites,
+                         kCarriedOver = Between::CarriedOver;
 
-// X(name, type, slots, slots in the dump, lowest, highest, at a new game), in
+// X(name, type, slots, slots in the dump, lowest, highest, between games), in
 // the order of the demo file and of the dump. A table of one slot is a single
 // value; the bullet tables have 61 slots, of which the dump shows the 21 that
 // can ever be in play.
@@ -81,23 +87,23 @@ inline constexpr bool kNewGameSets = true, kCarriedOver = false;
   X(AimLevel, float, 1, 1, 0, 3, kNewGameSets)              /* +0.4 per cleared wave, at most 3 */           \
   X(KillCount, std::int16_t, 1, 1, 0, 24, kNewGameSets)     /* finished explosions of this wave */           \
   /* Timing: interval gates (next time, last poll) and durations, in ms. */                                  \
-  X(MarchNext, std::int64_t, 1, 1, -kClockRange, kClockRange, kCarriedOver) /* formation step; */            \
-  X(MarchLast, std::int64_t, 1, 1, -kClockRange, kClockRange, kCarriedOver) /* title blink */                \
+  X(MarchNext, std::int64_t, 1, 1, -kClockRange, kClockRange, kTitleWrites) /* formation step; */            \
+  X(MarchLast, std::int64_t, 1, 1, -kClockRange, kClockRange, kTitleWrites) /* title blink */                \
   X(ShotNext, std::int64_t, 1, 1, -kClockRange, kClockRange, kCarriedOver)  /* fire button */                \
   X(ShotLast, std::int64_t, 1, 1, -kClockRange, kClockRange, kCarriedOver)                                   \
   X(BlastNext, std::int64_t, 1, 1, -kClockRange, kClockRange, kCarriedOver) /* explosion tick */             \
   X(BlastLast, std::int64_t, 1, 1, -kClockRange, kClockRange, kCarriedOver)                                  \
-  X(FpsNext, std::int64_t, 1, 1, -kClockRange, kClockRange, kCarriedOver) /* frame rate */                   \
-  X(FpsLast, std::int64_t, 1, 1, -kClockRange, kClockRange, kCarriedOver)                                    \
+  X(FpsNext, std::int64_t, 1, 1, -kClockRange, kClockRange, kTitleWrites) /* frame rate */                   \
+  X(FpsLast, std::int64_t, 1, 1, -kClockRange, kClockRange, kTitleWrites)                                    \
   X(GameOverKeyAt, std::int64_t, 1, 1, -kClockRange, kClockRange, kCarriedOver)                              \
   X(GameOverTimeoutAt, std::int64_t, 1, 1, -kClockRange, kClockRange, kCarriedOver)                          \
   X(GameOverLast, std::int64_t, 1, 1, -kClockRange, kClockRange, kCarriedOver)                               \
   X(WorkTime, std::int64_t, 1, 1, -kClockRange, kClockRange, kCarriedOver)  /* frame before pacing */        \
-  X(FrameTime, std::int64_t, 1, 1, -kClockRange, kClockRange, kCarriedOver) /* last whole frame */           \
-  X(Fps, std::int32_t, 1, 1, 0, 1000, kCarriedOver)                         /* frames per second as shown */ \
+  X(FrameTime, std::int64_t, 1, 1, -kClockRange, kClockRange, kTitleWrites) /* last whole frame */           \
+  X(Fps, std::int32_t, 1, 1, 0, 1000, kTitleWrites)                         /* frames per second as shown */ \
   /* Screen. */                                                                                              \
-  X(ScrollY, std::int16_t, 1, 1, 0, 319, kCarriedOver)   /* starfield scroll offset */                       \
-  X(TitleBlink, std::int16_t, 1, 1, -1, 0, kCarriedOver) /* the prompt shows while -1 */
+  X(ScrollY, std::int16_t, 1, 1, 0, 319, kTitleWrites)   /* starfield scroll offset */                       \
+  X(TitleBlink, std::int16_t, 1, 1, -1, 0, kTitleWrites) /* the prompt shows while -1 */
 
 // A variable of `slots` slots: the value itself for one, else a fixed table.
 template <class T, int Slots>
@@ -110,7 +116,7 @@ struct SlotsOf<T, 1> {
 };
 
 struct GameState {
-#define ZORVA_MEMBER(name, T, slots, dumped, lowest, highest, newGame) SlotsOf<T, slots>::type name{};
+#define ZORVA_MEMBER(name, T, slots, dumped, lowest, highest, between) SlotsOf<T, slots>::type name{};
   ZORVA_GAME_VARIABLES(ZORVA_MEMBER)
 #undef ZORVA_MEMBER
   std::string AppPath;  // folder of the executable; not part of a game
@@ -121,17 +127,27 @@ struct Variable {
   const char* name;
   double lowest, highest;  // every slot stays in lowest..highest
   int dumped;              // how many slots the dump shows
-  bool newGameSets;        // StartGame gives it its value
+  Between between;         // what may change it between two games
 };
 
 // Calls visit(Variable, member) for every variable of `g` in table order; the
 // member is the value itself or its std::array of slots.
 template <class State, class Visit>
 void EachVariable(State& g, Visit&& visit) {
-#define ZORVA_VISIT(name, T, slots, dumped, lowest, highest, newGame) \
-  visit(Variable{#name, lowest, highest, dumped, newGame}, g.name);
+#define ZORVA_VISIT(name, T, slots, dumped, lowest, highest, between) \
+  visit(Variable{#name, lowest, highest, dumped, between}, g.name);
   ZORVA_GAME_VARIABLES(ZORVA_VISIT)
 #undef ZORVA_VISIT
+}
+
+// Calls visit(Variable, member of a, the same member of b) for every variable,
+// in table order.
+template <class State, class Visit>
+void EachVariable(State& a, State& b, Visit&& visit) {
+#define ZORVA_VISIT_BOTH(name, T, slots, dumped, lowest, highest, between) \
+  visit(Variable{#name, lowest, highest, dumped, between}, a.name, b.name);
+  ZORVA_GAME_VARIABLES(ZORVA_VISIT_BOTH)
+#undef ZORVA_VISIT_BOTH
 }
 
 // Calls each(slot) for the value or for every slot of a table, in order.

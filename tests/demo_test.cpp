@@ -96,7 +96,7 @@ std::string Copy(const std::string& from, const std::string& name, const Edit& e
     std::size_t ended = 0;
     for (DemoReader::Event e = r.Next(); e.kind != Kind::End; e = r.Next()) {
       GameStart start = r.Start();
-      Trailer end = r.End();
+      Trailer end = r.LastTrailer();
       if (!out && e.kind == Kind::Checks) checks.insert(checks.end(), r.Checks().begin(), r.Checks().begin() + e.value);
       if (!out || !edit(e, static_cast<std::int64_t>(ended) + 1, start, end)) continue;
       if (e.kind == Kind::GameStart) out->StartGame(start);

@@ -57,7 +57,7 @@ TEST(StateTable, ANewGameStartsAlikeWhateverTheVariablesItSetsHeld) {
     if (passes.back().Game()) return;
     EachVariable(G, [](const Variable& var, auto& member) {
       EachSlot(member, [&var](auto& x) {
-        if (var.newGameSets) x = static_cast<std::remove_reference_t<decltype(x)>>(std::min(var.highest, 1000.0));
+        if (var.between == kNewGameSets) x = static_cast<std::remove_reference_t<decltype(x)>>(std::min(var.highest, 1000.0));
       });
     });
   };

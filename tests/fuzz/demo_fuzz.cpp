@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     zorva::DemoReader reader(in);
     bool inGame = false;
-    zorva::Earlier earlier;
+    zorva::Verifier verifier;
     int unchecked = 0;
     std::int64_t last = 0;  // readings never go back
     for (zorva::DemoReader::Event e = reader.Next(); e.kind != Kind::End; e = reader.Next()) {
@@ -32,11 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const zorva::GameStart& start = reader.Start();
         check(start.state.ScrollY >= 0 && start.state.ScrollY < 320);
         try {
-          zorva::CheckStart(start, earlier);
+          verifier.GameStarts(start);
         } catch (const zorva::RuleBreak& refused) {
           check(std::string(refused.what()).find('\n') == std::string::npos);
         }
-        earlier.games++, earlier.state = start.state, earlier.rnd = start.rnd, earlier.clock = start.clock;
+        verifier.GameEnds(start.state, start.rnd, start.clock);
       }
       if (e.kind == Kind::Clock || e.kind == Kind::Wait) {
         check(e.value >= last && e.value - reader.Start().clock <= zorva::kDemoClockSpan);
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (e.kind == Kind::GameStart) last = reader.Start().clock;
       if (e.kind == Kind::FrameEnd) check(++unchecked <= zorva::kDemoMaxChecks);
       if (e.kind == Kind::Checks) check(std::exchange(unchecked, 0) == e.value);
-      if (e.kind == Kind::GameEnd) check(unchecked == 0 && reader.End().frames >= 0 && reader.End().score >= 0);
+      if (e.kind == Kind::GameEnd) check(unchecked == 0 && reader.LastTrailer().frames >= 0 && reader.LastTrailer().score >= 0);
     }
     check(!inGame);
   } catch (const zorva::DemoError& e) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "demo/verify.h"
 #include "sim/replay.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -11,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     zorva::DemoReader reader(in);
     zorva::DemoPlayer player(reader, false);
-    player.verify = size % 2 == 1;
+    zorva::Verifier verifier;
+    if (size % 2 == 1) player.verifier = &verifier;
     if (zorva::RunPlayback(player, zorva::SimOptions{}).stopped) std::abort();
   } catch (const zorva::Desync&) {
   } catch (const zorva::DemoError& e) {
