@@ -27,7 +27,9 @@ int main(int argc, char** argv) {
     case CommandLine::Action::Error:
       std::fprintf(stderr, "zorva: %s; %s\n", line.error.c_str(), UsageLine().c_str());
       return 2;
-    case CommandLine::Action::Help: std::fputs(HelpText(ProgramFolder() + "/効果音.wav").c_str(), stdout); return 0;
+    case CommandLine::Action::Help:
+      std::fputs(HelpText(ProgramFolder(argc > 0 ? argv[0] : nullptr) + "/効果音.wav").c_str(), stdout);
+      return 0;
     case CommandLine::Action::Version: std::printf("%s\n", VersionText().c_str()); return 0;
     case CommandLine::Action::Play: break;
   }
@@ -71,7 +73,10 @@ int main(int argc, char** argv) {
         // Plain letters: not every desktop has a font for the caption's wide ones.
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "ZORVA", what, window->Handle());
       });
-  if (window->FrameLogFailed()) status = 1;
+  if (!window->FrameLogError().empty()) {
+    std::fprintf(stderr, "zorva: %s\n", window->FrameLogError().c_str());
+    status = 1;
+  }
   window->End();
   Main = nullptr;
   return status;

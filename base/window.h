@@ -1,7 +1,7 @@
 // The game's window `Main` and the platform services the game relies on.
 // Every window implementation stands behind this one narrow interface: the SDL
-// window of the real game (sdl/), the browser page's (web/) and the simulated
-// one of the tests and zorva-sim (sim/).
+// window of the real game (sdl/), the Windows window (win32/), the browser
+// page's (web/) and the simulated one of the tests and zorva-sim (sim/).
 #pragma once
 
 #include <array>
@@ -21,9 +21,45 @@ enum : int {
   VK_ESCAPE = 0x1B,
 };
 
+// The keys the game polls. Every window translates its keyboard's own codes
+// into these, and a key press reaches the game only through them.
+inline constexpr std::array<int, 5> kGameKeys = {VK_LEFT, VK_RIGHT, VK_DOWN, VK_SPACE, VK_ESCAPE};
+
 // The keys a gamepad or the page's touch controls hold, in this order (bit k
 // of what such a source holds is kHeldKeys[k]).
 inline constexpr std::array<int, 3> kHeldKeys = {VK_LEFT, VK_RIGHT, VK_SPACE};
+
+// A gamepad's controls in the one layout every window reads its pads in, as
+// bits: each window translates its own button codes into these.
+enum PadControl : unsigned {
+  kPadLeft = 1u << 0,  // the d-pad
+  kPadRight = 1u << 1,
+  kPadUp = 1u << 2,
+  kPadDown = 1u << 3,
+  kPadSouth = 1u << 4,  // the four face buttons
+  kPadEast = 1u << 5,
+  kPadWest = 1u << 6,
+  kPadNorth = 1u << 7,
+  kPadStart = 1u << 8,
+  kPadBack = 1u << 9,
+  kPadLeftShoulder = 1u << 10,
+  kPadRightShoulder = 1u << 11,
+};
+
+// How far a pad's left stick must be pushed sideways, of its whole way, to
+// move the ship.
+inline constexpr double kStickDeadZone = 0.25;
+
+// What a pad with `controls` held and its left stick at `stickX` (-1 all the
+// way left, 1 all the way right) holds of kHeldKeys: the d-pad and the stick
+// are LEFT and RIGHT, the face buttons and Start are SPACE.
+constexpr unsigned PadHolds(unsigned controls, double stickX) {
+  unsigned held = 0;
+  if ((controls & kPadLeft) != 0 || stickX < -kStickDeadZone) held |= 1u;
+  if ((controls & kPadRight) != 0 || stickX > kStickDeadZone) held |= 2u;
+  if ((controls & (kPadSouth | kPadEast | kPadWest | kPadNorth | kPadStart)) != 0) held |= 4u;
+  return held;
+}
 
 // Flags the game passes to the wave player: asynchronous, no default sound.
 constexpr unsigned SND_ASYNC = 0x0001;

@@ -23,13 +23,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A present that waits for the display's refresh may hold the pacing wait
-// for up to one refresh; it is made only when at least this much is left over.
-constexpr auto kSyncedPresentSpare = 2ms;
-
 // Rests the thread until `when` on the monotonic clock. On Linux steady_clock
 // is CLOCK_MONOTONIC, so the deadline goes to the kernel as it is.
-void SleepUntil(std::chrono::steady_clock::time_point when) {
+void RestUntil(std::chrono::steady_clock::time_point when) {
 #if defined(__linux__)
   const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(when.time_since_epoch()).count();
   if (ns <= 0) return;
@@ -74,11 +70,21 @@ SDL_Renderer* MakeRenderer(SDL_Window* window) {
   return renderer;
 }
 
-// How far the left stick must be pushed sideways to move the ship (of 32767).
-constexpr int kStickDeadZone = 8000;
-
-// How often a key poll may look at the keyboard.
-constexpr auto kKeysReadEvery = 1ms;
+// The gamepad's buttons in the pads' one layout.
+constexpr std::pair<SDL_GameControllerButton, unsigned> kPadButtons[] = {
+    {SDL_CONTROLLER_BUTTON_DPAD_LEFT, kPadLeft},
+    {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, kPadRight},
+    {SDL_CONTROLLER_BUTTON_DPAD_UP, kPadUp},
+    {SDL_CONTROLLER_BUTTON_DPAD_DOWN, kPadDown},
+    {SDL_CONTROLLER_BUTTON_A, kPadSouth},
+    {SDL_CONTROLLER_BUTTON_B, kPadEast},
+    {SDL_CONTROLLER_BUTTON_X, kPadWest},
+    {SDL_CONTROLLER_BUTTON_Y, kPadNorth},
+    {SDL_CONTROLLER_BUTTON_START, kPadStart},
+    {SDL_CONTROLLER_BUTTON_BACK, kPadBack},
+    {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, kPadLeftShoulder},
+    {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, kPadRightShoulder},
+};
 
 bool IsKeyOrPad(Uint32 type) {
   return type == SDL_KEYDOWN || type == SDL_KEYUP ||
@@ -91,16 +97,18 @@ bool IsFocusOrButton(const SDL_Event& event) {
          (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || event.window.event == SDL_WINDOWEVENT_FOCUS_LOST);
 }
 
-// Virtual key codes of the SDL keys the game polls; -1 for any other key.
+// The SDL keys as the virtual key codes of the game's keys.
+constexpr std::pair<SDL_Keycode, int> kKeys[] = {
+    {SDLK_LEFT, VK_LEFT},   {SDLK_RIGHT, VK_RIGHT},   {SDLK_DOWN, VK_DOWN},
+    {SDLK_SPACE, VK_SPACE}, {SDLK_ESCAPE, VK_ESCAPE},
+};
+
+// The virtual key code of an SDL key; -1 for a key the program does not use.
 int VirtualKey(SDL_Keycode key) {
-  switch (key) {
-    case SDLK_LEFT: return VK_LEFT;
-    case SDLK_RIGHT: return VK_RIGHT;
-    case SDLK_DOWN: return VK_DOWN;
-    case SDLK_SPACE: return VK_SPACE;
-    case SDLK_ESCAPE: return VK_ESCAPE;
-    default: return -1;
+  for (const auto& [sdl, vk] : kKeys) {
+    if (sdl == key) return vk;
   }
+  return -1;
 }
 
 // Runs `start` with standard error shut: the display and sound libraries SDL
@@ -152,15 +160,10 @@ bool IsInvisibleVideoDriver(const char* driver, const char* requested) {
 }
 
 SdlWindow::SdlWindow(WindowOptions options)
-    : options_(std::move(options)), origin_(Clock::now() - std::chrono::milliseconds(kClockLeadMs)) {
+    : DesktopWindow(options.frameLog),
+      options_(std::move(options)),
+      origin_(Clock::now() - std::chrono::milliseconds(kClockLeadMs)) {
   try {
-    if (!options_.frameLog.empty()) {
-      std::string why;
-      frameLog_ = LineLog::Create(options_.frameLog, why);
-      if (!frameLog_.IsOpen()) {
-        throw StartupError("cannot write the frame log " + PrintablePath(options_.frameLog) + ": " + why);
-      }
-    }
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_SetHint(SDL_HINT_WINDOWS_DPI_SCALING, "1");  // Windows too counts the window in points
     if (Quietly([] { return SDL_Init(SDL_INIT_VIDEO); }) != 0) throw StartupError("no display: " + SdlError());
@@ -195,7 +198,7 @@ SdlWindow::SdlWindow(WindowOptions options)
 
     if (options_.sound) audio_ = Quietly([] { return std::make_unique<SdlAudio>(); });
     MeasureRefresh();
-    ComposePicture(Crt, menu_, WaitChecked(), picture_);
+    Compose();
   } catch (...) {
     End();
     throw;
@@ -211,7 +214,6 @@ void SdlWindow::End() {
   }
   for (auto& [id, pad] : pads_) SDL_GameControllerClose(pad.controller);
   pads_.clear();
-  padHeld_ = 0;
   if (texture_ != nullptr) SDL_DestroyTexture(texture_);
   if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
   if (window_ != nullptr) SDL_DestroyWindow(window_);
@@ -220,9 +222,7 @@ void SdlWindow::End() {
   window_ = nullptr;
   if (sdl_) SDL_Quit();
   sdl_ = false;
-  frameLog_ = LineLog();
-  focus_ = false;
-  keys_.Clear();
+  ForgetKeys();
   menu_.Close();
 }
 
@@ -239,67 +239,25 @@ void SdlWindow::SetIcon(const Surface& icon) {
 
 // The clock.
 
-std::int64_t SdlWindow::ReadClock() {
-  lastReading_ = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - origin_).count();
-  return lastReading_;
+std::int64_t SdlWindow::Micros() const {
+  return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - origin_).count();
 }
 
-std::int64_t SdlWindow::ReadClockWaiting(std::int64_t remaining) {
-  // The wait ends at the first reading more than `remaining` past the last
-  // one, and the moment that reading comes is known: rest until just then.
-  const auto ends = origin_ + std::chrono::milliseconds(lastReading_ + std::max<std::int64_t>(remaining, 0) + 1);
-  if (framePending_) {
-    // The frame composed by this pass's event pump is shown now, in step with
-    // the display when a whole refresh fits before the wait ends.
-    Show(std::chrono::milliseconds(remaining) >= refresh_ + kSyncedPresentSpare);
-  }
-  SleepUntil(ends);
-  return ReadClock();
-}
+void SdlWindow::SleepUntil(std::int64_t micros) { RestUntil(origin_ + std::chrono::microseconds(micros)); }
 
 std::uint64_t SdlWindow::NewSeed() {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
-std::string SdlWindow::ExeFolder() { return ProgramFolder(); }
-
-std::string ProgramFolder() {
-  std::string folder;
-  if (char* base = SDL_GetBasePath(); base != nullptr) {
-    folder = base;
-    SDL_free(base);
-  }
-  if (folder.empty()) {
-    std::error_code error;
-    folder = std::filesystem::current_path(error).string();
-    if (error || folder.empty()) folder = ".";
-  }
-  while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
-  return folder;
-}
-
 // Keys.
-
-// A poll reads the key as it is at that moment: a key pressed while the
-// game waited is seen by the very next poll, not only after the next event
-// pump. The title loop polls tens of thousands of times a second, so the
-// keyboard is looked at at most once a millisecond.
-std::int16_t SdlWindow::PollKey(int vk) {
-  const auto now = Clock::now();
-  if (window_ != nullptr && now - keysRead_ >= kKeysReadEvery) {
-    keysRead_ = now;
-    ReadKeys();
-  }
-  return keys_.Poll(vk);
-}
 
 // Only keyboard and gamepad events are served here, in their order; the close,
 // the menu and everything else stay queued for the event pump. Serving stops
 // before the first event that changes how a key counts (the focus, or a mouse
 // button that may open the menu, which takes ESCAPE), so that every key event
 // still meets the state it met in the pump.
-void SdlWindow::ReadKeys() {
+void SdlWindow::ServeKeys() {
   SDL_PumpEvents();
   std::array<SDL_Event, 64> pending;
   const int count =
@@ -323,17 +281,7 @@ void SdlWindow::ServeKey(const SDL_KeyboardEvent& event) {
     return;
   }
   if (down && sym == SDLK_ESCAPE && menu_.Escape()) return;
-
-  KeyRecord* key = keys_.Find(VirtualKey(sym));
-  if (key == nullptr) return;
-  if (!down) {
-    key->Release(KeyRecord::kKeyboard);
-    return;
-  }
-  // Only presses made while the window has the keyboard count; a held key's
-  // repeats add nothing.
-  if (!focus_ || event.repeat != 0) return;
-  key->Hold(KeyRecord::kKeyboard);
+  KeyChanged(VirtualKey(sym), down, event.repeat != 0);
 }
 
 // Gamepads: the d-pad and the left stick are LEFT and RIGHT, every face
@@ -358,25 +306,19 @@ void SdlWindow::ServePad(const SDL_Event& event) {
     pads_.erase(found);
   } else if (event.type == SDL_CONTROLLERAXISMOTION) {
     if (event.caxis.axis == SDL_CONTROLLER_AXIS_LEFTX) pad.stickX = event.caxis.value;
-  } else if (event.cbutton.button < SDL_CONTROLLER_BUTTON_MAX) {
-    pad.buttons[event.cbutton.button] = event.type == SDL_CONTROLLERBUTTONDOWN;
-  }
-  UpdatePadKeys();
-}
-
-void SdlWindow::UpdatePadKeys() {
-  unsigned held = 0;  // bits of kHeldKeys
-  for (const auto& [id, pad] : pads_) {
-    const auto& b = pad.buttons;
-    if (b[SDL_CONTROLLER_BUTTON_DPAD_LEFT] || pad.stickX < -kStickDeadZone) held |= 1;
-    if (b[SDL_CONTROLLER_BUTTON_DPAD_RIGHT] || pad.stickX > kStickDeadZone) held |= 2;
-    if (b[SDL_CONTROLLER_BUTTON_A] || b[SDL_CONTROLLER_BUTTON_B] || b[SDL_CONTROLLER_BUTTON_X] ||
-        b[SDL_CONTROLLER_BUTTON_Y] || b[SDL_CONTROLLER_BUTTON_START]) {
-      held |= 4;
+  } else {
+    for (const auto& [button, control] : kPadButtons) {
+      if (button != event.cbutton.button) continue;
+      pad.controls = event.type == SDL_CONTROLLERBUTTONDOWN ? pad.controls | control : pad.controls & ~control;
     }
   }
-  // Like a key: a press counts only while the window has the focus.
-  keys_.HoldFrom(KeyRecord::kPad, kHeldKeys, padHeld_, held, focus_);
+  PadsHold(PadsHeld());
+}
+
+unsigned SdlWindow::PadsHeld() const {
+  unsigned held = 0;
+  for (const auto& [id, pad] : pads_) held |= PadHolds(pad.controls, pad.stickX / 32767.0);
+  return held;
 }
 
 // Sound and the multimedia command.
@@ -386,30 +328,6 @@ void SdlWindow::sndPlaySoundA(const std::string& file, unsigned) {
 }
 
 void SdlWindow::mciSendStringA(const std::string&) {}
-
-// The frame log: one line per pass, "LOOP CLOCK WORK FRAME WAIT", where a
-// title pass has no WorkTime ("-").
-
-void SdlWindow::OnPassEnds(bool endsGame) {
-  const bool game = loop_ == Loop::Game;
-  if (endsGame) loop_ = Loop::Title;  // back in the title pass that ran the game
-  if (!frameLog_.IsOpen() || endsGame) return;
-  const long long clock = ReadClock(), frame = G.FrameTime, work = G.WorkTime;
-  char line[128];
-  if (game) {
-    std::snprintf(line, sizeof line, "game %lld %lld %lld %d\n", clock, work, frame, WaitChecked() ? 1 : 0);
-  } else {
-    std::snprintf(line, sizeof line, "title %lld - %lld %d\n", clock, frame, WaitChecked() ? 1 : 0);
-  }
-  std::string why;
-  if (!frameLog_.Write(line, why)) {
-    std::fprintf(stderr, "zorva: cannot write the frame log %s: %s\n", PrintablePath(options_.frameLog).c_str(),
-                 why.c_str());
-    frameLog_ = LineLog();
-    frameLogFailed_ = true;
-    throw ProgramEnded{1};
-  }
-}
 
 bool SdlWindow::StopRequested() {
   if (window_ == nullptr) return false;
@@ -446,7 +364,7 @@ void SdlWindow::ShowMain() {
   SDL_SetWindowTitle(window_, kCaption);
   if (options_.fullscreen) SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
   SDL_ShowWindow(window_);
-  if (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) focus_ = true;
+  if (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) FocusChanged(true);
   MeasureRefresh();
 }
 
@@ -476,18 +394,15 @@ void SdlWindow::MeasureRefresh() {
   SDL_DisplayMode mode{};
   const int display = window_ != nullptr ? SDL_GetWindowDisplayIndex(window_) : 0;
   if (SDL_GetCurrentDisplayMode(std::max(0, display), &mode) == 0 && mode.refresh_rate > 0) rate = mode.refresh_rate;
-  rate = std::clamp(rate, 24, 500);
-  refresh_ = std::chrono::microseconds(1000000 / rate);
+  SetRefreshMicros(1000000 / std::clamp(rate, 24, 500));
 }
 
 void SdlWindow::ServeWindowEvent(const SDL_WindowEvent& event) {
   switch (event.event) {
     case SDL_WINDOWEVENT_CLOSE: Form_Unload();
-    case SDL_WINDOWEVENT_FOCUS_GAINED: focus_ = true; break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED: FocusChanged(true); break;
     case SDL_WINDOWEVENT_FOCUS_LOST:
-      // Keys held while another window takes the keyboard read as up.
-      focus_ = false;
-      keys_.Clear();
+      FocusChanged(false);
       menu_.Close();
       break;
     case SDL_WINDOWEVENT_LEAVE: menu_.MouseLeft(); break;
@@ -530,42 +445,24 @@ void SdlWindow::Serve(const SDL_Event& event) {
   }
 }
 
-void SdlWindow::Show(bool synced) {
-  framePending_ = false;
+void SdlWindow::Present(bool synced) {
   synced = synced && accelerated_;  // a software renderer could only pretend
   if (synced != synced_) {
     SDL_RenderSetVSync(renderer_, synced ? 1 : 0);
     synced_ = synced;
   }
-  SDL_UpdateTexture(texture_, nullptr, picture_.Pixels().data(), kPictureWidth * static_cast<int>(sizeof(Colour)));
+  SDL_UpdateTexture(texture_, nullptr, Picture().Pixels().data(), kPictureWidth * static_cast<int>(sizeof(Colour)));
   const Rect target = CurrentPlacement().Target();
   const SDL_Rect dst{target.x, target.y, target.w, target.h};
   SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
   SDL_RenderClear(renderer_);
   SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
   SDL_RenderPresent(renderer_);
-  lastPresent_ = Clock::now();
-  ++presents_;
 }
 
-void SdlWindow::PumpEvents() {
-  if (window_ == nullptr) return;
+void SdlWindow::ServeEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) Serve(event);
-
-  // The pass never waits for the display: the canvas is shown at most once
-  // per refresh, and passes in between only serve the events.
-  if (Clock::now() - lastPresent_ < refresh_) return;
-  ComposePicture(Crt, menu_, WaitChecked(), picture_);
-  // A paced game frame is shown from its pacing wait, where a present in
-  // step with the display costs the frame nothing (unless the frame before
-  // had no wait to show it in). A demo played back waits in its own way, so
-  // its frames are shown at once.
-  if (loop_ == Loop::Game && WaitChecked() && !framePending_ && !PlaysBack()) {
-    framePending_ = true;
-    return;
-  }
-  Show(false);
 }
 
 }  // namespace zorva

@@ -156,7 +156,7 @@ TEST_F(SdlWindowTest, TheWaitKeepsItsRuleAndPumpsShowTheCanvasAtMostOncePerRefre
   const std::uint64_t shown = window->Presents();
   const auto pumped = std::chrono::steady_clock::now();
   for (int i = 0; i < 200; ++i) window->DoEvents();
-  const auto refreshes = (std::chrono::steady_clock::now() - pumped) / window->RefreshPeriod();
+  const auto refreshes = (std::chrono::steady_clock::now() - pumped) / std::chrono::microseconds(window->RefreshMicros());
   EXPECT_LE(window->Presents() - shown, static_cast<std::uint64_t>(refreshes) + 1);
 }
 
@@ -173,36 +173,6 @@ TEST(SdlStartup, WithoutADisplayTheGameSaysWhyInOneLineAndStops) {
   const std::string text(err.begin(), err.end());
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
   EXPECT_VALUES(V(text.rfind("zorva: no display", 0), std::count(text.begin(), text.end(), '\n')), V(0, 1)) << text;
-}
-
-// The frame log never blocks: a FIFO nobody reads is refused; a reader gone or a full device ends with status 1.
-TEST(SdlFrameLog, NeverBlocksAndAFailedWriteEndsWithStatusOne) {
-  const TempDir dir("framelog");
-  const std::string fifo = (dir.path / "fifo").string();
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  enum Reader { None, Stops, Leaves };
-  // The start's message; how many passes log before one fails (-1: none fails).
-  const std::tuple<std::string, Reader, std::string, int> cases[] = {
-      {fifo, None, "cannot write the frame log " + fifo + ": a FIFO that nobody reads", 0},
-      {fifo, Stops, "", -1}, {fifo, Leaves, "", 10}, {"/dev/full", None, "", 0}};
-  for (const auto& [path, reader, refused, passes] : cases) {
-    const int end = reader == None ? -1 : ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
-    WindowOptions options{.frameLog = path};
-    std::unique_ptr<SdlWindow> window;
-    std::string why;  // the start's message
-    try { window = std::make_unique<SdlWindow>(options); } catch (const StartupError& e) { why = e.what(); }
-    EXPECT_EQ(why, refused);
-    if (!window) continue;
-    int status = -1, pass = 0;
-    try {
-      for (; pass < 20000; ++pass) (pass == 10 && reader == Leaves ? ::close(end) : 0), window->PassEnds(false);  // > a pipe
-    } catch (const ProgramEnded& e) {
-      status = e.status;
-    }
-    EXPECT_EQ(std::pair(status, pass), std::pair(passes < 0 ? -1 : 1, passes < 0 ? 20000 : passes)) << path;
-    EXPECT_EQ(window->FrameLogFailed(), passes >= 0);
-    if (reader == Stops) ::close(end);
-  }
 }
 
 }  // namespace
