@@ -127,17 +127,33 @@ const demos = (() => {
     const { file, raw, fault } = await unpack(bytes);
     if (ticket !== opened) return;
     try {
-      const folder = FS().readdir('.').filter((entry) => entry !== '.' && entry !== '..');
-      for (const entry of folder) FS().unlink(entry);
+      empty();
       FS().writeFile(name, file);
     } catch (e) {
+      empty();
       return say(`ZORVA: ${name}: the page cannot hold this demo (${e.message || e})`);
     }
     demos.waiting = { name, packed: bytes.length, raw, fault };
   }
 
+  // The folder of the demo handed over, emptied: nothing of a demo is kept
+  // once it has played, or been refused, unless a new one already replaced it.
+  function empty() {
+    for (const entry of FS().readdir('.')) if (entry !== '.' && entry !== '..') FS().unlink(entry);
+  }
+  function played() {
+    demos.playing = null;
+    if (!demos.waiting) empty();
+  }
+
+  // A file's name as the program opens it: well formed, with no folders or
+  // control characters, and at most 255 bytes long, cut between characters.
+  const nameBytes = (text) => new TextEncoder().encode(text).length;
   async function openFile(file) {
-    let name = file.name.replace(/[\x00-\x1f/\\]/g, '_').slice(-100);
+    const chars = Array.from(file.name.replace(/[\x00-\x1f/\\]/g, '_')
+      .replace(/[\ud800-\udbff](?![\udc00-\udfff])|(?<![\ud800-\udbff])[\udc00-\udfff]/g, '\ufffd')).slice(-255);
+    while (nameBytes(chars.join('')) > 255) chars.shift();
+    let name = chars.join('');
     if (/^\.*$/.test(name)) name = 'demo.zdm';  // no name, or a name of the folder's own
     if (file.size > maxFile) return say(`ZORVA: ${name}: the file is larger than 64 MiB, more than any demo`);
     await open(new Uint8Array(await file.arrayBuffer()), name);
@@ -162,7 +178,7 @@ const demos = (() => {
 
   function take() { clear(); }
   const gamesRecorded = () => (run ? run.ends.length : 0);
-  return { waiting: null, playing: null, link: null, started, ready: () => ready(), line, take, run: runEvent,
+  return { waiting: null, playing: null, link: null, started, ready: () => ready(), line, take, played, run: runEvent,
     gamesRecorded, save, copyLink, openFile, openLink };
 })();
 

@@ -51,6 +51,9 @@ EM_JS(void, js_demo_unpacked, (double* sizes, char* fault, int size), {
 
 EM_JS(void, js_demo_line, (const char* line), { Module.demos.line(UTF8ToString(line)); });
 
+// The demo has played, or been refused: the page lets go of it.
+EM_JS(void, js_demo_played, (), { Module.demos.played(); });
+
 // A run begins (0), records a game (1) or ends (2), in the file `path`.
 EM_JS(void, js_run, (const char* path, int event), { Module.demos.run(UTF8ToString(path), event); });
 // clang-format on
@@ -144,6 +147,7 @@ void PlayOnPage(const std::string& name) {
       },
       true);
   std::cerr.rdbuf(errors);
+  js_demo_played();
 }
 
 // One run, from a state as the program starts in, recorded until a demo

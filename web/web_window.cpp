@@ -32,6 +32,9 @@ constexpr std::pair<std::string_view, int> kKeys[] = {
 // How far a gamepad's left stick must be pushed sideways to move the ship.
 constexpr double kStickDeadZone = 0.25;
 
+// The least scale of the picture on the page (see Layout).
+constexpr double kLeastScale = 1.0 / 1024;
+
 // The page's part under a point (CSS pixels): a touch control's virtual key,
 // kOnPicture for the canvas, kOnDemoBar for the page's demo buttons, 0 for
 // anything else.
@@ -325,9 +328,12 @@ void WebWindow::ShowControls(bool shown) {
   Layout();
 }
 
+// A point far off a tiny picture stays a point off it, within an int.
 Point WebWindow::ToPicture(int x, int y) const {
-  return {static_cast<int>(std::floor((x - placeX_) / placeScale_)),
-          static_cast<int>(std::floor((y - placeY_) / placeScale_))};
+  const auto picture = [this](double at) {
+    return static_cast<int>(std::clamp(std::floor(at / placeScale_), -1e6, 1e6));
+  };
+  return {picture(x - placeX_), picture(y - placeY_)};
 }
 
 // The mouse on the menu bar; a click on WAIT waits for the event pump.
@@ -363,7 +369,9 @@ void WebWindow::Layout() {
     placeY_ = box[1] + placed.y / ratio;
     placeScale_ = placed.scale / ratio;
   } else {
-    placeScale_ = std::max(std::min(box[2] / kPictureWidth, box[3] / kPictureHeight), 0.01);
+    // However small, the picture stays inside the stage; the least scale only
+    // keeps the mouse's arithmetic finite when the stage has no room at all.
+    placeScale_ = std::max(std::min(box[2] / kPictureWidth, box[3] / kPictureHeight), kLeastScale);
     placeX_ = box[0] + (box[2] - kPictureWidth * placeScale_) / 2;
     placeY_ = box[1] + (box[3] - kPictureHeight * placeScale_) / 2;
   }

@@ -63,8 +63,7 @@ test('games played by keys are saved whole and as the last game, verify natively
     await page.keyboard.up(key);
   }
   const whole = verify(await saved(page, '#save', false)), last = verify(await saved(page, '#save-last', true));
-  assert.equal(whole.status, 0, whole.lines.join('\n'));
-  assert.equal(whole.lines.length, 2);
+  assert.deepEqual([whole.status, whole.lines.length], [0, 2], whole.lines.join('\n'));
   assert.match(whole.lines[1], /^game 2: .*: verified, WAIT checked throughout$/);
   assert.deepEqual([last.status, last.lines],
     [0, [`${whole.lines[1].replace('game 2', 'game 1')}; the file begins after other games, whose best score, shots and bullets are taken as they are: no shot was in flight at its start, so every point is the game's own`]]);
@@ -77,24 +76,28 @@ test('games played by keys are saved whole and as the last game, verify natively
 });
 
 test("zorva-sim's demo plays by file and by link as --verify says; forged, damaged and oversized ones are refused and the page plays on", async () => {
-  const made = path.join(dir, 'next.zdm');
+  // A name longer than 100 UTF-16 units, whose characters take two.
+  const long = `x${'😀'.repeat(48)}y`, made = path.join(dir, `${long}.zdm`);
   execFileSync(process.env.ZORVA_SIM, ['--record', made, path.join(root, 'tests/golden/next_game.script')]);
-  const real = fs.readFileSync(made);
-  const expected = verify(made);
+  const real = fs.readFileSync(made), expected = verify(made);
   assert.deepEqual([expected.status, expected.lines.length], [0, 2]);
   // The trailer of the last game names another last picture.
   const records = zlib.inflateSync(real.subarray(10));
   records[records.length - 1] ^= 1;
   const files = {
-    'forged.zdm': Buffer.concat([real.subarray(0, 10), zlib.deflateSync(records)]),
+    [`${long}-forged.zdm`]: Buffer.concat([real.subarray(0, 10), zlib.deflateSync(records)]),
     'cut.zdm': real.subarray(0, real.length >> 1),
     'other.zdm': Buffer.from('not a demo at all'),
     'bomb.zdm': Buffer.concat([real.subarray(0, 10), zlib.deflateSync(Buffer.alloc(80 << 20), { level: 9 })]),
   };
   const page = await open(browser, server.url);
+  // The page's heap after a collection, its array buffers with it.
+  const cdp = await page.createCDPSession(), heap = () => cdp.send('HeapProfiler.collectGarbage')
+    .then(() => cdp.send('Runtime.getHeapUsage')).then((use) => use.usedSize + use.backingStorageSize);
   const input = await page.$('#demo-file');
   await input.uploadFile(made);
   assert.deepEqual(await shown(page, 2), expected.lines);
+  const heapBefore = await heap();
   for (const [name, bytes] of Object.entries(files)) {
     const file = path.join(dir, name);
     fs.writeFileSync(file, bytes);
@@ -106,6 +109,11 @@ test("zorva-sim's demo plays by file and by link as --verify says; forged, damag
   }
   await page.goto(`${server.url}#demo=${'A'.repeat(90000)}`);
   assert.match(await page.$eval('#demo-lines', (p) => p.textContent), /larger than 64 KB.*ask for the file instead/);
+  // A link that unpacks to 60 MiB, refused: the page keeps nothing of it, nor of the files before.
+  await page.goto(`${server.url}#demo=${base64url(Buffer.concat([real.subarray(0, 10), zlib.deflateSync(Buffer.alloc(60 << 20))]))}`);
+  await played(page, () => document.getElementById('demo-lines').textContent.startsWith('ZORVA: link: the file is damaged'));
+  const heapAfter = await heap();
+  assert.ok(heapAfter < heapBefore + (4 << 20), `${heapBefore} bytes of heap, then ${heapAfter}`);
   await page.keyboard.press('Space');
   assert.equal(await shipAt(page), 146);
   const viewer = await open(browser, `${server.url}#demo=${base64url(real)}`);

@@ -1,9 +1,10 @@
 // The page's files as a browser gets them: the manifest and icons that install
-// it, the service worker's cache that lets it start with no network, a new
-// version's cache replacing the old; a WebAssembly file that cannot be loaded;
-// sound files at the ends of the range the game plays, 1,000 Hz (which the
-// browser's own decoder refuses) and 384,000 Hz, rendered by Web Audio and
-// their pitch and loudness measured.
+// it, the service worker's cache that lets it start with no network (also from
+// a host without the sound), a new version's cache replacing the old, or none
+// if it cannot install; a WebAssembly file that cannot be loaded, or no
+// WebAssembly; sound files at the ends of the range the game plays, 1,000 Hz
+// (which the browser's own decoder refuses) and 384,000 Hz, rendered by Web
+// Audio and their pitch and loudness measured.
 'use strict';
 const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
@@ -28,14 +29,16 @@ async function copyServed(t) {
   return { dir, server };
 }
 
-// Waits until the only cache is the version's, holding every file.
-const cached = (page, name) => until(page, async (name, count) => {
+// Waits until the only cache is the version's, holding `count` files.
+const cached = (page, name, count = kept.length) => until(page, async (name, count) => {
   const names = await caches.keys();
   return names.length === 1 && names[0] === name && (await (await caches.open(name)).keys()).length === count;
-}, name, kept.length);
+}, name, count);
 
-test('the page installs (its manifest, icons of the sizes stated, under 1 MiB) and after one visit plays with no network', async (t) => {
-  const { server } = await copyServed(t);
+// (The next version's host, below, has the sound.)
+test('the page installs (manifest, icons as stated, under 1 MiB); a visit to a host without the sound lets it play offline', async (t) => {
+  const { dir, server } = await copyServed(t);
+  fs.rmSync(path.join(dir, '効果音.wav'));
   const page = await open(browser, server.url);
   const cdp = await page.createCDPSession();
   const { errors, data } = await cdp.send('Page.getAppManifest');
@@ -43,13 +46,10 @@ test('the page installs (its manifest, icons of the sizes stated, under 1 MiB) a
   const manifest = JSON.parse(data);
   assert.deepEqual([manifest.name, manifest.short_name, manifest.display, manifest.start_url], ['ZORVA', 'ZORVA', 'standalone', './']);
   assert.match(manifest.theme_color, /^#[0-9a-f]{6}$/);
-  assert.deepEqual(manifest.icons.map((icon) => icon.sizes), ['192x192', '512x512']);
-  for (const icon of manifest.icons) {
-    const png = fs.readFileSync(path.join(pageDir, icon.src));
-    assert.equal(`${png.readUInt32BE(16)}x${png.readUInt32BE(20)}`, icon.sizes, icon.src);
-  }
+  const png = (file) => fs.readFileSync(path.join(pageDir, file)), size = (png) => `${png.readUInt32BE(16)}x${png.readUInt32BE(20)}`;
+  assert.deepEqual(manifest.icons.map((icon) => [icon.sizes, size(png(icon.src))]), [['192x192', '192x192'], ['512x512', '512x512']]);
   assert.ok(fs.readdirSync(pageDir).reduce((sum, file) => sum + fs.statSync(path.join(pageDir, file)).size, 0) < 1 << 20);
-  await cached(page, `zorva-${version}`);
+  await cached(page, `zorva-${version}`, kept.length - 1);
   await until(page, () => navigator.serviceWorker.controller);
   // Nothing installs from a browser context of its own, as from a private window; that aside, it would.
   const { installabilityErrors } = await cdp.send('Page.getInstallabilityErrors');
@@ -63,38 +63,49 @@ test('the page installs (its manifest, icons of the sizes stated, under 1 MiB) a
   await page.browserContext().close();
 });
 
-test('a new version replaces the cache of the old one and says so once', async (t) => {
-  const { dir, server } = await copyServed(t);
-  const page = await open(browser, server.url);
-  await cached(page, `zorva-${version}`);
-  // The first version's worker active before the second is served.
-  await until(page, async () => (await navigator.serviceWorker.getRegistration())?.active?.state === 'activated');
-  const worker = path.join(dir, 'sw.js');
-  fs.writeFileSync(worker, fs.readFileSync(worker, 'utf8').replace(`'${version}'`, `'${version}.1'`));
-  // The server dates its files to the second: within the second of the first
-  // version's copy it would answer the browser's check with "not modified".
-  const later = new Date(Date.now() + 60000);
-  fs.utimesSync(worker, later, later);
-  await page.reload();
-  await cached(page, `zorva-${version}.1`);
-  await until(page, (news) => document.getElementById('news').textContent === news && !document.getElementById('news').hidden,
-    `ZORVA ${version}.1 is installed and plays offline.`);
-  await page.reload();
-  await until(page, () => seen.presents > 0 && navigator.serviceWorker.controller);
-  assert.equal(await page.$eval('#news', (news) => news.hidden), true);
-  await page.browserContext().close();
-});
+// The next version, whole or with a file missing: its worker activated or thrown away, the cache left.
+for (const [left, state, cache, what] of [[[], 'activated', `${version}.1`, 'replaces the cache of the old one and says so once'],
+  [['icon-512.png'], 'redundant', version, 'that cannot install leaves the old one and its cache as they were']]) {
+  test(`a new version ${what}`, async (t) => {
+    const { dir, server } = await copyServed(t);
+    const page = await open(browser, server.url);
+    await cached(page, `zorva-${version}`);
+    // The first version's worker active before the second is served.
+    await until(page, async () => (await navigator.serviceWorker.getRegistration())?.active?.state === 'activated');
+    const worker = path.join(dir, 'sw.js');
+    fs.writeFileSync(worker, fs.readFileSync(worker, 'utf8').replace(`'${version}'`, `'${version}.1'`));
+    for (const file of left) fs.rmSync(path.join(dir, file));
+    // The server dates its files to the second: within the second of the first
+    // version's copy it would answer the browser's check with "not modified".
+    fs.utimesSync(worker, Date.now() / 1000 + 60, Date.now() / 1000 + 60);
+    // The next version's worker, once it is active or thrown away.
+    assert.equal(await page.evaluate(() => navigator.serviceWorker.getRegistration().then((r) => new Promise((done) => {
+      r.onupdatefound = () => { r.installing.onstatechange = (e) => /activated|redundant/.test(e.target.state) && done(e.target.state); };
+      r.update();
+    }))), state);
+    await cached(page, `zorva-${cache}`);
+    await until(page, (news) => document.getElementById('news').textContent === news && document.getElementById('news').hidden === !news,
+      left.length ? '' : `ZORVA ${version}.1 is installed and plays offline.`);
+    await page.reload();
+    await until(page, () => seen.presents > 0 && navigator.serviceWorker.controller);
+    assert.equal(await page.$eval('#news', (news) => news.hidden), true);
+    await page.browserContext().close();
+  });
+}
 
-test('a missing or cut WebAssembly file says that the game could not be loaded', async () => {
-  const wasm = fs.readFileSync(path.join(pageDir, 'zorva.wasm'));
-  const answers = [{ status: 404, body: 'not here' }, { status: 200, contentType: 'application/wasm', body: wasm.subarray(0, wasm.length / 2) }];
-  for (const answer of answers) {
-    const page = await open(browser, server.url, { shown: false, before: async (p) => {
-      await p.setRequestInterception(true);
-      p.on('request', (request) => (request.url().endsWith('/zorva.wasm') ? request.respond(answer) : request.continue()));
-    } });
+test('a missing or cut WebAssembly file, or a browser without WebAssembly, says in one sentence why the game cannot start', async () => {
+  const wasm = fs.readFileSync(path.join(pageDir, 'zorva.wasm')), lost = 'its WebAssembly (zorva.wasm) could not be loaded';
+  const answer = (answer) => async (p) => {
+    await p.setRequestInterception(true);
+    p.on('request', (request) => (request.url().endsWith('/zorva.wasm') ? request.respond(answer) : request.continue()));
+  };
+  const pages = [[answer({ status: 404, body: 'not here' }), lost],
+    [answer({ status: 200, contentType: 'application/wasm', body: wasm.subarray(0, wasm.length / 2) }), lost],
+    [(p) => p.evaluateOnNewDocument(() => delete window.WebAssembly), 'this browser does not run WebAssembly']];
+  for (const [before, why] of pages) {
+    const page = await open(browser, server.url, { shown: false, before });
     await until(page, () => !document.getElementById('note').hidden);
-    assert.equal(await page.$eval('#note', (note) => note.textContent), 'ZORVA cannot start: its WebAssembly (zorva.wasm) could not be loaded.');
+    assert.equal(await page.$eval('#note', (note) => note.textContent), `ZORVA cannot start: ${why}.`);
     await page.browserContext().close();
   }
 });

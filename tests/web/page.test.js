@@ -171,10 +171,3 @@ test('a sound starts once something is hit, after the first key press; a screens
   assert.ok(sounds[0].seconds > 0.05 && sounds[0].at > keys[0].at);
   await page.screenshot({ path: ZORVA_SHOT });
 });
-
-test('without WebAssembly the page says so in one sentence', async (t) => {
-  const bare = await open(browser, server.url, { shown: false, before: (page) => page.evaluateOnNewDocument(() => delete window.WebAssembly) });
-  t.after(() => bare.browserContext().close());
-  await until(bare, () => !document.getElementById('note').hidden);
-  assert.equal(await bare.$eval('#note', (note) => note.textContent), 'ZORVA cannot start: this browser does not run WebAssembly.');
-});
