@@ -175,7 +175,7 @@ TEST(SdlStartup, WithoutADisplayTheGameSaysWhyInOneLineAndStops) {
   EXPECT_VALUES(V(text.rfind("zorva: no display", 0), std::count(text.begin(), text.end(), '\n')), V(0, 1)) << text;
 }
 
-// The frame log never blocks: a FIFO nobody reads is refused; a reader gone or a full device ends with status 1.
+// The frame log never blocks: a FIFO nobody reads is refused, and a folder; a reader gone or a full device ends with status 1.
 TEST(SdlFrameLog, NeverBlocksAndAFailedWriteEndsWithStatusOne) {
   const TempDir dir("framelog");
   const std::string fifo = (dir.path / "fifo").string();
@@ -184,7 +184,8 @@ TEST(SdlFrameLog, NeverBlocksAndAFailedWriteEndsWithStatusOne) {
   // The start's message; how many passes log before one fails (-1: none fails).
   const std::tuple<std::string, Reader, std::string, int> cases[] = {
       {fifo, None, "cannot write the frame log " + fifo + ": a FIFO that nobody reads", 0},
-      {fifo, Stops, "", -1}, {fifo, Leaves, "", 10}, {"/dev/full", None, "", 0}};
+      {fifo, Stops, "", -1}, {fifo, Leaves, "", 10}, {"/dev/full", None, "", 0},
+      {dir.path.string(), None, "cannot write the frame log " + dir.path.string() + ": a directory", 0}};
   for (const auto& [path, reader, refused, passes] : cases) {
     const int end = reader == None ? -1 : ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
     WindowOptions options{.frameLog = path};
