@@ -210,8 +210,9 @@ fuzz: deps-fuzz
 # linked: build-windows/ gets zorva-VERSION-windows-x64.zip and the NSIS
 # installer zorva-VERSION-setup.exe (and zorva-sim.exe).
 WINDOWS_PACKAGES := cmake make g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nsis python3
-# The tests run under Wine (one prefix per run) in Xvfb, beside the Linux zorva-sim.
-WINDOWS_TEST_PACKAGES := $(TEST_PACKAGES) $(WINDOWS_PACKAGES) googletest wine wine64
+# The tests run under Wine (one prefix per run) in Xvfb, beside the Linux zorva-sim,
+# and unpack the zip with Info-ZIP's unzip and libarchive's bsdtar as well.
+WINDOWS_TEST_PACKAGES := $(TEST_PACKAGES) $(WINDOWS_PACKAGES) googletest wine wine64 unzip libarchive-tools
 WINDOWS_TESTS ?= OFF
 
 deps-windows:

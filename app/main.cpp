@@ -33,14 +33,6 @@ int main(int argc, char** argv) {
     case CommandLine::Action::Version: std::printf("%s\n", VersionText().c_str()); return 0;
     case CommandLine::Action::Play: break;
   }
-  // A file written over while it is read, or by two writers, is lost.
-  for (const std::string* demo : {&line.play, &line.record}) {
-    if (!demo->empty() && !line.options.frameLog.empty() && SameFile(*demo, line.options.frameLog)) {
-      std::fprintf(stderr, "zorva: the frame log %s is the demo; %s\n", PrintablePath(*demo).c_str(),
-                   UsageLine().c_str());
-      return 2;
-    }
-  }
   SDL_SetMainReady();
 
   // Every game of the run, as it is played. The file named takes the

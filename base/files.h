@@ -1,7 +1,8 @@
 // What the game asks of the operating system besides its window: files opened
 // for reading without ever blocking, a log that never holds the game up, a
-// file created anew and renamed over its target, and the program's own
-// folder. Declared here without a system header; defined once for each
+// file created anew and renamed over its target, what is at a path and
+// whether two paths are one file, standard output that passes bytes as they
+// are, and the program's own folder. Declared here without a system header; defined once for each
 // operating system in platform/ (posix.cpp, win32.cpp), the only code outside
 // the window folders that includes one. Paths are UTF-8.
 #pragma once
@@ -76,6 +77,20 @@ std::FILE* CreateNewFile(const std::string& path);
 // Puts the file `from` in place of `to` (replacing what `to` held) in one
 // step; false, with the system's reason in `why`, when it cannot.
 bool RenameOver(const std::string& from, const std::string& to, std::string& why);
+
+// What is at `path` when it is not a regular file: "a directory", "a FIFO",
+// "a device", ...; empty when it is one or nothing is there yet.
+std::string NotAFile(const std::string& path);
+
+// Whether the two paths name the same file, or would once it is made: the
+// same file when both are there (however each is spelt: relative, absolute,
+// in another case where the system ignores it), else the same full path.
+bool SameFile(const std::string& a, const std::string& b);
+
+// Standard output passes what is written to it byte for byte: no line end is
+// turned into CR LF on the way (as Windows would), so a dump is the same
+// whether it goes to a file or through a pipe.
+void BinaryStandardOutput();
 
 // `path` as a message shows it on one line: control characters as \n, \t or
 // \xHH.

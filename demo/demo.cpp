@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -348,14 +347,6 @@ void DemoPlayer::CheckEnd() {
 }
 
 // Playing a file.
-
-bool SameFile(const std::string& a, const std::string& b) {
-  namespace fs = std::filesystem;
-  std::error_code error, other;
-  if (fs::equivalent(a, b, error)) return true;
-  const fs::path pa = fs::weakly_canonical(a, error), pb = fs::weakly_canonical(b, other);
-  return !error && !other && pa == pb;
-}
 
 int PlayDemoFile(const std::string& program, const std::string& path, bool paced, std::ostream& out,
                  const std::function<PlaybackResult(DemoPlayer&)>& play, bool verify) {

@@ -152,10 +152,6 @@ class DemoPlayer : public InputTap {
   std::int64_t startRead_ = -1;  // the frame whose start reading is frameStart_
 };
 
-// Whether two paths name the same file (or would, once made): an output that
-// is also an input is refused before anything is opened.
-bool SameFile(const std::string& a, const std::string& b);
-
 // Plays the demo file `path` with `play` (which runs the player on `Main`)
 // and says how it went: a line on `out` for each game that ended as recorded
 // and for a playback the viewer stopped; on standard error one line

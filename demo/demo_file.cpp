@@ -93,23 +93,6 @@ std::uint16_t StateCheck(const GameState& state, std::uint64_t rnd, bool wait) {
 
 // The writer.
 
-namespace {
-
-// What the name `path` stands for when it is not a regular file; empty when
-// it is one or there is none yet.
-std::string NotAFile(const std::string& path) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  const fs::file_status status = fs::status(path, error);
-  if (error || !fs::exists(status) || fs::is_regular_file(status)) return {};
-  if (fs::is_directory(status)) return "a directory";
-  if (fs::is_fifo(status)) return "a FIFO";
-  if (fs::is_character_file(status) || fs::is_block_file(status)) return "a device";
-  return "not a regular file";
-}
-
-}  // namespace
-
 DemoWriter::DemoWriter(const std::string& path) : packer_(OpenPacker()), path_(path) {
   if (const std::string what = NotAFile(path); !what.empty()) {
     throw DemoError("cannot record into " + PrintablePath(path) + ": " + what);

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "base/files.h"
 #include "base/number.h"
 
 #ifndef ZORVA_VERSION
@@ -63,6 +64,13 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   }
   if (help) line.action = CommandLine::Action::Help;
   else if (version) line.action = CommandLine::Action::Version;
+  // A file written over while it is read, or by two writers at once, is lost:
+  // refused here, before anything is opened.
+  const std::string& demo = line.play.empty() ? line.record : line.play;
+  if (line.action == CommandLine::Action::Play && !demo.empty() && !line.options.frameLog.empty() &&
+      SameFile(demo, line.options.frameLog)) {
+    return fail("the frame log " + PrintablePath(demo) + " is the demo");
+  }
   return line;
 }
 

@@ -31,6 +31,8 @@ struct CommandLine {
 
 // Reads the arguments after the program's name. Every option may be given as
 // "--name VALUE" or "--name=VALUE"; --help and --version win over the rest.
+// A frame log that is the demo played or recorded (however either is spelt)
+// is an error.
 CommandLine ParseCommandLine(const std::vector<std::string_view>& args);
 
 // "usage: zorva [--fullscreen] ...", without a line end.

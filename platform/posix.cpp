@@ -93,7 +93,7 @@ LineLog LineLog::Create(const std::string& path, std::string& why) {
   std::signal(SIGPIPE, SIG_IGN);
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
   if (fd < 0) {
-    why = errno == ENXIO ? "a FIFO that nobody reads" : std::strerror(errno);
+    why = errno == ENXIO ? "a FIFO that nobody reads" : errno == EISDIR ? "a directory" : std::strerror(errno);
     return log;
   }
   log.handle_ = fd;
@@ -132,6 +132,29 @@ bool RenameOver(const std::string& from, const std::string& to, std::string& why
   why = std::strerror(errno);
   return false;
 }
+
+std::string NotAFile(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) return {};
+  return Kind(info.st_mode);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (fs::equivalent(a, b, error)) return true;
+  // Not there yet: the same full name once made ("d.zdm" and "./d.zdm").
+  const auto full = [&error](const std::string& path) {
+    const fs::path absolute = fs::absolute(path, error);
+    return error ? fs::path() : fs::weakly_canonical(absolute, error);
+  };
+  const fs::path pa = full(a);
+  if (error) return false;
+  const fs::path pb = full(b);
+  return !error && pa == pb;
+}
+
+void BinaryStandardOutput() {}  // there is no other mode
 
 std::string ProgramFolder(const char* argv0) {
   std::error_code ec;

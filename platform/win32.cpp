@@ -7,6 +7,7 @@
 #include <io.h>
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "base/files.h"
@@ -56,6 +57,40 @@ std::string Reason(DWORD error) {
 
 HANDLE Handle(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
+// Opens what is at `path` with `access` (none: only to look at it). Folders
+// open too (backup semantics), so that they can be named as such; a pipe with
+// no instance free is refused at once, never waited for.
+HANDLE Look(const std::string& path, DWORD access) {
+  return CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// What the open `h` is when it is not a regular file, as NotAFile says it (or
+// why it cannot be told); empty for a regular file, whose identity and size
+// are then in `info`.
+std::string Kind(HANDLE h, BY_HANDLE_FILE_INFORMATION& info) {
+  switch (GetFileType(h)) {
+    case FILE_TYPE_DISK: break;
+    case FILE_TYPE_CHAR: return "a device";
+    case FILE_TYPE_PIPE: return "a FIFO";
+    default: return "not a regular file";
+  }
+  if (!GetFileInformationByHandle(h, &info)) return Reason(GetLastError());
+  return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "a directory" : "";
+}
+
+// The full path of `path`, as the system would open it; empty when it has none.
+std::wstring FullPath(const std::string& path) {
+  const std::wstring wide = Wide(path);
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0) return {};
+    if (n < full.size()) return full.substr(0, n);
+    full.resize(n);
+  }
+}
+
 }  // namespace
 
 ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
@@ -74,31 +109,14 @@ ReadOnlyFile ReadOnlyFile::Open(const std::string& path, std::string& why) {
     why = std::strerror(ENOENT);
     return file;
   }
-  // Folders open too (backup semantics), so that they can be named as such;
-  // a pipe with no instance free is refused at once, never waited for. What
-  // is checked is the open handle itself.
-  const HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE h = Look(path, GENERIC_READ);
   if (h == INVALID_HANDLE_VALUE) {
     why = Reason(GetLastError());
     return file;
   }
   file.handle_ = reinterpret_cast<std::intptr_t>(h);
-  switch (GetFileType(h)) {
-    case FILE_TYPE_DISK: break;
-    case FILE_TYPE_CHAR: why = "a device"; return ReadOnlyFile();
-    case FILE_TYPE_PIPE: why = "a FIFO"; return ReadOnlyFile();
-    default: why = "not a regular file"; return ReadOnlyFile();
-  }
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(h, &info)) {
-    why = Reason(GetLastError());
-    return ReadOnlyFile();
-  }
-  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    why = "a directory";
-    return ReadOnlyFile();
-  }
+  if (why = Kind(h, info); !why.empty()) return ReadOnlyFile();
   file.size_ = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
   return file;
 }
@@ -133,7 +151,10 @@ LineLog LineLog::Create(const std::string& path, std::string& why) {
   const HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    why = Reason(GetLastError());
+    const DWORD error = GetLastError();
+    // A folder is refused as "access denied": say what it is, as elsewhere.
+    const std::string what = NotAFile(path);
+    why = what == "a directory" ? what : Reason(error);
     return log;
   }
   log.handle_ = reinterpret_cast<std::intptr_t>(h);
@@ -180,6 +201,44 @@ bool RenameOver(const std::string& from, const std::string& to, std::string& why
     return true;
   why = Reason(GetLastError());
   return false;
+}
+
+std::string NotAFile(const std::string& path) {
+  if (path.empty()) return {};
+  const HANDLE h = Look(path, 0);
+  if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_PIPE_BUSY ? "a FIFO" : "";
+  BY_HANDLE_FILE_INFORMATION info{};
+  const std::string what = Kind(h, info);
+  CloseHandle(h);
+  return what;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  // Two files are the same when the volume and the file index agree; the
+  // library's own comparison of paths is not to be trusted here.
+  const auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    const HANDLE h = path.empty() ? INVALID_HANDLE_VALUE : Look(path, 0);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool known = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    return known;
+  };
+  BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+  if (identify(a, ia) && identify(b, ib)) {
+    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
+  }
+  // Not there yet: the same name once made, letters compared without case as
+  // the file system does.
+  const std::wstring fa = FullPath(a), fb = FullPath(b);
+  return !fa.empty() && !fb.empty() &&
+         CompareStringOrdinal(fa.data(), static_cast<int>(fa.size()), fb.data(), static_cast<int>(fb.size()), TRUE) ==
+             CSTR_EQUAL;
+}
+
+void BinaryStandardOutput() {
+  std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
 }
 
 std::string ProgramFolder(const char* argv0) {

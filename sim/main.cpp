@@ -45,6 +45,8 @@ bool Number(std::string_view s, T min, T max, T& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A dump through a pipe is the same bytes as one written to a file, everywhere.
+  zorva::BinaryStandardOutput();
   zorva::SimOptions options;
   options.exeFolder = zorva::ProgramFolder(argv[0]);
   std::optional<std::string> scriptPath, dumpPath, playPath;

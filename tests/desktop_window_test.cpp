@@ -107,7 +107,8 @@ TEST(DesktopWindow, TheFrameLogNeverBlocksAndAFailedWriteEndsWithStatusOneAndASe
   // The start's message; how many passes log before one fails (-1: none fails).
   const std::tuple<std::string, Reader, std::string, int> cases[] = {
       {fifo, None, "cannot write the frame log " + fifo + ": a FIFO that nobody reads", 0},
-      {fifo, Stops, "", -1}, {fifo, Leaves, "", 10}, {"/dev/full", None, "", 0}, {file, None, "", -1}};
+      {fifo, Stops, "", -1}, {fifo, Leaves, "", 10}, {"/dev/full", None, "", 0}, {file, None, "", -1},
+      {dir.path.string(), None, "cannot write the frame log " + dir.path.string() + ": a directory", 0}};
   G = GameState{};
   std::string hash;  // of the canvas the file's log was written with
   for (const auto& [path, reader, refused, passes] : cases) {

@@ -35,6 +35,7 @@ TEST(CommandLine, OptionsValuesAndMistakes) {
       {{"--help", "--bogus"}, error}, {{"--scale", "0"}, error}, {{"--scale", "17"}, error}, {{"--scale", "2x"}, error},
       {{"--scale"}, error}, {{"--frame-log="}, error}, {{"--fullscreen=yes"}, error}, {{"--full"}, error}, {{"-x"}, error},
       {{"game.cfg"}, error}, {{"--record", "a.zdm", "--play=b.zdm"}, error}, {{"--play"}, error},
+      {{"--frame-log", "d.zdm", "--play", "./d.zdm"}, error}, {{"--record=d.zdm", "--frame-log=d.zdm"}, error},  // the demo
   };
   for (const auto& [args, expected] : cases) {
     std::string shown;

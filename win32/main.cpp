@@ -84,11 +84,15 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   Main = window.get();
-  const int status = RunProgram(
+  int status = RunProgram(
       "zorva", line.play, recorder ? &*recorder : nullptr, [&window] { return window->StopRequested(); },
       [&window](const char* what) {
         MessageBoxW(window->Handle(), Wide(what).c_str(), Wide(kCaption).c_str(), MB_OK | MB_ICONERROR);
       });
+  if (!window->FrameLogError().empty()) {
+    Say("zorva: " + window->FrameLogError() + "\n", true);
+    status = 1;
+  }
   window->End();
   Main = nullptr;
   return status;

@@ -1,8 +1,7 @@
 #include "win32/win32_window.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <cstdio>
 
 #include "flow/form.h"
 #include "platform/wide.h"
@@ -54,9 +53,10 @@ Win32Window::Win32Window(WindowOptions options) : options_(std::move(options)), 
   origin_ = counter.QuadPart - Scale(kClockLeadMs, 1000, frequency_);
   try {
     if (!options_.frameLog.empty()) {
-      frameLog_ = _wfopen(Wide(options_.frameLog).c_str(), L"w");
-      if (frameLog_ == nullptr) {
-        throw StartupError("cannot write the frame log " + options_.frameLog + ": " + std::strerror(errno));
+      std::string why;
+      frameLog_ = LineLog::Create(options_.frameLog, why);
+      if (!frameLog_.IsOpen()) {
+        throw StartupError("cannot write the frame log " + PrintablePath(options_.frameLog) + ": " + why);
       }
     }
     const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -109,8 +109,7 @@ void Win32Window::End() {
   timer_ = nullptr;
   if (period_) timeEndPeriod(1);
   period_ = false;
-  if (frameLog_ != nullptr) std::fclose(frameLog_);
-  frameLog_ = nullptr;
+  frameLog_ = LineLog();
   focus_ = false;
   keys_.Clear();
 }
@@ -183,16 +182,23 @@ void Win32Window::ShowMark() {
 void Win32Window::OnPassEnds(bool endsGame) {
   const bool game = loop_ == Loop::Game;
   if (endsGame) loop_ = Loop::Title;  // back in the title pass that ran the game
-  if (frameLog_ == nullptr || endsGame) return;
+  if (!frameLog_.IsOpen() || endsGame) return;
   const long long clock = ReadClock(), frame = G.FrameTime, work = G.WorkTime;
+  char line[128];
   if (game) {
-    std::fprintf(frameLog_, "game %lld %lld %lld %d", clock, work, frame, WaitChecked() ? 1 : 0);
+    std::snprintf(line, sizeof line, "game %lld %lld %lld %d", clock, work, frame, WaitChecked() ? 1 : 0);
   } else {
-    std::fprintf(frameLog_, "title %lld - %lld %d", clock, frame, WaitChecked() ? 1 : 0);
+    std::snprintf(line, sizeof line, "title %lld - %lld %d", clock, frame, WaitChecked() ? 1 : 0);
   }
-  if (!logged_) std::fprintf(frameLog_, " %016llx", static_cast<unsigned long long>(CanvasHash(Crt)));
-  std::fputc('\n', frameLog_);
+  char hash[24] = "";
+  if (!logged_) std::snprintf(hash, sizeof hash, " %016llx", static_cast<unsigned long long>(CanvasHash(Crt)));
   logged_ = true;
+  std::string why;
+  if (!frameLog_.Write(std::string(line) + hash + "\n", why)) {
+    frameLogError_ = "cannot write the frame log " + PrintablePath(options_.frameLog) + ": " + why;
+    frameLog_ = LineLog();
+    throw ProgramEnded{1};
+  }
 }
 
 // The window.

@@ -55,6 +55,9 @@ class Win32Window : public Window {
   void End() override;
 
   HWND Handle() const { return window_; }
+  // Why the frame log could not be written, which ended the program; empty
+  // while it can.
+  const std::string& FrameLogError() const { return frameLogError_; }
 
   // Asked while a demo plays back between the game's pumps: serves the
   // window's messages as the pump does (so that it is painted, moved and
@@ -108,8 +111,9 @@ class Win32Window : public Window {
   std::array<bool, 4> padPresent_{};
   std::int64_t padSearch_ = -1000000;  // when the absent pads were last looked for
   Loop loop_ = Loop::Title;
-  std::FILE* frameLog_ = nullptr;
+  LineLog frameLog_;
   bool logged_ = false;  // whether the frame log has its first line
+  std::string frameLogError_;
 
   Surface picture_;
   std::vector<std::uint32_t> canvas_;  // 324 x 324 as the DIB wants it: blue, green, red, unused

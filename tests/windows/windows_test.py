@@ -1,9 +1,9 @@
 """ZORVA for Windows, cross-built, under Wine (one prefix for the whole run, made once): the platform-independent
-tests; zorva-sim.exe replaying every golden script byte for byte; demos recorded by the Linux zorva-sim played back
-in sync under Wine and the other way round; the zip unpacked into a folder named with Japanese, accented and blank
-characters, its game played there in Xvfb (first title pass as the golden one, SPACE, the arrows, OPTION -> WAIT, the
-paced frames, the close, a bad option, a broken sound file that plays nothing, a Linux demo played back in sync); and
-the installer: silent install, the files and the Start-menu entry, the installed game at 192 dots per inch, Alt+Enter,
+tests; zorva-sim.exe replaying every golden script byte for byte (to a file and on standard output); demos recorded
+by the Linux zorva-sim played back in sync under Wine and the other way round; the zip unpacked by three unpackers into
+a folder named with Japanese, accented and blank characters, its game played there in Xvfb (first title pass as the
+golden one, SPACE, the arrows, OPTION -> WAIT, the paced frames, the close, a broken sound file that plays nothing, a
+Linux demo played back in sync), command lines it refuses without touching a file; and the installer: silent install, the files and the Start-menu entry, the installed game at 192 dots per inch, Alt+Enter,
 its sound, the uninstaller leaving nothing.
 
   windows_test.py --windows BUILD_WINDOWS --sim LINUX_ZORVA_SIM --version VERSION"""
@@ -18,7 +18,6 @@ import subprocess
 import sys
 import tempfile
 import time
-import zipfile
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "e2e"))
 import zorva_e2e  # noqa: E402
@@ -85,6 +84,9 @@ def golden(wine, build, work):
         done = wine.run(str(build / "zorva-sim.exe"), *sim_options(script), "--dump", str(out), str(script))
         check(done.returncode == 0, f"zorva-sim.exe {script.name}: {done.stderr.decode(errors='replace')}")
         check(out.read_bytes() == script.with_suffix(".jsonl").read_bytes(), f"{script.name} differs under Wine")
+    # The dump on standard output is the same bytes.
+    done = wine.run(str(build / "zorva-sim.exe"), *sim_options(GOLDEN[0]), "--dump", "-", str(GOLDEN[0]))
+    check(done.stdout == GOLDEN[0].with_suffix(".jsonl").read_bytes(), f"{GOLDEN[0].name} on standard output differs")
     print(f"golden replays under Wine: {len(GOLDEN)} of {len(GOLDEN)} byte for byte")
 
 
@@ -106,14 +108,19 @@ def demos(wine, build, sim, folder):
 
 
 def unpack(zip_path, into, version):
-    with zipfile.ZipFile(zip_path) as z:
-        names = sorted(z.namelist())
-        check(names == sorted(f"zorva-{version}-windows-x64/{n}" for n in ("README.txt", "zorva.exe", "効果音.wav")),
-              f"the zip holds {names}")
-        z.extractall(into)
-    game = into / f"zorva-{version}-windows-x64"
-    check((game / "効果音.wav").read_bytes() == (SOURCE / "assets" / "効果音.wav").read_bytes(), "the zip's sound")
-    return game
+    """The zip as Python's zipfile, Info-ZIP's unzip and libarchive's bsdtar unpack it, each into a folder of its own:
+    the same three files, the sound under its own name. The game is then played from zipfile's."""
+    utf8 = dict(os.environ, LC_ALL="C.UTF-8")
+    for tool, command in (("zipfile", [sys.executable, "-m", "zipfile", "-e", zip_path]),
+                          ("unzip", ["unzip", "-q", zip_path, "-d"]), ("bsdtar", ["bsdtar", "-xf", zip_path, "-C"])):
+        (into / tool).mkdir()
+        subprocess.run([*command, into / tool], env=utf8, check=True, capture_output=True)
+        found = sorted(str(p.relative_to(into / tool)) for p in (into / tool).rglob("*"))
+        game = into / tool / f"zorva-{version}-windows-x64"
+        check(found == sorted(f"zorva-{version}-windows-x64{n}" for n in ("", "/README.txt", "/zorva.exe", "/効果音.wav")),
+              f"{tool} unpacks {found}")
+        check((game / "効果音.wav").read_bytes() == (SOURCE / "assets" / "効果音.wav").read_bytes(), f"{tool}: the sound")
+    return into / "zipfile" / f"zorva-{version}-windows-x64"
 
 
 def window(wine, game, sim, golden_first):
@@ -161,8 +168,6 @@ def window(wine, game, sim, golden_first):
     rate = 1000 * (len(title) - 1) / max(int(title[-1][1]) - int(title[0][1]), 1)
     print(f"window: {len(lines)} passes, the title's {rate:.0f} a second; paced frames {len(paced)}: " +
           ", ".join(f"{ms} ms x{n}" for ms, n in sorted(lengths.items())))
-    bad = wine.run(str(game / "zorva.exe"), "--bogus")
-    check((bad.returncode, b"unknown option --bogus" in bad.stderr) == (2, True), f"a bad option: {bad}")
     # A demo recorded on Linux, played back in the window: the same end.
     script, demo = SOURCE / "tests" / "golden" / "first_shots.script", game / "デモ é.zdm"
     recorded = subprocess.run([sim, *sim_options(script), "--record", str(demo), str(script)], capture_output=True)
@@ -179,6 +184,30 @@ def window(wine, game, sim, golden_first):
     asked, status = time.monotonic(), viewer.close()
     check(status == 0 and time.monotonic() - asked < 5, f"the close ended the playback with {status} after "
           f"{time.monotonic() - asked:.1f} s")
+
+
+def command_line(wine, game, folder, sim):
+    """Command lines refused before anything is opened, the demo they name left as it was and no file left beside it;
+    and a frame log that cannot be written, which ends the game at once."""
+    script, demo = SOURCE / "tests" / "golden" / "first_shots.script", game / "d.zdm"
+    subprocess.run([sim, *sim_options(script), "--record", str(demo), str(script)], check=True, capture_output=True)
+    kept, full = demo.read_bytes(), "Z:" + str(demo).replace("/", "\\")
+    is_demo = "zorva: the frame log d.zdm is the demo; usage: "
+    # The arguments; the status; how standard error begins.
+    cases = [(["--bogus"], 2, "zorva: unknown option --bogus; usage: "),
+             *((["--frame-log", log, "--play", "d.zdm"], 2, is_demo) for log in ("d.zdm", r".\d.zdm", "D.ZDM", full)),
+             *((["--frame-log", "d.zdm", "--record", to], 2, f"zorva: the frame log {to} is the demo; usage: ")
+               for to in ("d.zdm", "./d.zdm", "D.ZDM", full)),
+             (["--record", str(folder)], 1, f"zorva: cannot record into {folder}: a directory"),
+             (["--frame-log", str(folder)], 1, f"zorva: cannot write the frame log {folder}: a directory"),
+             (["--frame-log", r"Z:\dev\full"], 1, r"zorva: cannot write the frame log Z:\dev\full: ")]
+    for args, status, said in cases:
+        done = wine.run(str(game / "zorva.exe"), "--no-sound", *args, cwd=game, timeout=30)
+        err, left = done.stderr.decode(errors="replace"), [*folder.parent.glob(".*.part"), *game.glob(".*.part")]
+        check((done.returncode, err.startswith(said), err.count("\n"), demo.read_bytes() == kept, left) ==
+              (status, True, 1, True, []), f"zorva.exe {' '.join(args)}: status {done.returncode}, {err!r}, the demo "
+              f"{'kept' if demo.read_bytes() == kept else 'changed'}, left {left}")
+    print(f"command line: {len(cases)} refused or ended, the demo as it was")
 
 
 def installer(wine, setup, version):
@@ -233,6 +262,7 @@ def main():
             demos(wine, build, args["sim"], folder)
             game = unpack(build / f"zorva-{version}-windows-x64.zip", folder, version)
             window(wine, game, args["sim"], golden_first)
+            command_line(wine, game, folder, args["sim"])
             installer(wine, build / f"zorva-{version}-setup.exe", version)
         finally:
             wine.close()
