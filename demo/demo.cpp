@@ -67,6 +67,16 @@ class FileBuffer : public std::streambuf {
     setg(buffer_, buffer_, buffer_ + n);
     return traits_type::to_int_type(buffer_[0]);
   }
+  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override {
+    if (dir != std::ios_base::beg) return pos_type(off_type(-1));
+    return seekpos(pos_type(off), which);
+  }
+  pos_type seekpos(pos_type pos, std::ios_base::openmode) override {
+    if (pos < 0) return pos_type(off_type(-1));
+    at_ = static_cast<std::uint64_t>(off_type(pos));
+    setg(buffer_, buffer_, buffer_);
+    return pos;
+  }
 
  private:
   const ReadOnlyFile& file_;

@@ -18,6 +18,8 @@ namespace {
 
 constexpr std::size_t kBufferBytes = 64 * 1024;
 constexpr std::size_t kHeaderBytes = 10;
+// What one point to go back to holds: a decompressor's state and its window.
+constexpr std::uint64_t kDemoResumeBytes = 40 * 1024;
 
 // Record tags.
 constexpr std::uint8_t kTagWaitBit = 0x40;
@@ -290,8 +292,8 @@ void DemoWriter::Finish() {
 
 // The reader.
 
-DemoReader::DemoReader(std::istream& in)
-    : unpacker_(OpenUnpacker()), in_(in), packed_(kBufferBytes), raw_(kBufferBytes) {
+DemoReader::DemoReader(std::istream& in, std::uint64_t resumeEvery)
+    : unpacker_(OpenUnpacker()), in_(in), packed_(kBufferBytes), raw_(kBufferBytes), resumeEvery_(resumeEvery) {
   char header[kHeaderBytes] = {};
   in_.read(header, sizeof header);
   fileBytes_ = static_cast<std::uint64_t>(in_.gcount());
@@ -304,6 +306,7 @@ DemoReader::DemoReader(std::istream& in)
                     std::to_string(kDemoFormat) + ")");
   }
   raw_.resize(0);
+  if (resumeEvery_ > 0) resumes_.push_back({unpacker_->Copy(), fileBytes_, 0});
 }
 
 void DemoReader::Fail(const std::string& why) const { throw DemoError(why); }
@@ -319,7 +322,12 @@ bool DemoReader::Fill() {
       return false;
     }
     if (unpacker_->Left() == 0) {
-      in_.read(reinterpret_cast<char*>(packed_.data()), static_cast<std::streamsize>(packed_.size()));
+      KeepResume();
+      // A reader that goes back reads the file in pieces no larger than the
+      // records between two points it keeps, since it keeps them between pieces.
+      const std::uint64_t piece =
+          resumeEvery_ > 0 ? std::min<std::uint64_t>(packed_.size(), resumeEvery_) : packed_.size();
+      in_.read(reinterpret_cast<char*>(packed_.data()), static_cast<std::streamsize>(piece));
       const auto n = static_cast<std::size_t>(in_.gcount());
       fileBytes_ += n;
       if (unpacker_->FileBytes(fileBytes_) > kDemoMaxFileBytes) Fail(kDemoTooLarge);
@@ -370,7 +378,7 @@ std::int64_t DemoReader::Reading(std::int64_t change) {
   // The previous reading is never earlier than the start nor further from it
   // than kDemoClockSpan, so none of this can overflow.
   if (change < 0) Fail("the file is damaged (a clock reading earlier than the one before)");
-  if (change > kDemoClockSpan || run_.last - start_.clock > kDemoClockSpan - change) {
+  if (change > kDemoClockSpan || run_.last - start_->clock > kDemoClockSpan - change) {
     Fail("the file is damaged (a clock reading out of range)");
   }
   return run_.last + change;
@@ -409,8 +417,8 @@ DemoReader::Event DemoReader::GameStartRecord() {
       Fail(std::string("the file is damaged (") + name + " " + value + " is out of range)");
     }
   });
-  start_ = std::move(s);
-  run_.Start(start_.clock);
+  run_.Start(s.clock);
+  start_ = std::make_shared<const GameStart>(std::move(s));
   unchecked_ = 0;
   frameRecords_ = 0;
   place_ = Place::InGame;
@@ -501,6 +509,65 @@ DemoReader::Event DemoReader::GameEndRecord() {
   trailer_ = t;
   place_ = place_ == Place::AfterClose ? Place::Done : Place::Between;
   return {Kind::GameEnd};
+}
+
+// Going back.
+
+void DemoReader::KeepResume() {
+  if (resumes_.empty() || recordBytes_ < resumes_.back().records + resumeEvery_) return;
+  resumes_.push_back({unpacker_->Copy(), fileBytes_, recordBytes_});
+  if (resumes_.size() <= kDemoMostResumes) return;
+  // Every other point goes, the first (the stream's start) stays.
+  std::vector<Resume> kept;
+  for (std::size_t i = 0; i < resumes_.size(); i += 2) kept.push_back(std::move(resumes_[i]));
+  resumes_ = std::move(kept);
+  resumeEvery_ *= 2;
+}
+
+std::uint64_t DemoReader::ResumeBytes() const { return resumes_.size() * kDemoResumeBytes; }
+
+DemoReader::Mark DemoReader::Here() const {
+  return {recordBytes_ - (raw_.size() - pos_),
+          static_cast<int>(place_),
+          start_,
+          trailer_,
+          checks_,
+          unchecked_,
+          run_,
+          frameRecords_,
+          frames_,
+          readings_};
+}
+
+void DemoReader::Return(const Mark& mark) {
+  if (resumes_.empty()) Fail("the demo cannot be read again from an earlier place");
+  const auto after = std::upper_bound(resumes_.begin(), resumes_.end(), mark.records,
+                                      [](std::uint64_t records, const Resume& r) { return records < r.records; });
+  const Resume& from = *std::prev(after);
+  unpacker_ = from.unpacker->Copy();
+  in_.clear();
+  if (!in_.seekg(static_cast<std::streamoff>(from.fileBytes))) Fail("the demo cannot be read again");
+  fileBytes_ = from.fileBytes;
+  recordBytes_ = from.records;
+  streamEnd_ = false;
+  raw_.resize(0);
+  pos_ = 0;
+  // The records between the point and the mark are read over, unparsed.
+  for (std::uint64_t skip = mark.records - from.records; skip > 0;) {
+    if (pos_ == raw_.size() && !Fill()) Fail("the demo is no longer what was read");
+    const std::uint64_t n = std::min<std::uint64_t>(skip, raw_.size() - pos_);
+    pos_ += static_cast<std::size_t>(n);
+    skip -= n;
+  }
+  place_ = static_cast<Place>(mark.place);
+  start_ = mark.start;
+  trailer_ = mark.trailer;
+  checks_ = mark.checks;
+  unchecked_ = mark.unchecked;
+  run_ = mark.run;
+  frameRecords_ = mark.frameRecords;
+  frames_ = mark.frames;
+  readings_ = mark.readings;
 }
 
 // The records end only between games, at the end of the stream, and nothing

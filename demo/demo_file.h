@@ -51,6 +51,9 @@ inline constexpr std::uint64_t kDemoReadingsPerByte = 64;
 inline constexpr std::uint64_t kDemoFreeReadings = std::uint64_t{1} << 20;
 // The most frames one record of checks covers.
 inline constexpr int kDemoMaxChecks = 64;
+// A reader that can go back keeps the compressed stream's state (about 40 KB
+// each) at most this many times, spread over the records it has read.
+inline constexpr std::size_t kDemoMostResumes = 128;
 
 // A file that is not a demo this program can read; the message says why.
 struct DemoError : std::runtime_error {
@@ -170,8 +173,27 @@ class DemoReader {
     bool closed = false;     // Pump: the window was closed; value is the clock
   };
 
-  // Reads from `in`; checks the header at once. Throws DemoError.
-  explicit DemoReader(std::istream& in);
+  // Where the reader stands between two records, with what it knows there:
+  // enough to read on from that record as if it had read the file up to it.
+  // A few hundred bytes (the game's start is shared).
+  struct Mark {
+    std::uint64_t records = 0;  // bytes of records read before it
+    int place = 0;
+    std::shared_ptr<const GameStart> start;
+    Trailer trailer;
+    std::array<std::uint16_t, kDemoMaxChecks> checks{};
+    int unchecked = 0;
+    ReadingRun run;
+    int frameRecords = 0;
+    std::uint64_t frames = 0, readings = 0;
+  };
+
+  // Reads from `in`; checks the header at once. Throws DemoError. With
+  // `resumeEvery`, the reader can go back (Return): it keeps the compressed
+  // stream's state about every so many bytes of records, at most
+  // kDemoMostResumes times (twice as far apart each time they would be more),
+  // and needs `in` to seek.
+  explicit DemoReader(std::istream& in, std::uint64_t resumeEvery = 0);
   DemoReader(const DemoReader&) = delete;
   DemoReader& operator=(const DemoReader&) = delete;
 
@@ -181,10 +203,19 @@ class DemoReader {
   Event Next();
   // The game that the last GameStart record began, and the trailer of the
   // last GameEnd.
-  const GameStart& Start() const { return start_; }
+  const GameStart& Start() const { return *start_; }
   const Trailer& LastTrailer() const { return trailer_; }
   // The checks of the last Checks record, the first `value` of them.
   const std::array<std::uint16_t, kDemoMaxChecks>& Checks() const { return checks_; }
+
+  // Where the reader stands now, and back (or on) to a place it has been:
+  // it unpacks again from the last point kept before it.
+  Mark Here() const;
+  void Return(const Mark& mark);
+  // The bytes of the file behind the records read so far.
+  std::uint64_t FileBytesRead() const { return PackedBytes(); }
+  // The memory the points kept to go back take.
+  std::uint64_t ResumeBytes() const;
 
  private:
   bool Fill();
@@ -209,6 +240,9 @@ class DemoReader {
   Event FrameEndRecord();
   Event ChecksRecord();
   Event GameEndRecord();
+  // Keeps the stream's state here (before more of the file is fed) when the
+  // last point kept lies far enough back.
+  void KeepResume();
   [[noreturn]] void Fail(const std::string& why) const;
 
   std::unique_ptr<Unpacker> unpacker_;  // made first: without one no file is read
@@ -220,8 +254,17 @@ class DemoReader {
   std::uint64_t recordBytes_ = 0;
   bool streamEnd_ = false;
 
+  // A point the reader can go back to: the stream as it stood after so many
+  // bytes of the file, having unpacked so many bytes of records.
+  struct Resume {
+    std::shared_ptr<const Unpacker> unpacker;
+    std::uint64_t fileBytes = 0, records = 0;
+  };
+  std::vector<Resume> resumes_;
+  std::uint64_t resumeEvery_;  // bytes of records between two points kept
+
   enum class Place { Between, InGame, AfterClose, Done } place_ = Place::Between;
-  GameStart start_;
+  std::shared_ptr<const GameStart> start_ = std::make_shared<GameStart>();
   Trailer trailer_;
   std::array<std::uint16_t, kDemoMaxChecks> checks_{};
   int unchecked_ = 0;  // frames ended since the last checks

@@ -46,6 +46,12 @@ class ZlibUnpacker final : public Unpacker {
   ZlibUnpacker() {
     if (inflateInit(&z_) != Z_OK) throw DemoError("cannot start the decompressor");
   }
+  ZlibUnpacker(const ZlibUnpacker& other) {
+    if (inflateCopy(&z_, const_cast<z_stream*>(&other.z_)) != Z_OK) throw DemoError("cannot copy the decompressor");
+    z_.next_in = nullptr;
+    z_.avail_in = 0;
+  }
+  ZlibUnpacker& operator=(const ZlibUnpacker&) = delete;
   ~ZlibUnpacker() override { inflateEnd(&z_); }
 
   void Feed(std::span<const std::uint8_t> in) override {
@@ -66,6 +72,8 @@ class ZlibUnpacker final : public Unpacker {
     }
     return out.size() - z_.avail_out;
   }
+
+  std::unique_ptr<Unpacker> Copy() const override { return std::make_unique<ZlibUnpacker>(*this); }
 
  private:
   z_stream z_{};

@@ -34,6 +34,9 @@ class Unpacker {
   // The bytes of the demo file behind the first `fed` bytes fed: the same,
   // unless the file was unpacked before it was fed (as the page does).
   virtual std::uint64_t FileBytes(std::uint64_t fed) const { return fed; }
+  // An unpacker that goes on from here as this one does, once it is fed what
+  // would have come after what this one was fed (and has used up).
+  virtual std::unique_ptr<Unpacker> Copy() const = 0;
 };
 
 // Both throw DemoError when the stream cannot be started.

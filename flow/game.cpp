@@ -76,6 +76,10 @@ void EndGame() {
 
 void PlayGame() {
   StartGame();
+  ResumeGame();
+}
+
+void ResumeGame() {
   for (;;) {
     Main->PassBegins(Loop::Game);
     const std::int64_t frameStart = timeGetTime();

@@ -84,6 +84,30 @@ TEST(Demo, PlaybackWritesTheRecordedGamesPassForPass) {
   EXPECT_EQ(dump.str(), Recording().games);
 }
 
+// A reader goes back to any place it has been and reads on from there alike,
+// however many points it keeps to go back to.
+TEST(Demo, AReaderGoesBackToWhereItWasAndReadsTheSameRecords) {
+  for (const std::uint64_t every : {std::uint64_t{8}, std::uint64_t{1} << 20}) {
+    std::ifstream in(Recording().demo, std::ios::binary);
+    DemoReader reader(in, every);
+    std::vector<std::tuple<Kind, std::int64_t, bool>> events;
+    std::vector<std::pair<std::size_t, DemoReader::Mark>> marks;
+    for (DemoReader::Event e{Kind::GameStart}; e.kind != Kind::End;) {
+      if (events.size() % 97 == 0) marks.emplace_back(events.size(), reader.Here());
+      e = reader.Next();
+      events.emplace_back(e.kind, e.value, e.waitMark);
+    }
+    EXPECT_EQ(reader.ResumeBytes() > 40 * 1024 * kDemoMostResumes / 2, every == 8) << reader.ResumeBytes();
+    for (auto it = marks.rbegin(); it != marks.rend(); ++it) {
+      reader.Return(it->second);
+      for (std::size_t i = it->first; i < std::min(events.size(), it->first + 300); ++i) {
+        const DemoReader::Event e = reader.Next();
+        ASSERT_EQ(std::tuple(e.kind, e.value, e.waitMark), events[i]) << "record " << i << " read again from " << it->first;
+      }
+    }
+  }
+}
+
 // Copies a demo record by record through `edit`, which may change a record
 // (the frame counts the demo's frames from 1) or drop it by returning false.
 using Edit = std::function<bool(DemoReader::Event&, std::int64_t frame, GameStart&, Trailer&)>;

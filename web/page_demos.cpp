@@ -107,6 +107,12 @@ class PageUnpacker final : public Unpacker {
     return kHeaderBytes + (std::min(fed - kHeaderBytes, raw_) * (packed_ - kHeaderBytes)) / raw_;
   }
 
+  std::unique_ptr<Unpacker> Copy() const override {
+    auto copy = std::make_unique<PageUnpacker>(*this);
+    copy->in_ = {};
+    return copy;
+  }
+
  private:
   bool Damaged() const { return !fault_.empty() && fault_ != "cut"; }
 
