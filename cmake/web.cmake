@@ -14,8 +14,9 @@ if(ZORVA_NODE)
   # sim/png_none.cpp.
   zorva_layer(zorva_demo demo LINKS zorva_flow EXCLUDE demo_stream.cpp)
   zorva_layer(zorva_sim sim LINKS zorva_demo EXCLUDE main.cpp png.cpp)
+  zorva_layer(zorva_run run LINKS zorva_demo zorva_frame)
   add_executable(zorva-sim sim/main.cpp)
-  target_link_libraries(zorva-sim PRIVATE zorva_sim)
+  target_link_libraries(zorva-sim PRIVATE zorva_sim zorva_run)
   # Node.js only, with the machine's own files; compiled at once, since the
   # generated loader would fetch() a file path under Node.js.
   target_link_options(zorva-sim PRIVATE -sENVIRONMENT=node -sNODERAWFS=1 -sWASM_ASYNC_COMPILATION=0
@@ -28,7 +29,8 @@ set(ZORVA_PAGE_DIR ${CMAKE_BINARY_DIR}/page CACHE PATH "Folder of the static pag
 # Demos in the page: the records unpacked and packed by the page's script
 # with the browser's own deflate (web/page_demos.cpp), not by zlib.
 zorva_layer(zorva_demo demo LINKS zorva_flow EXCLUDE demo_stream.cpp demo_stream_none.cpp)
-zorva_layer(zorva_web web LINKS zorva_demo zorva_frame EXCLUDE main.cpp)
+zorva_layer(zorva_run run LINKS zorva_demo zorva_frame)
+zorva_layer(zorva_web web LINKS zorva_run EXCLUDE main.cpp)
 add_executable(zorva web/main.cpp)
 target_link_libraries(zorva PRIVATE zorva_web)
 set_target_properties(zorva PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZORVA_PAGE_DIR})

@@ -8,6 +8,7 @@ zorva_layer(zorva_demo demo LINKS zorva_flow ZLIB::ZLIB EXCLUDE demo_stream_none
 # and says plainly that it writes no pictures.
 zorva_layer(zorva_sim sim LINKS zorva_demo EXCLUDE main.cpp png.cpp)
 
+zorva_layer(zorva_run run LINKS zorva_demo zorva_frame)
 zorva_layer(zorva_win32 win32 LINKS zorva_demo zorva_frame EXCLUDE main.cpp)
 target_link_libraries(zorva_win32 PUBLIC winmm xinput1_4 shcore)
 
@@ -18,11 +19,11 @@ configure_file(${PROJECT_SOURCE_DIR}/win32/zorva.manifest.in ${CMAKE_BINARY_DIR}
 
 # -municode: the programs start at wmain, with their arguments in UTF-16.
 add_executable(zorva WIN32 win32/main.cpp ${ZORVA_RC})
-target_link_libraries(zorva PRIVATE zorva_win32)
+target_link_libraries(zorva PRIVATE zorva_win32 zorva_run)
 target_link_options(zorva PRIVATE -municode $<$<CONFIG:Release>:-s>)
 
 add_executable(zorva-sim sim/main.cpp ${ZORVA_RC})
-target_link_libraries(zorva-sim PRIVATE zorva_sim)
+target_link_libraries(zorva-sim PRIVATE zorva_sim zorva_run)
 target_link_options(zorva-sim PRIVATE $<$<CONFIG:Release>:-s>)
 
 if(ZORVA_TESTS)

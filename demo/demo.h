@@ -152,30 +152,4 @@ class DemoPlayer : public InputTap {
   std::int64_t startRead_ = -1;  // the frame whose start reading is frameStart_
 };
 
-// Plays the demo file `path` with `play` (which runs the player on `Main`)
-// and says how it went: a line on `out` for each game that ended as recorded
-// and for a playback the viewer stopped; on standard error one line
-// "PROGRAM: PATH: why" for a file that cannot be played (status 2: not a
-// regular file, unreadable, damaged, without games) or a desync (status 1);
-// a window that ends the program with a status of its own gives that.
-// A desync is first checked against the rest of the file: damage found there
-// is what is reported. Verifying, each game's line says "verified" and whether
-// WAIT was checked throughout, and a game the rules do not allow is refused
-// (status 1). Returns the exit status.
-int PlayDemoFile(const std::string& program, const std::string& path, bool paced, std::ostream& out,
-                 const std::function<PlaybackResult(DemoPlayer&)>& play, bool verify = false);
-
-// Tells the player of each game recorded (on standard output) and of a
-// recording that stops for an error (on standard error), as `program`.
-void ReportRecording(DemoRecorder& recorder, const std::string& program);
-
-// What a real window's program does once its window is open and `Main` is
-// set: plays the demo `play` back at its pace when one is named (stopping when
-// `stopRequested` says the player asked to), or else runs the game from
-// Form_Load with `recorder`, if any, on the window, and finishes the
-// recording. `showError` shows the player a run-time error. Returns the exit
-// status: the end's, 1 after an error or a failed recording.
-int RunProgram(const std::string& program, const std::string& play, DemoRecorder* recorder,
-               const std::function<bool()>& stopRequested, const std::function<void(const char*)>& showError);
-
 }  // namespace zorva

@@ -4,6 +4,7 @@
 
 #include "base/files.h"
 #include "base/number.h"
+#include "base/options.h"
 
 #ifndef ZORVA_VERSION
 #error "ZORVA_VERSION comes from the project's version in CMakeLists.txt"
@@ -11,56 +12,58 @@
 
 namespace zorva {
 
+namespace {
+
+// Reads the option `options` stands on into `line`; why it cannot be read, or
+// nothing.
+std::string ReadOption(Options& options, CommandLine& line, bool& help, bool& version) {
+  const std::string name(options.Name());
+  const bool takesValue = name == "--scale" || name == "--frame-log" || name == "--record" || name == "--play";
+  if (!takesValue && options.Attached()) return "option " + name + " takes no value";
+  std::string_view value;
+  if (takesValue) {
+    const std::optional<std::string_view> given = options.Value();
+    if (!given) return "option " + name + " needs a value";
+    value = *given;
+  }
+  if (name == "--help" || name == "-h") {
+    help = true;
+  } else if (name == "--version") {
+    version = true;
+  } else if (name == "--fullscreen") {
+    line.options.fullscreen = true;
+  } else if (name == "--no-sound") {
+    line.options.sound = false;
+  } else if (name == "--scale") {
+    const std::optional<int> scale = WholeNumber(value, 1, kMaxScale);
+    if (!scale) return "--scale needs a whole number from 1 to " + std::to_string(kMaxScale);
+    line.options.scale = *scale;
+  } else if (name == "--frame-log") {
+    if (value.empty()) return "--frame-log needs a file name";
+    line.options.frameLog = std::string(value);
+  } else if (name == "--record" || name == "--play") {
+    if (value.empty()) return name + " needs a file name";
+    (name == "--record" ? line.record : line.play) = std::string(value);
+    if (!line.record.empty() && !line.play.empty()) return "--record and --play do not go together";
+  } else {
+    return (name.rfind("-", 0) == 0 ? "unknown option " : "unexpected argument ") + name;
+  }
+  return {};
+}
+
+}  // namespace
+
 CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   CommandLine line;
-  bool help = false, version = false;
   auto fail = [&line](std::string why) {
     line.action = CommandLine::Action::Error;
     line.error = std::move(why);
     return line;
   };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string_view name = args[i];
-    std::optional<std::string_view> attached;
-    if (const std::size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string_view::npos) {
-      attached = name.substr(eq + 1);
-      name = name.substr(0, eq);
-    }
-    const bool takesValue = name == "--scale" || name == "--frame-log" || name == "--record" || name == "--play";
-    if (!takesValue && attached) return fail("option " + std::string(name) + " takes no value");
-    std::string_view value;
-    if (takesValue) {
-      if (attached) {
-        value = *attached;
-      } else if (i + 1 < args.size()) {
-        value = args[++i];
-      } else {
-        return fail("option " + std::string(name) + " needs a value");
-      }
-    }
-
-    if (name == "--help" || name == "-h") {
-      help = true;
-    } else if (name == "--version") {
-      version = true;
-    } else if (name == "--fullscreen") {
-      line.options.fullscreen = true;
-    } else if (name == "--no-sound") {
-      line.options.sound = false;
-    } else if (name == "--scale") {
-      const std::optional<int> scale = WholeNumber(value, 1, kMaxScale);
-      if (!scale) return fail("--scale needs a whole number from 1 to " + std::to_string(kMaxScale));
-      line.options.scale = *scale;
-    } else if (name == "--frame-log") {
-      if (value.empty()) return fail("--frame-log needs a file name");
-      line.options.frameLog = std::string(value);
-    } else if (name == "--record" || name == "--play") {
-      if (value.empty()) return fail(std::string(name) + " needs a file name");
-      (name == "--record" ? line.record : line.play) = std::string(value);
-      if (!line.record.empty() && !line.play.empty()) return fail("--record and --play do not go together");
-    } else {
-      return fail((name.rfind("-", 0) == 0 ? "unknown option " : "unexpected argument ") + std::string(name));
-    }
+  bool help = false, version = false;
+  Options options(args);
+  while (options.Next()) {
+    if (std::string why = ReadOption(options, line, help, version); !why.empty()) return fail(std::move(why));
   }
   if (help) line.action = CommandLine::Action::Help;
   else if (version) line.action = CommandLine::Action::Version;

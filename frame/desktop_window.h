@@ -37,6 +37,8 @@ class DesktopWindow : public Window {
   // Whether the viewer has asked a playback to stop: the close box, Escape
   // or SIGTERM wait to be served.
   virtual bool StopRequested() = 0;
+  // Shows the player a run-time error that ended the game, in a message box.
+  virtual void Alert(const std::string& what) = 0;
 
  protected:
   // Opens the frame log when `frameLog` names one (throws StartupError when it
@@ -80,6 +82,11 @@ class DesktopWindow : public Window {
   void Compose();
   // Every key up; the window's End calls it.
   void ForgetKeys();
+  // Whether the keyboard or a pad holds the key.
+  bool Held(int vk) {
+    const KeyRecord* key = keys_.Find(vk);
+    return key != nullptr && key->Down();
+  }
 
   // Window
   std::int64_t ReadClock() final;

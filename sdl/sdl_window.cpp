@@ -329,6 +329,11 @@ void SdlWindow::sndPlaySoundA(const std::string& file, unsigned) {
 
 void SdlWindow::mciSendStringA(const std::string&) {}
 
+void SdlWindow::Alert(const std::string& what) {
+  // Plain letters: not every desktop has a font for the caption's wide ones.
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "ZORVA", what.c_str(), window_);
+}
+
 bool SdlWindow::StopRequested() {
   if (window_ == nullptr) return false;
   SDL_PumpEvents();

@@ -56,6 +56,7 @@ class SdlWindow : public DesktopWindow {
   // The close box, Escape or SIGTERM (which SDL turns into a quit event) wait
   // to be served. They stay queued for the event pump.
   bool StopRequested() override;
+  void Alert(const std::string& what) override;
 
  protected:
   std::uint64_t NewSeed() override;

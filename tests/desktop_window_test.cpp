@@ -32,6 +32,7 @@ struct TestDesktop : DesktopWindow {
   bool IsOpen() const override { return true; }
   const MenuBar& ShownMenu() const override { return menu; }
   bool StopRequested() override { return false; }
+  void Alert(const std::string&) override {}
   void sndPlaySoundA(const std::string&, unsigned) override {}
   void mciSendStringA(const std::string&) override {}
   std::string ExeFolder() override { return "."; }

@@ -4,11 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <span>
-#include <streambuf>
 #include <string>
 
 #include "base/rnd.h"
@@ -16,6 +14,7 @@
 #include "demo/demo_stream.h"
 #include "flow/form.h"
 #include "rules/state.h"
+#include "run/run.h"
 
 namespace zorva {
 
@@ -121,38 +120,17 @@ class PageUnpacker final : public Unpacker {
   std::span<const std::uint8_t> in_;
 };
 
-// Hands each whole line written to it to the page.
-class PageLines final : public std::streambuf {
- protected:
-  int overflow(int c) override {
-    if (c == '\n') {
-      js_demo_line(line_.c_str());
-      line_.clear();
-    } else if (c != traits_type::eof()) {
-      line_ += static_cast<char>(c);
-    }
-    return c == traits_type::eof() ? 0 : c;
-  }
-
- private:
-  std::string line_;
-};
-
 // Plays the demo `name` at its pace and verifies it, its lines (and why it
 // is refused) shown on the page.
 void PlayOnPage(const std::string& name) {
-  PageLines lines;
-  std::ostream out(&lines);
-  std::streambuf* const errors = std::cerr.rdbuf(&lines);
   PlayDemoFile(
-      "ZORVA", name, true, out,
+      "ZORVA", name, true, true,
       [](DemoPlayer& player) {
         player.stopRequested = DemoWaiting;
         player.sleep = [](std::int64_t ms) { emscripten_sleep(static_cast<unsigned>(std::max<std::int64_t>(ms, 0))); };
         return player.Play();
       },
-      true);
-  std::cerr.rdbuf(errors);
+      [](const Verdict::Line& said) { js_demo_line(said.text.c_str()); });
   js_demo_played();
 }
 
@@ -170,19 +148,11 @@ void RecordRun(WebWindow& window) {
       js_demo_line(("ZORVA: " + why + "; the recording stops (the games recorded before stay in it)").c_str());
     };
     js_run(kRunFile, 0);
-    window.SetInputTap(&*recorder);
   } catch (const DemoError& e) {
     js_demo_line((std::string("ZORVA: the games are not recorded: ") + e.what()).c_str());
   }
-  try {
-    Form_Load();
-  } catch (const ProgramEnded&) {
-  }
-  window.SetInputTap(nullptr);
-  if (recorder) {
-    recorder->Finish();
-    js_run(kRunFile, 2);
-  }
+  RunGame(recorder ? &*recorder : nullptr, [](const std::string& what) { js_demo_line(("ZORVA: " + what).c_str()); });
+  if (recorder) js_run(kRunFile, 2);
 }
 
 }  // namespace

@@ -23,14 +23,14 @@ constexpr const char* kCanvas = "#screen";
 // may be held back to 4 ms, and may come late.
 constexpr std::int64_t kSleepAboveMs = 4;
 
-// The keys the game polls, by the page's key codes.
+// The page's key codes as the virtual key codes of the game's keys.
 constexpr std::pair<std::string_view, int> kKeys[] = {
     {"ArrowLeft", VK_LEFT}, {"ArrowRight", VK_RIGHT}, {"ArrowDown", VK_DOWN},
     {"Space", VK_SPACE},    {"Escape", VK_ESCAPE},
 };
 
-// How far a gamepad's left stick must be pushed sideways to move the ship.
-constexpr double kStickDeadZone = 0.25;
+// The most gamepads the page reads.
+constexpr int kMostPads = 4;
 
 // The least scale of the picture on the page (see Layout).
 constexpr double kLeastScale = 1.0 / 1024;
@@ -58,21 +58,20 @@ EM_JS(void, js_control_held, (int vk, bool held), {
   if (control) control.classList.toggle('held', held);
 });
 
-// The gamepads through the Gamepad API, as bits of kHeldKeys, or -1 while the
-// page is hidden or without the focus: the d-pad and the left stick are LEFT
-// and RIGHT, the four face buttons and Start are SPACE.
-EM_JS(int, js_pads, (double deadZone), {
+// The gamepads through the Gamepad API in its standard layout: for each pad
+// (at most `most`), its controls as PadControl bits and its left stick's x,
+// into `pads`; how many, or -1 while the page is hidden or without the focus.
+EM_JS(int, js_pads, (double* pads, int most), {
   if (document.hidden || !document.hasFocus() || !navigator.getGamepads) return -1;
-  let held = 0;
+  // d-pad left, right, up, down, the four face buttons, Start, Back and the shoulders, in PadControl's order.
+  const buttons = [14, 15, 12, 13, 0, 1, 2, 3, 9, 8, 4, 5];
+  let n = 0;
   for (const pad of navigator.getGamepads()) {
-    if (!pad) continue;
-    const pressed = (i) => Boolean(pad.buttons[i] && pad.buttons[i].pressed);
-    const x = pad.axes[0] || 0;
-    if (pressed(14) || x < -deadZone) held |= 1;
-    if (pressed(15) || x > deadZone) held |= 2;
-    if ([0, 1, 2, 3, 9].some(pressed)) held |= 4;
+    if (!pad || n === most) continue;
+    const controls = buttons.reduce((bits, b, i) => bits | (pad.buttons[b] && pad.buttons[b].pressed ? 1 << i : 0), 0);
+    HEAPF64.set([controls, pad.axes[0] || 0], (pads >> 3) + 2 * n++);
   }
-  return held;
+  return n;
 });
 
 // The box the picture goes into (CSS pixels): the page less the touch
@@ -314,10 +313,13 @@ void WebWindow::ReadPads() {
   const std::int64_t now = ReadClock();
   if (now == padsRead_) return;
   padsRead_ = now;
-  const int held = js_pads(kStickDeadZone);
-  if (held < 0) return;
-  if ((static_cast<unsigned>(held) & ~padHeld_) != 0) ShowControls(false);  // the pad is in use
-  HoldKeys(KeyRecord::kPad, padHeld_, static_cast<unsigned>(held));
+  double pads[2 * kMostPads];
+  const int n = js_pads(pads, kMostPads);
+  if (n < 0) return;
+  unsigned held = 0;
+  for (int i = 0; i < n; ++i) held |= PadHolds(static_cast<unsigned>(pads[2 * i]), pads[2 * i + 1]);
+  if ((held & ~padHeld_) != 0) ShowControls(false);  // the pad is in use
+  HoldKeys(KeyRecord::kPad, padHeld_, held);
 }
 
 void WebWindow::ShowControls(bool shown) {

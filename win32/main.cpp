@@ -1,7 +1,6 @@
-// The real game on Windows: reads the command line (in UTF-16, so that any
-// file name comes through), opens the window, loads its images and hands over
-// to the window's load event, which runs until the window is closed; or plays
-// a demo back in the window.
+// The real game on Windows: its command line (in UTF-16, so that any file
+// name comes through), the Win32 window with its images, and the run
+// (run/run.h), until the window is closed or the demo played back ends.
 #include "win32/windows_api.h"
 
 #include <cstdio>
@@ -13,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "demo/demo.h"
-#include "flow/form.h"
+#include "base/files.h"
 #include "platform/wide.h"
 #include "present/images.h"
+#include "run/run.h"
 #include "win32/win32_window.h"
 
 namespace {
@@ -54,46 +53,15 @@ int wmain(int argc, wchar_t** argv) {
   using namespace zorva;
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(Utf8(argv[i]));
-  const CommandLine line = ParseCommandLine(std::vector<std::string_view>(args.begin(), args.end()));
-  switch (line.action) {
-    case CommandLine::Action::Error: Say("zorva: " + line.error + "; " + UsageLine() + "\n", true); return 2;
-    case CommandLine::Action::Help: Say(HelpText(ProgramFolder(nullptr) + "\\効果音.wav"), false); return 0;
-    case CommandLine::Action::Version: Say(VersionText() + "\n", false); return 0;
-    case CommandLine::Action::Play: break;
-  }
-
-  // Every game of the run, as it is played.
-  std::optional<DemoRecorder> recorder;
-  if (!line.record.empty()) {
-    try {
-      recorder.emplace(line.record);
-    } catch (const DemoError& error) {
-      Say(std::string("zorva: ") + error.what() + "\n", true);
-      return 1;
-    }
-    ReportRecording(*recorder, "zorva");
-  }
-
-  std::unique_ptr<Win32Window> window;
-  try {
-    window = std::make_unique<Win32Window>(line.options);
-    LoadWindowImages(*window);
-  } catch (const std::exception& error) {
-    Say(std::string("zorva: ") + error.what() + "\n", true);
-    return 1;
-  }
-
-  Main = window.get();
-  int status = RunProgram(
-      "zorva", line.play, recorder ? &*recorder : nullptr, [&window] { return window->StopRequested(); },
-      [&window](const char* what) {
-        MessageBoxW(window->Handle(), Wide(what).c_str(), Wide(kCaption).c_str(), MB_OK | MB_ICONERROR);
-      });
-  if (!window->FrameLogError().empty()) {
-    Say("zorva: " + window->FrameLogError() + "\n", true);
-    status = 1;
-  }
-  window->End();
-  Main = nullptr;
-  return status;
+  // The lines of the run go where the program's standard output and error lead, if anywhere.
+  const auto report = [](const std::string& text, bool error) {
+    std::fputs(text.c_str(), error ? stderr : stdout);
+    std::fflush(error ? stderr : stdout);
+  };
+  return RunDesktop(std::vector<std::string_view>(args.begin(), args.end()), ProgramFolder(nullptr) + "\\効果音.wav",
+                    {Say, report}, [](const WindowOptions& options) {
+                      auto window = std::make_unique<Win32Window>(options);
+                      LoadWindowImages(*window);
+                      return window;
+                    });
 }

@@ -19,11 +19,25 @@ constexpr const wchar_t* kClass = L"ZorvaWindow";
 constexpr UINT kWaitItem = 2;  // the menu command of OPTION -> WAIT
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 
-// How far the left stick must be pushed sideways to move the ship (of 32767).
-constexpr int kStickDeadZone = 8000;
+// XInput's buttons in the pads' one layout.
+constexpr std::pair<unsigned, unsigned> kPadButtons[] = {
+    {XINPUT_GAMEPAD_DPAD_LEFT, kPadLeft},
+    {XINPUT_GAMEPAD_DPAD_RIGHT, kPadRight},
+    {XINPUT_GAMEPAD_DPAD_UP, kPadUp},
+    {XINPUT_GAMEPAD_DPAD_DOWN, kPadDown},
+    {XINPUT_GAMEPAD_A, kPadSouth},
+    {XINPUT_GAMEPAD_B, kPadEast},
+    {XINPUT_GAMEPAD_X, kPadWest},
+    {XINPUT_GAMEPAD_Y, kPadNorth},
+    {XINPUT_GAMEPAD_START, kPadStart},
+    {XINPUT_GAMEPAD_BACK, kPadBack},
+    {XINPUT_GAMEPAD_LEFT_SHOULDER, kPadLeftShoulder},
+    {XINPUT_GAMEPAD_RIGHT_SHOULDER, kPadRightShoulder},
+};
 
+// The system's virtual key codes are the game's own.
 bool IsGameKey(WPARAM vk) {
-  return vk == VK_LEFT || vk == VK_RIGHT || vk == VK_DOWN || vk == VK_SPACE || vk == VK_ESCAPE;
+  return std::find(kGameKeys.begin(), kGameKeys.end(), static_cast<int>(vk)) != kGameKeys.end();
 }
 
 // Parts of a second in ticks of `frequency`, without overflow.
@@ -38,27 +52,20 @@ CanvasPlace FitCanvas(int w, int h) {
   return {scale, (w - kCanvasSize * scale) / 2, (h - kCanvasSize * scale) / 2};
 }
 
-std::array<bool, 3> PadKeys(unsigned buttons, int stickX) {
-  return {(buttons & XINPUT_GAMEPAD_DPAD_LEFT) != 0 || stickX < -kStickDeadZone,
-          (buttons & XINPUT_GAMEPAD_DPAD_RIGHT) != 0 || stickX > kStickDeadZone,
-          (buttons &
-           (XINPUT_GAMEPAD_A | XINPUT_GAMEPAD_B | XINPUT_GAMEPAD_X | XINPUT_GAMEPAD_Y | XINPUT_GAMEPAD_START)) != 0};
+unsigned PadControls(unsigned buttons) {
+  unsigned controls = 0;
+  for (const auto& [button, control] : kPadButtons) controls |= (buttons & button) != 0 ? control : 0;
+  return controls;
 }
 
-Win32Window::Win32Window(WindowOptions options) : options_(std::move(options)), canvas_(kCanvasSize * kCanvasSize) {
+Win32Window::Win32Window(WindowOptions options)
+    : DesktopWindow(options.frameLog), options_(std::move(options)), canvas_(kCanvasSize * kCanvasSize) {
   LARGE_INTEGER counter{}, frequency{};
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&counter);
   frequency_ = std::max<std::int64_t>(frequency.QuadPart, 1);
   origin_ = counter.QuadPart - Scale(kClockLeadMs, 1000, frequency_);
   try {
-    if (!options_.frameLog.empty()) {
-      std::string why;
-      frameLog_ = LineLog::Create(options_.frameLog, why);
-      if (!frameLog_.IsOpen()) {
-        throw StartupError("cannot write the frame log " + PrintablePath(options_.frameLog) + ": " + why);
-      }
-    }
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -109,9 +116,7 @@ void Win32Window::End() {
   timer_ = nullptr;
   if (period_) timeEndPeriod(1);
   period_ = false;
-  frameLog_ = LineLog();
-  focus_ = false;
-  keys_.Clear();
+  ForgetKeys();
 }
 
 // The clock.
@@ -122,12 +127,10 @@ std::int64_t Win32Window::Ticks() const {
   return now.QuadPart - origin_;
 }
 
-std::int64_t Win32Window::ReadClock() {
-  lastReading_ = Scale(Ticks(), frequency_, 1000);
-  return lastReading_;
-}
+std::int64_t Win32Window::Micros() const { return Scale(Ticks(), frequency_, 1000000); }
 
-void Win32Window::SleepUntil(std::int64_t tick) {
+void Win32Window::SleepUntil(std::int64_t micros) {
+  const std::int64_t tick = Scale(micros, 1000000, frequency_);
   // The timer may wake up to a millisecond late: it is set that much early,
   // and the rest is given away a time slice at a time.
   const std::int64_t early = tick - frequency_ / 1000;
@@ -141,16 +144,6 @@ void Win32Window::SleepUntil(std::int64_t tick) {
   while (Ticks() < tick) {
     if (!SwitchToThread()) Sleep(0);
   }
-}
-
-std::int64_t Win32Window::ReadClockWaiting(std::int64_t remaining) {
-  // The wait ends at the first reading more than `remaining` past the last
-  // one, and the moment that reading comes is known: rest until just then.
-  const std::int64_t ends = lastReading_ + std::max<std::int64_t>(remaining, 0) + 1;
-  // The frame composed by this pass's event pump is shown now.
-  if (framePending_) Show();
-  SleepUntil(Scale(ends, 1000, frequency_));
-  return ReadClock();
 }
 
 std::uint64_t Win32Window::NewSeed() {
@@ -172,33 +165,6 @@ void Win32Window::ShowMark() {
   if (option_ == nullptr || markShown_ == WaitChecked()) return;
   markShown_ = WaitChecked();
   CheckMenuItem(option_, kWaitItem, MF_BYCOMMAND | (markShown_ ? MF_CHECKED : MF_UNCHECKED));
-}
-
-// The frame log: one line per pass, "LOOP CLOCK WORK FRAME WAIT", where a
-// title pass has no WorkTime ("-"). The first line also gives the canvas's
-// hash as zorva-sim's dump does, which ties the run to the simulated one (for
-// that line only: hashing every pass would cost the title more than its pass).
-
-void Win32Window::OnPassEnds(bool endsGame) {
-  const bool game = loop_ == Loop::Game;
-  if (endsGame) loop_ = Loop::Title;  // back in the title pass that ran the game
-  if (!frameLog_.IsOpen() || endsGame) return;
-  const long long clock = ReadClock(), frame = G.FrameTime, work = G.WorkTime;
-  char line[128];
-  if (game) {
-    std::snprintf(line, sizeof line, "game %lld %lld %lld %d", clock, work, frame, WaitChecked() ? 1 : 0);
-  } else {
-    std::snprintf(line, sizeof line, "title %lld - %lld %d", clock, frame, WaitChecked() ? 1 : 0);
-  }
-  char hash[24] = "";
-  if (!logged_) std::snprintf(hash, sizeof hash, " %016llx", static_cast<unsigned long long>(CanvasHash(Crt)));
-  logged_ = true;
-  std::string why;
-  if (!frameLog_.Write(std::string(line) + hash + "\n", why)) {
-    frameLogError_ = "cannot write the frame log " + PrintablePath(options_.frameLog) + ": " + why;
-    frameLog_ = LineLog();
-    throw ProgramEnded{1};
-  }
 }
 
 // The window.
@@ -232,7 +198,7 @@ void Win32Window::ShowMain() {
   ShowWindow(window_, SW_SHOW);
   if (options_.fullscreen && !fullscreen_) ToggleFullscreen();
   SetForegroundWindow(window_);
-  focus_ = GetFocus() == window_;
+  FocusChanged(GetFocus() == window_);
   MeasureRefresh();
 }
 
@@ -262,56 +228,24 @@ void Win32Window::MeasureRefresh() {
   if (EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode) && mode.dmDisplayFrequency > 1) {
     rate = static_cast<int>(mode.dmDisplayFrequency);
   }
-  refresh_ = frequency_ / std::clamp(rate, 24, 500);
+  SetRefreshMicros(1000000 / std::clamp(rate, 24, 500));
 }
 
 // Keys and gamepads.
-
-// A poll reads the key as it is at that moment: a key pressed while the
-// game waited is seen by the very next poll, not only after the next pump.
-// The title loop polls tens of thousands of times a second, so the keyboard
-// is looked at at most once a millisecond.
-std::int16_t Win32Window::PollKey(int vk) {
-  const std::int64_t now = Ticks();
-  if (window_ != nullptr && now - keysRead_ >= frequency_ / 1000) {
-    keysRead_ = now;
-    ReadKeys();
-  }
-  return keys_.Poll(vk);
-}
 
 // The key messages at the head of the queue are served here, in their order,
 // as the pump would serve them; serving stops at the first message of any
 // other kind, so the system keys (Alt+Enter, Alt+F4, the menu's Alt), a click
 // that may open the menu and the close stay for the pump, and every key still
 // meets the focus and the menu it met there.
-void Win32Window::ReadKeys() {
+void Win32Window::ServeKeys() {
   MSG message{};
   while (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) && message.hwnd == window_ &&
          (message.message == WM_KEYDOWN || message.message == WM_KEYUP)) {
     PeekMessageW(&message, window_, message.message, message.message, PM_REMOVE);
-    if (IsGameKey(message.wParam)) Key(message.wParam, message.message == WM_KEYDOWN, message.lParam);
+    Serve(message.message, message.wParam, message.lParam);
   }
   PollPads();
-}
-
-void Win32Window::Key(WPARAM vk, bool down, LPARAM l) {
-  KeyRecord* key = keys_.Find(static_cast<int>(vk));
-  if (key == nullptr) return;
-  if (!down) {
-    key->Release(KeyRecord::kKeyboard);
-    return;
-  }
-  // Only presses made while the window has the keyboard count; a held key's
-  // repeats (bit 30: it was down already) add nothing.
-  if (!focus_ || (l & (1 << 30)) != 0) return;
-  key->Hold(KeyRecord::kKeyboard);
-}
-
-void Win32Window::LoseFocus() {
-  // Keys held while another window takes the keyboard read as up.
-  focus_ = false;
-  keys_.Clear();
 }
 
 void Win32Window::PollPads() {
@@ -326,11 +260,9 @@ void Win32Window::PollPads() {
     XINPUT_STATE state{};
     padPresent_[i] = XInputGetState(i, &state) == ERROR_SUCCESS;
     if (!padPresent_[i]) continue;
-    const std::array<bool, 3> pad = PadKeys(state.Gamepad.wButtons, state.Gamepad.sThumbLX);
-    for (std::size_t k = 0; k < pad.size(); ++k) held |= pad[k] ? 1u << k : 0u;
+    held |= PadHolds(PadControls(state.Gamepad.wButtons), state.Gamepad.sThumbLX / 32767.0);
   }
-  // Like a key: a press counts only while the window has the focus.
-  keys_.HoldFrom(KeyRecord::kPad, kHeldKeys, padHeld_, held, focus_);
+  PadsHold(held);
 }
 
 // Messages. Nothing the game does runs inside the window procedure: a click
@@ -362,8 +294,8 @@ LRESULT Win32Window::Serve(UINT message, WPARAM w, LPARAM l) {
     case WM_COMMAND:
       if (LOWORD(w) == kWaitItem) ++clicks_;
       return 0;
-    case WM_SETFOCUS: focus_ = true; return 0;
-    case WM_KILLFOCUS: LoseFocus(); return 0;
+    case WM_SETFOCUS: FocusChanged(true); return 0;
+    case WM_KILLFOCUS: FocusChanged(false); return 0;
     case WM_SYSKEYDOWN:
       if (w == VK_RETURN) {
         if ((l & (1 << 30)) == 0) ToggleFullscreen();
@@ -375,7 +307,8 @@ LRESULT Win32Window::Serve(UINT message, WPARAM w, LPARAM l) {
       break;
     case WM_KEYDOWN:
     case WM_KEYUP:
-      if (IsGameKey(w)) Key(w, message == WM_KEYDOWN, l);
+      // Bit 30: the key was down already (a repeat).
+      if (IsGameKey(w)) KeyChanged(static_cast<int>(w), message == WM_KEYDOWN, (l & (1 << 30)) != 0);
       return 0;
     case WM_ERASEBKGND: return 1;  // the paint covers every pixel
     case WM_PAINT: {
@@ -434,12 +367,11 @@ void Win32Window::Paint(HDC dc) {
                 SRCCOPY);
 }
 
-void Win32Window::Show() {
-  framePending_ = false;
+void Win32Window::Present(bool) {
   // The canvas with its sunken frame, below the picture's own menu bar
   // (this window has a real one); red and blue change places for the DIB.
   for (int y = 0; y < kCanvasSize; ++y) {
-    const Colour* row = picture_.Row(kMenuBarHeight + y);
+    const Colour* row = Picture().Row(kMenuBarHeight + y);
     std::uint32_t* out = canvas_.data() + static_cast<std::size_t>(y) * kCanvasSize;
     for (int x = 0; x < kCanvasSize; ++x) {
       const Colour c = row[x];
@@ -450,7 +382,6 @@ void Win32Window::Show() {
     Paint(dc);
     ReleaseDC(window_, dc);
   }
-  lastPresent_ = Ticks();
 }
 
 void Win32Window::ServeMessages() {
@@ -461,17 +392,19 @@ void Win32Window::ServeMessages() {
   }
 }
 
+void Win32Window::Alert(const std::string& what) {
+  MessageBoxW(window_, Wide(what).c_str(), Wide(kCaption).c_str(), MB_OK | MB_ICONERROR);
+}
+
 // The window procedure only notes the close and WAIT, so nothing of the game
 // runs here; the close stays noted for the pump.
 bool Win32Window::StopRequested() {
   if (window_ == nullptr) return false;
   ServeMessages();
-  const KeyRecord* escape = keys_.Find(VK_ESCAPE);
-  return closing_ || (escape != nullptr && escape->Down());
+  return closing_ || Held(VK_ESCAPE);
 }
 
-void Win32Window::PumpEvents() {
-  if (window_ == nullptr) return;
+void Win32Window::ServeEvents() {
   ServeMessages();
   PollPads();
   for (; clicks_ > 0; --clicks_) MENU002_Click();
@@ -480,18 +413,6 @@ void Win32Window::PumpEvents() {
     closing_ = false;
     Form_Unload();
   }
-  // The pass never waits for the display: the canvas is shown at most once
-  // per refresh, and passes in between only serve the events.
-  if (Ticks() - lastPresent_ < refresh_) return;
-  static const MenuBar closed;
-  ComposePicture(Crt, closed, WaitChecked(), picture_);
-  // A paced game frame is shown from its pacing wait; a demo played back
-  // waits in its own way, so its frames are shown at once.
-  if (loop_ == Loop::Game && WaitChecked() && !framePending_ && !PlaysBack()) {
-    framePending_ = true;
-    return;
-  }
-  Show();
 }
 
 }  // namespace zorva

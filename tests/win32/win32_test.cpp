@@ -22,19 +22,16 @@ TEST(Win32, TheCanvasTakesTheLargestWholeMultipleThatFitsCentred) {
 }
 
 TEST(Win32, AGamepadHoldsLeftRightAndSpaceAsOnTheDesktop) {
-  struct Case { unsigned buttons; int stick; std::array<bool, 3> held; };
+  // XInput's buttons and stick; what the pad then holds of LEFT, RIGHT and SPACE (bits of kHeldKeys).
+  struct Case { unsigned buttons; int stick; unsigned held; };
   const Case cases[] = {
-      {0, 0, {false, false, false}},
-      {XINPUT_GAMEPAD_DPAD_LEFT, 0, {true, false, false}},
-      {XINPUT_GAMEPAD_DPAD_RIGHT, 0, {false, true, false}},
-      {0, -8001, {true, false, false}},  {0, -8000, {false, false, false}},
-      {0, 8001, {false, true, false}},   {0, 8000, {false, false, false}},
-      {XINPUT_GAMEPAD_A, 0, {false, false, true}}, {XINPUT_GAMEPAD_B, 0, {false, false, true}},
-      {XINPUT_GAMEPAD_X, 0, {false, false, true}}, {XINPUT_GAMEPAD_Y, 0, {false, false, true}},
-      {XINPUT_GAMEPAD_START, 0, {false, false, true}}, {XINPUT_GAMEPAD_BACK, 0, {false, false, false}},
-      {XINPUT_GAMEPAD_DPAD_UP | XINPUT_GAMEPAD_LEFT_SHOULDER, 0, {false, false, false}},
+      {0, 0, 0}, {XINPUT_GAMEPAD_DPAD_LEFT, 0, 1}, {XINPUT_GAMEPAD_DPAD_RIGHT, 0, 2},
+      {0, -8192, 1}, {0, -8191, 0}, {0, 8192, 2}, {0, 8191, 0},  // past a quarter of the stick's way
+      {XINPUT_GAMEPAD_A, 0, 4}, {XINPUT_GAMEPAD_B, 0, 4}, {XINPUT_GAMEPAD_X, 0, 4}, {XINPUT_GAMEPAD_Y, 0, 4},
+      {XINPUT_GAMEPAD_START, 0, 4}, {XINPUT_GAMEPAD_BACK, 0, 0}, {XINPUT_GAMEPAD_DPAD_UP | XINPUT_GAMEPAD_LEFT_SHOULDER, 0, 0},
+      {XINPUT_GAMEPAD_DPAD_LEFT | XINPUT_GAMEPAD_A, 32767, 7},
   };
-  for (const Case& c : cases) EXPECT_EQ(PadKeys(c.buttons, c.stick), c.held) << c.buttons << " " << c.stick;
+  for (const Case& c : cases) EXPECT_EQ(PadHolds(PadControls(c.buttons), c.stick / 32767.0), c.held) << c.buttons << " " << c.stick;
 }
 
 TEST(Win32, APollReadsTheKeysAsTheyAreNowAndLeavesTheSystemKeysAndTheCloseToThePump) {

@@ -1,0 +1,200 @@
+#include "run/run.h"
+
+#include <cstdio>
+#include <istream>
+#include <optional>
+#include <streambuf>
+
+#include "base/files.h"
+#include "demo/verify.h"
+#include "flow/form.h"
+
+namespace zorva {
+
+namespace {
+
+// A file opened by ReadOnlyFile as a stream.
+class FileBuffer : public std::streambuf {
+ public:
+  explicit FileBuffer(const ReadOnlyFile& file) : file_(file) {}
+
+ protected:
+  int_type underflow() override {
+    const std::size_t n = file_.ReadAt(at_, buffer_, sizeof buffer_);
+    at_ += n;
+    if (n == 0) return traits_type::eof();
+    setg(buffer_, buffer_, buffer_ + n);
+    return traits_type::to_int_type(buffer_[0]);
+  }
+  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override {
+    if (dir != std::ios_base::beg) return pos_type(off_type(-1));
+    return seekpos(pos_type(off), which);
+  }
+  pos_type seekpos(pos_type pos, std::ios_base::openmode) override {
+    if (pos < 0) return pos_type(off_type(-1));
+    at_ = static_cast<std::uint64_t>(off_type(pos));
+    setg(buffer_, buffer_, buffer_);
+    return pos;
+  }
+
+ private:
+  const ReadOnlyFile& file_;
+  std::uint64_t at_ = 0;
+  char buffer_[64 * 1024];
+};
+
+// The damage the rest of the demo shows, if any: read on after a desync, a
+// file damaged inside its compressed stream shows it there (the stream's own
+// checks, records that cannot follow each other, the stream's checksum at
+// its end). A file cut short says nothing either way.
+std::string DamageAhead(DemoReader& reader) {
+  try {
+    while (reader.Next().kind != DemoReader::Kind::End) {
+    }
+  } catch (const DemoCut&) {
+  } catch (const DemoError& e) {
+    return e.what();
+  }
+  return {};
+}
+
+}  // namespace
+
+Verdict PlayDemoFile(const std::string& program, const std::string& path, bool paced, bool verify,
+                     const std::function<PlaybackResult(DemoPlayer&)>& play,
+                     const std::function<void(const Verdict::Line&)>& said) {
+  Verdict verdict;
+  const auto say = [&](std::string text, bool error = false) {
+    verdict.lines.push_back({std::move(text), error});
+    if (said) said(verdict.lines.back());
+  };
+  const auto fail = [&](int status, const std::string& why) {
+    say(program + ": " + PrintablePath(path) + ": " + why, true);
+    verdict.status = status;
+    return verdict;
+  };
+  std::string why;
+  const ReadOnlyFile file = ReadOnlyFile::Open(path, why);
+  if (!file.IsOpen()) return fail(2, "cannot read the demo: " + why);
+  if (file.Size() > kDemoMaxFileBytes) return fail(2, kDemoTooLarge);
+  FileBuffer buffer(file);
+  std::istream in(&buffer);
+  std::optional<DemoReader> reader;
+  std::optional<DemoPlayer> player;
+  Verifier verifier;
+  try {
+    reader.emplace(in);
+    player.emplace(*reader, paced);
+    int game = 0;
+    if (verify) player->verifier = &verifier;
+    player->onGameEnds = [&](const Trailer& t) {
+      say("game " + std::to_string(++game) + ": " + DescribeEnd(t) + ": " + (verify ? verifier.Verdict(t) : "as recorded"));
+    };
+    const PlaybackResult result = play(*player);
+    if (result.stopped) {
+      say("stopped at frame " + std::to_string(result.frames));
+    } else if (result.games == 0) {
+      return fail(2, "the demo holds no games");
+    }
+  } catch (const ProgramEnded& end) {
+    verdict.status = end.status;  // the window has said why
+  } catch (const RuleBreak& e) {
+    return fail(1, e.what());
+  } catch (const Desync& e) {
+    if (const std::string damage = DamageAhead(*reader); !damage.empty()) {
+      return fail(2, damage + ", after the playback left it at frame " + std::to_string(e.frame));
+    }
+    return fail(1, e.what());
+  } catch (const DemoError& e) {
+    const std::int64_t frame = player ? player->Frame() : 0;
+    return fail(2, e.what() + (frame > 0 ? ", at frame " + std::to_string(frame) : std::string()));
+  } catch (const std::exception& e) {
+    return fail(1, e.what());
+  }
+  return verdict;
+}
+
+void ReportRecording(DemoRecorder& recorder, const std::string& program, const Voice& voice) {
+  recorder.onGameRecorded = [game = 0, &voice](const Trailer& t) mutable {
+    voice.report("recorded game " + std::to_string(++game) + ": " + DescribeEnd(t) + "\n", false);
+  };
+  recorder.onError = [program, &voice](const std::string& why) {
+    voice.report(program + ": " + why + "; the recording stops (the games recorded before stay in the file)\n", true);
+  };
+}
+
+int RunGame(DemoRecorder* recorder, const std::function<void(const std::string&)>& failed) {
+  if (recorder) Main->SetInputTap(recorder);
+  int status = 0;
+  try {
+    Form_Load();
+  } catch (const ProgramEnded& end) {
+    status = end.status;
+  } catch (const std::exception& error) {
+    failed(error.what());
+    status = 1;
+  }
+  Main->SetInputTap(nullptr);
+  if (recorder) {
+    recorder->Finish();
+    if (recorder->Failed()) status = 1;
+  }
+  return status;
+}
+
+int RunDesktop(const std::vector<std::string_view>& args, const std::string& soundFile, const Voice& voice,
+               const std::function<std::unique_ptr<DesktopWindow>(const WindowOptions&)>& open) {
+  const CommandLine line = ParseCommandLine(args);
+  switch (line.action) {
+    case CommandLine::Action::Error: voice.say("zorva: " + line.error + "; " + UsageLine() + "\n", true); return 2;
+    case CommandLine::Action::Help: voice.say(HelpText(soundFile), false); return 0;
+    case CommandLine::Action::Version: voice.say(VersionText() + "\n", false); return 0;
+    case CommandLine::Action::Play: break;
+  }
+
+  // Every game of the run, as it is played. The file named takes the
+  // recording only once it holds a whole game.
+  std::optional<DemoRecorder> recorder;
+  if (!line.record.empty()) {
+    try {
+      recorder.emplace(line.record);
+    } catch (const DemoError& error) {
+      voice.say(std::string("zorva: ") + error.what() + "\n", true);
+      return 1;
+    }
+    ReportRecording(*recorder, "zorva", voice);
+  }
+
+  std::unique_ptr<DesktopWindow> window;
+  try {
+    window = open(line.options);
+  } catch (const std::exception& error) {
+    voice.say(std::string("zorva: ") + error.what() + "\n", true);
+    return 1;
+  }
+  Main = window.get();
+  int status = 0;
+  if (!line.play.empty()) {
+    const auto play = [&window](DemoPlayer& player) {
+      player.stopRequested = [&window] { return window->StopRequested(); };
+      return player.Play();
+    };
+    status = PlayDemoFile("zorva", line.play, true, false, play,
+                          [&voice](const Verdict::Line& said) { voice.report(said.text + "\n", said.error); })
+                 .status;
+  } else {
+    status = RunGame(recorder ? &*recorder : nullptr, [&](const std::string& what) {
+      voice.report("zorva: " + what + "\n", true);
+      window->Alert(what);
+    });
+  }
+  if (!window->FrameLogError().empty()) {
+    voice.say("zorva: " + window->FrameLogError() + "\n", true);
+    status = 1;
+  }
+  window->End();
+  Main = nullptr;
+  return status;
+}
+
+}  // namespace zorva
