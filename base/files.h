@@ -82,6 +82,17 @@ bool RenameOver(const std::string& from, const std::string& to, std::string& why
 // "a device", ...; empty when it is one or nothing is there yet.
 std::string NotAFile(const std::string& path);
 
+// A version of a file: its size, where it lies on its disk and when it was
+// last written. Two stamps of one path differ once the file is changed or
+// replaced; a path with no file has the default stamp.
+struct FileStamp {
+  std::uint64_t size = ~std::uint64_t{0};
+  std::uint64_t place = 0;
+  std::int64_t written = 0, writtenNanoseconds = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(const std::string& path);
+
 // Whether the two paths name the same file, or would once it is made: the
 // same file when both are there (however each is spelt: relative, absolute,
 // in another case where the system ignores it), else the same full path.

@@ -126,4 +126,21 @@ std::optional<WaveFile> OpenWaveFile(const std::string& path) {
   return file;
 }
 
+const WaveFile* WaveSource::Open(const std::string& path) {
+  const FileStamp stamp = StampOf(path);
+  if (path != path_ || stamp != stamp_) {
+    wave_.reset();
+    wave_ = OpenWaveFile(path);
+    path_ = path;
+    stamp_ = stamp;
+  }
+  return wave_ ? &*wave_ : nullptr;
+}
+
+void WaveSource::Close() {
+  wave_.reset();
+  path_.clear();
+  stamp_ = {};
+}
+
 }  // namespace zorva

@@ -59,4 +59,20 @@ class WaveFile {
 // oversized and unreadable files, and anything ParseWave refuses, give nothing.
 std::optional<WaveFile> OpenWaveFile(const std::string& path);
 
+// The sound a wave player plays: its file is opened and its headers read
+// again only when it has changed since it was asked for last, so that the
+// same sound played over and over costs next to nothing.
+class WaveSource {
+ public:
+  // The wave file `path` as it is now; nullptr when it cannot be played. The
+  // one opened before stays open until then.
+  const WaveFile* Open(const std::string& path);
+  void Close();
+
+ private:
+  std::string path_;
+  FileStamp stamp_;
+  std::optional<WaveFile> wave_;
+};
+
 }  // namespace zorva

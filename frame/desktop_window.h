@@ -78,6 +78,17 @@ class DesktopWindow : public Window {
   // The window got or lost the keyboard.
   void FocusChanged(bool focused);
   void SetRefreshMicros(std::int64_t micros) { refresh_ = micros; }
+  // Makes the window's parts with `make`: when any of it fails, what was
+  // made is let go (End) before the failure goes on.
+  template <class Make>
+  void Opening(Make make) {
+    try {
+      make();
+    } catch (...) {
+      End();
+      throw;
+    }
+  }
   // Composes Picture() from the canvas, the menu bar and the WAIT mark.
   void Compose();
   // Every key up; the window's End calls it.

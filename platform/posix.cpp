@@ -139,6 +139,13 @@ std::string NotAFile(const std::string& path) {
   return Kind(info.st_mode);
 }
 
+FileStamp StampOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return {};
+  return {static_cast<std::uint64_t>(info.st_size), static_cast<std::uint64_t>(info.st_ino), info.st_mtim.tv_sec,
+          info.st_mtim.tv_nsec};
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   namespace fs = std::filesystem;
   std::error_code error;

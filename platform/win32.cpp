@@ -213,6 +213,15 @@ std::string NotAFile(const std::string& path) {
   return what;
 }
 
+FileStamp StampOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA info{};
+  if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &info)) return {};
+  return {(std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow, 0,
+          static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                    info.ftLastWriteTime.dwLowDateTime),
+          0};
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   // Two files are the same when the volume and the file index agree; the
   // library's own comparison of paths is not to be trusted here.

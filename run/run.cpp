@@ -88,7 +88,8 @@ Verdict PlayDemoFile(const std::string& program, const std::string& path, bool p
     int game = 0;
     if (verify) player->verifier = &verifier;
     player->onGameEnds = [&](const Trailer& t) {
-      say("game " + std::to_string(++game) + ": " + DescribeEnd(t) + ": " + (verify ? verifier.Verdict(t) : "as recorded"));
+      say("game " + std::to_string(++game) + ": " + DescribeEnd(t) + ": " +
+          (verify ? verifier.Verdict(t) : "as recorded"));
     };
     const PlaybackResult result = play(*player);
     if (result.stopped) {
@@ -179,9 +180,9 @@ int RunDesktop(const std::vector<std::string_view>& args, const std::string& sou
       player.stopRequested = [&window] { return window->StopRequested(); };
       return player.Play();
     };
-    status = PlayDemoFile("zorva", line.play, true, false, play,
-                          [&voice](const Verdict::Line& said) { voice.report(said.text + "\n", said.error); })
-                 .status;
+    status = PlayDemoFile("zorva", line.play, true, false, play, [&voice](const Verdict::Line& said) {
+               voice.report(said.text + "\n", said.error);
+             }).status;
   } else {
     status = RunGame(recorder ? &*recorder : nullptr, [&](const std::string& what) {
       voice.report("zorva: " + what + "\n", true);

@@ -24,7 +24,7 @@ namespace zorva {
 // recorded, a recording that fails, the lines of a playback). Both end each
 // line with a line end.
 struct Voice {
-  std::function<void(const std::string& text, bool error)> say, report;
+  std::function<void(const std::string&text, bool error)> say, report;
 };
 
 // A program's verdict on a demo file: each game's line ("game 1: score 120,

@@ -1,7 +1,5 @@
 #include "sdl/sdl_audio.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -45,8 +43,8 @@ void SdlAudio::Close() {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     subsystem_ = false;
   }
-  wave_.reset();
-  file_.clear();
+  source_.Close();
+  wave_ = nullptr;
 }
 
 void SdlAudio::Switch(SDL_AudioStream* next) {
@@ -60,18 +58,10 @@ void SdlAudio::Switch(SDL_AudioStream* next) {
 
 void SdlAudio::Play(const std::string& file) {
   if (device_ == 0) return;
-  struct stat info {};
-  Stamp stamp;
-  if (::stat(file.c_str(), &info) == 0)
-    stamp = {info.st_size, static_cast<long long>(info.st_ino), info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
   // Whatever still plays stops, even when the new file turns out unplayable.
   Switch(nullptr);
-  if (file != file_ || stamp != stamp_) {
-    wave_ = OpenWaveFile(file);
-    file_ = file;
-    stamp_ = stamp;
-  }
-  if (!wave_) return;
+  wave_ = source_.Open(file);
+  if (wave_ == nullptr) return;
   const Wave& f = wave_->format;
   total_ = wave_->bytes / static_cast<std::uint64_t>(f.FrameBytes()) * static_cast<std::uint64_t>(deviceFormat_.freq) /
            static_cast<std::uint64_t>(f.sampleRate);

@@ -35,12 +35,6 @@ class SdlAudio {
   void Close();
 
  private:
-  // A version of a file: it is opened and its headers read again only when
-  // this changes.
-  struct Stamp {
-    long long size = -1, inode = 0, seconds = 0, nanoseconds = 0;
-    bool operator==(const Stamp&) const = default;
-  };
   // The audio callback: fills the device's buffer from the sound playing.
   static void Fill(void* self, Uint8* out, int len);
   // Puts a new converter in place of the one playing (null: silence).
@@ -49,11 +43,9 @@ class SdlAudio {
   SDL_AudioDeviceID device_ = 0;
   SDL_AudioSpec deviceFormat_{};
   bool subsystem_ = false;
-  // The file asked for last; nothing in wave_ when it is not playable.
-  std::string file_;
-  Stamp stamp_;
-  std::optional<WaveFile> wave_;
-  std::uint64_t total_ = 0;  // device frames the sound lasts
+  WaveSource source_;
+  const WaveFile* wave_ = nullptr;  // the sound playing, or last played
+  std::uint64_t total_ = 0;         // device frames the sound lasts
   // Shared with the audio thread, under the device's lock: the converter of
   // the sound playing (null: silence), the sample bytes put into it, the
   // device frames taken from it, and a buffer for what goes in.

@@ -163,7 +163,7 @@ SdlWindow::SdlWindow(WindowOptions options)
     : DesktopWindow(options.frameLog),
       options_(std::move(options)),
       origin_(Clock::now() - std::chrono::milliseconds(kClockLeadMs)) {
-  try {
+  Opening([this] {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_SetHint(SDL_HINT_WINDOWS_DPI_SCALING, "1");  // Windows too counts the window in points
     if (Quietly([] { return SDL_Init(SDL_INIT_VIDEO); }) != 0) throw StartupError("no display: " + SdlError());
@@ -199,13 +199,8 @@ SdlWindow::SdlWindow(WindowOptions options)
     if (options_.sound) audio_ = Quietly([] { return std::make_unique<SdlAudio>(); });
     MeasureRefresh();
     Compose();
-  } catch (...) {
-    End();
-    throw;
-  }
+  });
 }
-
-SdlWindow::~SdlWindow() { End(); }
 
 void SdlWindow::End() {
   if (audio_) {

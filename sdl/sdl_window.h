@@ -35,7 +35,7 @@ class SdlWindow : public DesktopWindow {
   // with status 1, from the pass that tried) after one line on standard
   // error.
   explicit SdlWindow(WindowOptions options = {});
-  ~SdlWindow() override;
+  ~SdlWindow() override { End(); }
 
   // Sets the window's icon from a surface's drawing area.
   void SetIcon(const Surface& icon);

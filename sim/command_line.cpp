@@ -97,7 +97,8 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string_view>& args) {
   while (options.Next() && line.error.empty()) line.error = ReadSimOption(options, line, scriptOptions);
   if (!line.error.empty()) return line;
   if (line.play && (line.script || scriptOptions)) {
-    line.error = std::string(line.verify ? "--verify" : "--play") + " takes no script, --clock, --work, --seed or --record";
+    line.error =
+        std::string(line.verify ? "--verify" : "--play") + " takes no script, --clock, --work, --seed or --record";
   } else if (!line.script && !line.play) {
     line.error = "no script given";
   } else {

@@ -15,7 +15,7 @@
 namespace zorva {
 
 struct SimCommandLine {
-  SimOptions options;                // the clock, the work, the seed, the demo recorded, the pictures
+  SimOptions options;                 // the clock, the work, the seed, the demo recorded, the pictures
   std::optional<std::string> script;  // "-" for standard input
   std::optional<std::string> dump;    // "-" for standard output
   std::optional<std::string> play;    // a demo to play back (or verify)

@@ -17,13 +17,14 @@ constexpr std::uint64_t kChunkFrames = 4096;
 WaveOut::WaveOut() : samples_(kBuffers * kBufferFrames * 2), chunk_(kChunkFrames * 4) {
   ready_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (ready_ == nullptr) return;
-  WAVEFORMATEX format{};
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = 2;
-  format.nSamplesPerSec = kRate;
-  format.wBitsPerSample = 16;
-  format.nBlockAlign = 4;
-  format.nAvgBytesPerSec = kRate * 4;
+  // 16-bit stereo at the device's one rate.
+  WAVEFORMATEX format{.wFormatTag = WAVE_FORMAT_PCM,
+                      .nChannels = 2,
+                      .nSamplesPerSec = kRate,
+                      .nAvgBytesPerSec = kRate * 4,
+                      .nBlockAlign = 4,
+                      .wBitsPerSample = 16,
+                      .cbSize = 0};
   if (waveOutOpen(&device_, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(ready_), 0, CALLBACK_EVENT) !=
       MMSYSERR_NOERROR) {
     device_ = nullptr;
@@ -60,28 +61,18 @@ void WaveOut::Close() {
   }
   if (ready_ != nullptr) CloseHandle(ready_);
   ready_ = nullptr;
-  wave_.reset();
+  source_.Close();
+  wave_ = nullptr;
   playing_ = false;
 }
 
 void WaveOut::Play(const std::string& file) {
   if (device_ == nullptr) return;
-  WIN32_FILE_ATTRIBUTE_DATA info{};
-  Stamp stamp;
-  if (GetFileAttributesExW(Wide(file).c_str(), GetFileExInfoStandard, &info)) {
-    stamp = {(std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
-             (std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime};
-  }
   {
     std::lock_guard lock(mutex_);
     playing_ = false;  // whatever still plays stops, even when the new file turns out unplayable
-    if (file != file_ || stamp != stamp_) {
-      wave_.reset();
-      wave_ = OpenWaveFile(file);
-      file_ = file;
-      stamp_ = stamp;
-    }
-    if (wave_) {
+    wave_ = source_.Open(file);
+    if (wave_ != nullptr) {
       const Wave& f = wave_->format;
       frames_ = wave_->bytes / static_cast<std::uint64_t>(f.FrameBytes());
       step_ = (static_cast<std::uint64_t>(f.sampleRate) << 32) / kRate;

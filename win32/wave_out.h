@@ -39,12 +39,6 @@ class WaveOut {
 
  private:
   static constexpr std::size_t kBuffers = 4, kBufferFrames = 1024;
-  // A version of a file: it is opened and its headers read again only when
-  // this changes.
-  struct Stamp {
-    std::uint64_t size = ~std::uint64_t{0}, written = 0;
-    bool operator==(const Stamp&) const = default;
-  };
   void Feed();
   // Fills one buffer of the device from the sound playing (the lock held).
   void Fill(std::int16_t* out);
@@ -59,9 +53,8 @@ class WaveOut {
   std::vector<std::int16_t> samples_;
 
   std::mutex mutex_;  // guards what follows, shared with the feeder
-  std::string file_;
-  Stamp stamp_;
-  std::optional<WaveFile> wave_;
+  WaveSource source_;
+  const WaveFile* wave_ = nullptr;  // the sound playing, or last played
   bool playing_ = false;
   std::uint64_t frames_ = 0;    // source frames of the sound
   std::uint64_t position_ = 0;  // in source frames, 32.32 fixed point

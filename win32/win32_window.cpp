@@ -65,7 +65,7 @@ Win32Window::Win32Window(WindowOptions options)
   QueryPerformanceCounter(&counter);
   frequency_ = std::max<std::int64_t>(frequency.QuadPart, 1);
   origin_ = counter.QuadPart - Scale(kClockLeadMs, 1000, frequency_);
-  try {
+  Opening([this] {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -98,13 +98,8 @@ Win32Window::Win32Window(WindowOptions options)
     }
     if (options_.sound) audio_ = std::make_unique<WaveOut>();
     MeasureRefresh();
-  } catch (...) {
-    End();
-    throw;
-  }
+  });
 }
-
-Win32Window::~Win32Window() { End(); }
 
 void Win32Window::End() {
   if (audio_) audio_->Close();

@@ -38,7 +38,7 @@ class Win32Window : public DesktopWindow {
   // menu, the wave player (unless the options say no sound) and the frame
   // log. Throws StartupError when any of it cannot be made.
   explicit Win32Window(WindowOptions options = {});
-  ~Win32Window() override;
+  ~Win32Window() override { End(); }
 
   // Window
   void sndPlaySoundA(const std::string& file, unsigned flags) override;
