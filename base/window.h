@@ -167,8 +167,10 @@ class Window {
   // through MENU002_Click.
   bool WaitChecked() const { return waitChecked_; }
   void SetWaitChecked(bool checked) { waitChecked_ = checked; }
-  // The folder of the executable, without a trailing separator.
-  virtual std::string ExeFolder() = 0;
+  // The program's folder, where the sound is read from (G.AppPath), without
+  // a trailing separator: the executable's (base/files.h ProgramFolder) or
+  // the page's own.
+  virtual std::string ProgramFolder() = 0;
   // Sets the window's size, place and caption and shows it: the last step of
   // Form_Load, once the surfaces are ready.
   virtual void ShowMain() = 0;
@@ -186,6 +188,12 @@ class Window {
   // May rest the processor first, but not past the moment the reading that
   // ends the wait comes.
   virtual std::int64_t ReadClockWaiting(std::int64_t remaining) = 0;
+  // The key's state, for GetAsyncKeyState. A poll reads the key as it is at
+  // that moment: a key pressed while the game waited (in the pacing wait, or
+  // since the last event pump) is seen by the very next poll, not only after
+  // the next pump, so the next frame's MovePlayer sees a key pressed during
+  // this frame's wait. The title loop polls tens of thousands of times a
+  // second: a window looks at its keyboard at most once a millisecond.
   virtual std::int16_t PollKey(int vk) = 0;
   // Shows the canvas and serves the pending events: MENU002_Click for a click
   // on WAIT, Form_Unload for the close (which throws ProgramEnded).

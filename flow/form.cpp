@@ -17,7 +17,7 @@ void OpenMain() {
   // in; the starfield buffer takes the canvas's size as read back.
   Main->Crt.SetOuterSize(324, 324);
   Main->BG.SetOuterSize(static_cast<int>(Main->Crt.ReadWidth()), static_cast<int>(Main->Crt.ReadHeight()));
-  G.AppPath = Main->ExeFolder();
+  G.AppPath = Main->ProgramFolder();
   // Size, centre, caption and show: the window appears only once its
   // surfaces are ready.
   Main->ShowMain();

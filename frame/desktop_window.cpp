@@ -47,8 +47,8 @@ std::int64_t DesktopWindow::ReadClockWaiting(std::int64_t remaining) {
 
 // Keys.
 
-// A poll reads the key as it is at that moment: a key pressed while the game
-// waited is seen by the very next poll, not only after the next event pump.
+// PollKey's rule (base/window.h): the keys' events are served at most once a
+// millisecond.
 std::int16_t DesktopWindow::PollKey(int vk) {
   const std::int64_t now = Micros();
   if (IsOpen() && now - keysRead_ >= kKeysReadEveryMicros) {

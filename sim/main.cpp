@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
   SimCommandLine line = ParseSimCommandLine(std::vector<std::string_view>(argv + (argc > 0 ? 1 : 0), argv + argc));
   if (!line.error.empty()) return Usage(line.error);
   SimOptions& options = line.options;
-  options.exeFolder = ProgramFolder(argc > 0 ? argv[0] : nullptr);
+  options.programFolder = ProgramFolder(argc > 0 ? argv[0] : nullptr);
 
   std::vector<ScriptLine> script;
   if (line.script) {

@@ -134,7 +134,7 @@ class ReplayWindow : public SimWindow {
   ReplayWindow(const std::vector<ScriptLine>* script, const DemoPlayer* player, const SimOptions& options)
       : SimWindow(options.clock, options.work), script_(script), player_(player), options_(options) {
     SetSeedBase(options.seed);
-    SetExeFolder(options.exeFolder);
+    SetProgramFolder(options.programFolder);
   }
 
   SimResult result;

@@ -22,8 +22,8 @@ struct SimOptions {
   std::ostream* dump = nullptr;       // JSON Lines, one object per pass
   std::string pngDir;                 // canvas pictures, when not empty
   std::int64_t pngEvery = 1;
-  std::string exeFolder = ".";  // where the sound effect is looked up
-  std::string record;           // a demo of every game, when not empty
+  std::string programFolder = ".";  // where the sound effect is looked up
+  std::string record;               // a demo of every game, when not empty
   // Called at once when the demo cannot be written; the run goes on.
   std::function<void(const std::string& why)> onRecordError;
   // Called at the end of every pass, after its record is written, with the

@@ -38,7 +38,7 @@ class SimWindow : public Window {
   // A fixed seed base: the k-th game (1-based) seeds with base + k - 1.
   // Without it, each game seeds from the virtual clock.
   void SetSeedBase(std::optional<std::uint64_t> base) { seedBase_ = base; }
-  void SetExeFolder(std::string folder) { exeFolder_ = std::move(folder); }
+  void SetProgramFolder(std::string folder) { programFolder_ = std::move(folder); }
 
   // What happened.
   struct SoundPlay {
@@ -64,7 +64,7 @@ class SimWindow : public Window {
   void sndPlaySoundA(const std::string& file, unsigned flags) override;
   void mciSendStringA(const std::string& command) override;
   void End() override;
-  std::string ExeFolder() override { return exeFolder_; }
+  std::string ProgramFolder() override { return programFolder_; }
   void ShowMain() override {}
 
  protected:
@@ -86,7 +86,7 @@ class SimWindow : public Window {
   std::optional<std::uint64_t> seedBase_;
   int gamesSeeded_ = 0;
   int pumps_ = 0;
-  std::string exeFolder_ = ".";
+  std::string programFolder_ = ".";
   std::vector<SoundPlay> sounds_;
   std::vector<std::string> mci_;
 };

@@ -35,7 +35,7 @@ struct TestDesktop : DesktopWindow {
   void Alert(const std::string&) override {}
   void sndPlaySoundA(const std::string&, unsigned) override {}
   void mciSendStringA(const std::string&) override {}
-  std::string ExeFolder() override { return "."; }
+  std::string ProgramFolder() override { return "."; }
   void ShowMain() override {}
   std::uint64_t NewSeed() override { return 1; }
   MenuBar menu;

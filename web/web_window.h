@@ -33,7 +33,7 @@ class WebWindow : public Window {
   // Window
   void sndPlaySoundA(const std::string& file, unsigned flags) override;
   void mciSendStringA(const std::string&) override {}
-  std::string ExeFolder() override { return "."; }  // the page's own folder
+  std::string ProgramFolder() override { return "."; }  // the page's own folder
   void ShowMain() override;
 
   // What the page's events do (called from the browser's event handlers).

@@ -43,7 +43,7 @@ class Win32Window : public DesktopWindow {
   // Window
   void sndPlaySoundA(const std::string& file, unsigned flags) override;
   void mciSendStringA(const std::string& command) override;
-  std::string ExeFolder() override { return ProgramFolder(nullptr); }
+  std::string ProgramFolder() override { return zorva::ProgramFolder(nullptr); }
   void ShowMain() override;
   void End() override;
 
