@@ -51,6 +51,13 @@ void Window::DoEvents() {
   tap_->Pumped();
 }
 
+void Window::ServeStanding() {
+  const bool mark = WaitChecked();
+  PumpEvents();
+  SetWaitChecked(mark);
+  if (PollKey(VK_ESCAPE) != 0) throw ProgramEnded{0};
+}
+
 void Window::PassBegins(Loop loop) {
   if (tap_ != nullptr) tap_->PassBegins(loop);
   OnPassBegins(loop);
@@ -67,7 +74,9 @@ void Window::GameEnds() {
 
 std::int64_t timeGetTime() { return Main->timeGetTime(); }
 std::int16_t GetAsyncKeyState(int vk) { return Main->GetAsyncKeyState(vk); }
-void sndPlaySoundA(const std::string& file, unsigned flags) { Main->sndPlaySoundA(file, flags); }
+void sndPlaySoundA(const std::string& file, unsigned flags) {
+  if (!Main->Silent()) Main->sndPlaySoundA(file, flags);
+}
 void mciSendStringA(const std::string& command) { Main->mciSendStringA(command); }
 void DoEvents() { Main->DoEvents(); }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/surface.h"
+#include "base/viewing.h"
 
 namespace zorva {
 
@@ -111,6 +112,13 @@ class InputTap {
   virtual void PassEnds(bool /*endsGame*/) {}
   // PlayGame is about to return.
   virtual void GameEnds() {}
+
+  // Playing back: what the viewer asks (a key, a pad button, the progress bar
+  // at `fraction` of the demo's frames), and where the playback stands, for
+  // the window to show; false when there is nothing to show.
+  virtual void View(ViewCommand) {}
+  virtual void ViewSeek(double /*fraction*/) {}
+  virtual bool Viewing(ViewStatus&) const { return false; }
 };
 
 class Window {
@@ -156,6 +164,23 @@ class Window {
   void SetInputTap(InputTap* tap) { tap_ = tap; }
   // Whether the game's answers come from a tap that plays back.
   bool PlaysBack() const { return tap_ != nullptr && tap_->PlaysBack(); }
+  // Playing back: what the viewer asks, handed to the tap, and where the
+  // playback stands (false when there is nothing to show).
+  void Ask(ViewCommand command) {
+    if (PlaysBack()) tap_->View(command);
+  }
+  void AskSeek(double fraction) {
+    if (PlaysBack()) tap_->ViewSeek(fraction);
+  }
+  bool Viewing(ViewStatus& status) const { return PlaysBack() && tap_->Viewing(status); }
+  // While a playback stands still (paused): serves the window's events as the
+  // pump does, without the game (the viewer's clicks on WAIT do not reach
+  // it); the close and ESCAPE end the playback (ProgramEnded).
+  void ServeStanding();
+  // Whether the game's sounds are played: a playback is silent at speeds other
+  // than 1x and 2x, and on its way to another frame.
+  bool Silent() const { return silent_; }
+  void SetSilent(bool silent) { silent_ = silent; }
 
   // Plays a wave file asynchronously; a new sound replaces one still playing.
   // A file that cannot be played plays nothing.
@@ -205,6 +230,7 @@ class Window {
  private:
   InputTap* tap_ = nullptr;
   bool waitChecked_ = true;
+  bool silent_ = false;
 };
 
 // The one window of the program.

@@ -7,11 +7,14 @@
 #include <iostream>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "base/files.h"
 #include "base/rnd.h"
+#include "demo/viewer.h"
 #include "flow/form.h"
 #include "flow/game.h"
+#include "present/starfield.h"
 #include "rules/state.h"
 
 namespace zorva {
@@ -164,22 +167,45 @@ PlaybackResult DemoPlayer::Play() {
   const Attached attached(this);
   PlaybackResult result;
   try {
-    while (reader_.Next().kind == DemoReader::Kind::GameStart) {
-      BeginGame(reader_.Start());
-      PlayGame();
-      ++result.games;
+    for (;;) {
+      try {
+        PlayToEnd();
+        if (viewer == nullptr || !viewer->DemoEnds(*this)) break;
+      } catch (const Reposition&) {
+      }
     }
   } catch (const ProgramEnded& end) {
     if (end.status != 0) throw;  // the window failed: not a stop
-    if (recordedClose_) {
-      ++result.games;
-      reader_.Next();  // nothing may follow the close
-    } else {
-      result.stopped = true;
-    }
+    result.stopped = true;
   }
-  result.frames = frame_;
+  result.games = course_.gamesEnded;
+  result.frames = course_.frame;
   return result;
+}
+
+void DemoPlayer::PlayToEnd() {
+  try {
+    if (resume_) {
+      const Snapshot from = *std::exchange(resume_, std::nullopt);
+      Restore(from);
+      if (from.inGame) ResumeGame();
+    }
+    PlayOn();
+  } catch (const ProgramEnded& end) {
+    if (end.status != 0 || !recordedClose_) throw;
+    // The window was closed in the recording, as its last record.
+    recordedClose_ = false;
+    reader_.Next();  // nothing may follow the close
+  }
+}
+
+void DemoPlayer::PlayOn() {
+  for (;;) {
+    if (viewer != nullptr) viewer->BetweenGames(*this);
+    if (reader_.Next().kind != DemoReader::Kind::GameStart) return;
+    BeginGame(reader_.Start());
+    PlayGame();
+  }
 }
 
 void DemoPlayer::BeginGame(const GameStart& start) {
@@ -189,25 +215,71 @@ void DemoPlayer::BeginGame(const GameStart& start) {
   G.AppPath = folder;
   SetRndState(start.rnd);
   Main->SetWaitChecked(start.wait);
-  seed_ = start.seed;
-  last_ = start.clock;
-  gameFrames_ = 0;
+  course_.seed = start.seed;
+  course_.last = course_.gameStart = start.clock;
+  course_.gameFrames = 0;
+  ++course_.gamesStarted;
   shown_ = Surface();
-  starting_ = true;
+  shownHash_.reset();
+  course_.starting = true;
   paceClock_ = start.clock;
   paceTime_ = Steady::now();
   if (onGameStarts) onGameStarts(start);
+}
+
+DemoPlayer::Snapshot DemoPlayer::Take() const {
+  Snapshot s;
+  s.inGame = InGame();
+  s.reader = reader_.Here();
+  s.course = course_;
+  if (s.inGame) {
+    s.state = G;
+    s.state.AppPath.clear();
+    s.rnd = RndState();
+    s.wait = Main->WaitChecked();
+    s.shown = shownHash_ ? *shownHash_ : CanvasHash(shown_);
+  }
+  if (verifier) s.verifier = *verifier;
+  return s;
+}
+
+void DemoPlayer::Resume(const Snapshot& snapshot) {
+  resume_ = snapshot;
+  throw Reposition{};
+}
+
+void DemoPlayer::Restore(const Snapshot& s) {
+  reader_.Return(s.reader);
+  course_ = s.course;
+  if (verifier && s.verifier) *verifier = *s.verifier;
+  if (s.inGame) {
+    const std::string folder = G.AppPath;
+    G = s.state;
+    G.AppPath = folder;
+    // The game's starfield, as its start drew it from its seed.
+    Randomize(course_.seed);
+    MakeStarfield();
+    SetRndState(s.rnd);
+    Main->SetWaitChecked(s.wait);
+    shownHash_ = s.shown;
+  }
+  paceClock_ = course_.last;
+  paceTime_ = Steady::now();
+}
+
+void DemoPlayer::ShowLastFrame() {
+  if (shown_.Width() == Main->Crt.Width() && shown_.Height() == Main->Crt.Height()) Main->Crt = shown_;
 }
 
 DemoReader::Event DemoPlayer::Expect(DemoReader::Kind kind) {
   DemoReader::Event e = reader_.Next();
   for (; e.kind == DemoReader::Kind::Checks; e = reader_.Next()) Verify(e.value);
   if (e.kind != kind) {
-    if (verifier && inFrame_ && kind == DemoReader::Kind::Wait && e.kind == DemoReader::Kind::Clock) {
-      verifier->Unpaced(frame_, e.value - frameStart_);
+    if (verifier && course_.inFrame && kind == DemoReader::Kind::Wait && e.kind == DemoReader::Kind::Clock) {
+      verifier->Unpaced(course_.frame, e.value - course_.frameStart);
     }
     // The start of a game counts as part of its first frame.
-    throw Desync(starting_ ? frame_ + 1 : frame_,
+    throw Desync(course_.starting ? course_.frame + 1 : course_.frame,
                  std::string("the game asks for ") + Describe(kind) + " where the recording has " + Describe(e.kind));
   }
   return e;
@@ -217,12 +289,12 @@ DemoReader::Event DemoPlayer::Expect(DemoReader::Kind kind) {
 // (the reader makes sure of that).
 void DemoPlayer::Verify(std::int64_t count) {
   const auto& recorded = reader_.Checks();
-  for (int i = 0; i < unverified_ && i < count; ++i) {
-    if (checks_[static_cast<std::size_t>(i)] != recorded[static_cast<std::size_t>(i)]) {
-      throw Desync(firstUnverified_ + i, "the game's state differs from the recording");
+  for (int i = 0; i < course_.unverified && i < count; ++i) {
+    if (course_.checks[static_cast<std::size_t>(i)] != recorded[static_cast<std::size_t>(i)]) {
+      throw Desync(course_.firstUnverified + i, "the game's state differs from the recording");
     }
   }
-  unverified_ = 0;
+  course_.unverified = 0;
 }
 
 void DemoPlayer::Pace(std::int64_t reading) {
@@ -230,11 +302,11 @@ void DemoPlayer::Pace(std::int64_t reading) {
   const std::int64_t ahead = reading - paceClock_;
   if (ahead <= 0) return;
   paceClock_ = reading;
-  paceTime_ += std::chrono::milliseconds(std::min(ahead, kLongestPauseMs));
+  if (pace_ <= 0) return;
+  const auto longest = std::chrono::milliseconds(kLongestPauseMs);
+  paceTime_ += std::chrono::microseconds(std::min(ahead, kLongestPauseMs) * 1000 * 16 / pace_);
   Steady::time_point now = Steady::now();
-  if (paceTime_ > now + std::chrono::milliseconds(kLongestPauseMs)) {
-    paceTime_ = now + std::chrono::milliseconds(kLongestPauseMs);
-  }
+  if (paceTime_ > now + longest) paceTime_ = now + longest;
   while (paceTime_ > now) {
     StopIfRequested();
     const Steady::time_point until = std::min(paceTime_, now + std::chrono::milliseconds(kStopPollMs));
@@ -251,12 +323,12 @@ void DemoPlayer::StopIfRequested() {
   if (stopRequested && stopRequested()) throw ProgramEnded{0};
 }
 
-std::uint64_t DemoPlayer::Seed(std::uint64_t, std::int64_t) { return seed_; }
+std::uint64_t DemoPlayer::Seed(std::uint64_t, std::int64_t) { return course_.seed; }
 
 std::int64_t DemoPlayer::Clock(std::int64_t, bool waiting) {
   const DemoReader::Event e = Expect(waiting ? DemoReader::Kind::Wait : DemoReader::Kind::Clock);
-  if (startRead_ != frame_) startRead_ = frame_, frameStart_ = e.value;
-  last_ = e.value;
+  if (course_.startRead != course_.frame) course_.startRead = course_.frame, course_.frameStart = e.value;
+  course_.last = e.value;
   if (++readings_ % kStopPollReadings == 0) StopIfRequested();
   if (paced_) Pace(e.value);
   return e.value;
@@ -269,7 +341,7 @@ void DemoPlayer::Pumped() {
   if (e.waitMark != Main->WaitChecked()) MENU002_Click();
   if (verifier) verifier->Pumped(e.waitMark);
   if (e.closed) {
-    last_ = e.value;
+    course_.last = e.value;
     Expect(DemoReader::Kind::GameEnd);
     CheckEnd();
     recordedClose_ = true;
@@ -281,18 +353,22 @@ void DemoPlayer::Closed(std::int64_t) {}
 
 void DemoPlayer::PassBegins(Loop loop) {
   if (loop != Loop::Game) return;
-  starting_ = false;
-  inFrame_ = true;
-  ++frame_;
-  ++gameFrames_;
+  course_.starting = false;
+  course_.inFrame = true;
+  ++course_.frame;
+  ++course_.gameFrames;
 }
 
 void DemoPlayer::PassEnds(bool endsGame) {
-  inFrame_ = false;
+  course_.inFrame = false;
   Expect(DemoReader::Kind::FrameEnd);  // the reader allows no more than kDemoMaxChecks unchecked
-  if (unverified_ == 0) firstUnverified_ = frame_;
-  checks_[static_cast<std::size_t>(unverified_++)] = StateCheck(G, RndState(), Main->WaitChecked());
-  if (!endsGame) KeepShown(shown_);
+  if (course_.unverified == 0) course_.firstUnverified = course_.frame;
+  course_.checks[static_cast<std::size_t>(course_.unverified++)] = StateCheck(G, RndState(), Main->WaitChecked());
+  if (!endsGame) {
+    KeepShown(shown_);
+    shownHash_.reset();
+  }
+  if (viewer != nullptr) viewer->FrameEnds(*this, endsGame);
 }
 
 void DemoPlayer::GameEnds() {
@@ -302,13 +378,33 @@ void DemoPlayer::GameEnds() {
 
 void DemoPlayer::CheckEnd() {
   const Trailer& recorded = reader_.LastTrailer();
-  const Trailer played{gameFrames_, G.Score, CanvasHash(shown_)};
+  const Trailer played{course_.gameFrames, G.Score, shownHash_ ? *shownHash_ : CanvasHash(shown_)};
   if (played.frames != recorded.frames || played.score != recorded.score || played.canvas != recorded.canvas) {
     if (verifier) verifier->EndDiffers(played, recorded);
-    throw Desync(frame_, "the game ends with " + DescribeEnd(played) + ", the recording with " + DescribeEnd(recorded));
+    throw Desync(course_.frame,
+                 "the game ends with " + DescribeEnd(played) + ", the recording with " + DescribeEnd(recorded));
   }
-  if (verifier) verifier->GameEnds(G, RndState(), last_);
-  if (onGameEnds) onGameEnds(recorded);
+  if (verifier) verifier->GameEnds(G, RndState(), course_.last);
+  ++course_.gamesEnded;
+  course_.demoClockBefore += course_.last - course_.gameStart;
+  if (course_.gamesEnded > gamesTold_) {
+    gamesTold_ = course_.gamesEnded;
+    if (onGameEnds) onGameEnds(recorded);
+  }
+}
+
+void DemoPlayer::View(ViewCommand command) {
+  if (viewer != nullptr) viewer->Ask(command);
+}
+
+void DemoPlayer::ViewSeek(double fraction) {
+  if (viewer != nullptr) viewer->SeekToFraction(fraction);
+}
+
+bool DemoPlayer::Viewing(ViewStatus& status) const {
+  if (viewer == nullptr) return false;
+  status = viewer->Status(*this);
+  return true;
 }
 
 }  // namespace zorva

@@ -13,11 +13,13 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
 
 #include "base/surface.h"
+#include "base/viewing.h"
 #include "base/window.h"
 #include "demo/demo_file.h"
 #include "demo/verify.h"
@@ -77,6 +79,8 @@ struct PlaybackResult {
   bool stopped = false;     // the viewer closed the window or pressed ESCAPE
 };
 
+class Viewer;
+
 class DemoPlayer : public InputTap {
  public:
   // Paced, a clock reading is given out only once the real clock has moved
@@ -93,8 +97,12 @@ class DemoPlayer : public InputTap {
   // When set, also checks that every game is one the rules allow
   // (demo/verify.h): Play throws RuleBreak for the first game that is not.
   Verifier* verifier = nullptr;
+  // When set, a viewer controls the playback (demo/viewer.h): it may pause it
+  // at the end of a frame, change its speed, or take it to another frame.
+  Viewer* viewer = nullptr;
 
-  // Called as each game starts, and once it has ended as recorded.
+  // Called as each game starts, and once it has ended as recorded (the first
+  // time only, whatever the viewer goes back to).
   std::function<void(const GameStart&)> onGameStarts;
   std::function<void(const Trailer&)> onGameEnds;
   // Asked while the playback waits for the recorded pace and every few
@@ -106,10 +114,62 @@ class DemoPlayer : public InputTap {
   std::function<void(std::int64_t)> sleep;
 
   // The game frame being played, counted from 1 over the whole demo.
-  std::int64_t Frame() const { return frame_; }
+  std::int64_t Frame() const { return course_.frame; }
+  // The game being played, from 1, and the frames begun in it.
+  int Game() const { return course_.gamesStarted; }
+  std::int64_t GameFrames() const { return course_.gameFrames; }
+  // The pass number of the frame being played, as the recording numbered it.
+  std::int64_t Pass() const { return reader_.Start().firstPass + course_.gameFrames - 1; }
   // The latest clock reading given to the game (the game's start clock
   // before the first, the close's clock after a recorded close).
-  std::int64_t LastReading() const { return last_; }
+  std::int64_t LastReading() const { return course_.last; }
+  // The game's clock, from its start, and the demo's: the games before it
+  // together, then this one's.
+  std::int64_t GameClock() const { return course_.last - course_.gameStart; }
+  std::int64_t DemoClock() const { return course_.demoClockBefore + (InGame() ? GameClock() : 0); }
+  // Whether a game is being played (its start is read, its end not yet).
+  bool InGame() const { return course_.gamesStarted > course_.gamesEnded; }
+  // The bytes of the file behind what has been read so far.
+  std::uint64_t FileBytesRead() const { return reader_.FileBytesRead(); }
+  // The pace in sixteenths of the recorded one (16 is 1x); 0 is as fast as
+  // the machine goes.
+  void SetPace(int sixteenths) { pace_ = sixteenths; }
+  // Puts the canvas of the frame that ended last back into Crt (which a frame
+  // end gives away), to be shown while the playback stands there.
+  void ShowLastFrame();
+
+  // The player's own part of where a playback stands.
+  struct Course {
+    std::uint64_t seed = 0;
+    std::int64_t frame = 0, gameFrames = 0;
+    bool starting = false;  // the game's first frame has not begun yet
+    std::int64_t last = 0, gameStart = 0, demoClockBefore = 0;
+    int gamesStarted = 0, gamesEnded = 0;
+    // The checks of the frames ended since the demo's last record of checks.
+    std::array<std::uint16_t, kDemoMaxChecks> checks{};
+    int unverified = 0;
+    std::int64_t firstUnverified = 0;  // the frame of the first of them
+    bool inFrame = false;
+    std::int64_t frameStart = 0;  // the first reading of the frame
+    std::int64_t startRead = -1;  // the frame whose start reading is frameStart
+  };
+  // Everything the playback needs to go on from the end of a frame, or from
+  // between two games, as if it had played the demo straight to there: a few
+  // kilobytes.
+  struct Snapshot {
+    bool inGame = false;  // at the end of a frame (else before the next game)
+    DemoReader::Mark reader;
+    Course course;
+    GameState state;  // in a game: G, the random state and the WAIT mark
+    std::uint64_t rnd = 0;
+    bool wait = true;
+    std::uint64_t shown = 0;  // the hash of the canvas kept for the game's end
+    std::optional<Verifier> verifier;
+  };
+  Snapshot Take() const;
+  // Goes on from `snapshot`, one taken from this playback: what plays now is
+  // unwound and the playback plays on from there.
+  [[noreturn]] void Resume(const Snapshot& snapshot);
 
   bool PlaysBack() const override { return true; }
   std::uint64_t Seed(std::uint64_t answer, std::int64_t clock) override;
@@ -120,10 +180,21 @@ class DemoPlayer : public InputTap {
   void PassBegins(Loop loop) override;
   void PassEnds(bool endsGame) override;
   void GameEnds() override;
+  void View(ViewCommand command) override;
+  void ViewSeek(double fraction) override;
+  bool Viewing(ViewStatus& status) const override;
 
  private:
   using Steady = std::chrono::steady_clock;
+  // Unwinds a playback going on from a snapshot (Resume) out to Play.
+  struct Reposition {};
 
+  // The playback from where it stands (or from the snapshot to resume) to the
+  // end of the demo, which may be a recorded close.
+  void PlayToEnd();
+  // The games from the reader's place on, to the end of the demo.
+  void PlayOn();
+  void Restore(const Snapshot& snapshot);
   void BeginGame(const GameStart& start);
   DemoReader::Event Expect(DemoReader::Kind kind);
   void Verify(std::int64_t count);
@@ -133,23 +204,15 @@ class DemoPlayer : public InputTap {
 
   DemoReader& reader_;
   bool paced_;
-  std::uint64_t seed_ = 0;
-  std::int64_t frame_ = 0;
-  std::int64_t gameFrames_ = 0;
-  bool starting_ = false;  // the game's first frame has not begun yet
-  std::int64_t last_ = 0;
+  int pace_ = 16;
+  Course course_;
+  int gamesTold_ = 0;  // the games whose end onGameEnds has been told
   bool recordedClose_ = false;
   Surface shown_;
-  // The checks of the frames ended since the demo's last record of checks.
-  std::array<std::uint16_t, kDemoMaxChecks> checks_{};
-  int unverified_ = 0;
-  std::int64_t firstUnverified_ = 0;  // the frame of the first of them
+  std::optional<std::uint64_t> shownHash_;  // of a canvas kept before a snapshot was resumed
+  std::optional<Snapshot> resume_;
   std::int64_t paceClock_ = 0;
   unsigned readings_ = 0;
   Steady::time_point paceTime_{};
-  bool inFrame_ = false;
-  std::int64_t frameStart_ = 0;  // the first reading of the frame
-  std::int64_t startRead_ = -1;  // the frame whose start reading is frameStart_
 };
-
 }  // namespace zorva

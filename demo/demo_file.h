@@ -54,6 +54,9 @@ inline constexpr int kDemoMaxChecks = 64;
 // A reader that can go back keeps the compressed stream's state (about 40 KB
 // each) at most this many times, spread over the records it has read.
 inline constexpr std::size_t kDemoMostResumes = 128;
+// A playback a viewer may take back keeps them every 256 KiB of records (some
+// ten thousand frames) at first.
+inline constexpr std::uint64_t kDemoResumeEvery = 256 * 1024;
 
 // A file that is not a demo this program can read; the message says why.
 struct DemoError : std::runtime_error {

@@ -83,7 +83,7 @@ Verdict PlayDemoFile(const std::string& program, const std::string& path, bool p
   std::optional<DemoPlayer> player;
   Verifier verifier;
   try {
-    reader.emplace(in);
+    reader.emplace(in, kDemoResumeEvery);
     player.emplace(*reader, paced);
     int game = 0;
     if (verify) player->verifier = &verifier;

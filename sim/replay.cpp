@@ -142,7 +142,9 @@ class ReplayWindow : public SimWindow {
   void OnPassBegins(Loop loop) override {
     if (script_ != nullptr) TakeScriptLine();
     PassRecord record;
-    record.pass = result.passes++;
+    // Playing back, the recording's own numbers, wherever the viewer went.
+    record.pass = player_ != nullptr ? player_->Pass() : result.passes;
+    ++result.passes;
     record.loop = loop;
     record.clockStart = Now();
     if (loop == Loop::Game) ++result.frames;
@@ -297,11 +299,6 @@ PlaybackResult RunPlayback(DemoPlayer& player, const SimOptions& options) {
   ResetGameState();
   ResetRnd();
   ReplayWindow window(nullptr, &player, options);
-  struct Release {
-    DemoPlayer& player;
-    ~Release() { player.onGameStarts = nullptr; }
-  } release{player};
-  player.onGameStarts = [&window](const GameStart& start) { window.result.passes = start.firstPass; };
   PlaybackResult result;
   RunOn(window, [&] { result = player.Play(); });
   return result;

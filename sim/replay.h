@@ -47,7 +47,7 @@ SimResult RunSimulation(const std::vector<ScriptLine>& script, const SimOptions&
 // Plays a demo back on the simulated window as fast as it goes, writing the
 // records of its games' passes under their recorded pass numbers, as the
 // recording run wrote them (the clock, seed and script options are not used).
-// Takes over the player's onGameStarts. Throws what DemoPlayer::Play throws.
+// Throws what DemoPlayer::Play throws.
 PlaybackResult RunPlayback(DemoPlayer& player, const SimOptions& options);
 
 }  // namespace zorva
