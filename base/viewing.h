@@ -11,19 +11,19 @@ namespace zorva {
 enum class ViewCommand {
   None,
   PauseResume,
-  StepBack,      // one frame back, paused
-  StepForward,   // one frame on, paused
-  Slower,        // down the speeds, to ¼×
-  Faster,        // up the speeds, to as fast as the machine allows
-  NormalSpeed,   // 1×
-  Back5s,        // five seconds of game clock back
+  StepBack,     // one frame back, paused
+  StepForward,  // one frame on, paused
+  Slower,       // down the speeds, to ¼×
+  Faster,       // up the speeds, to as fast as the machine allows
+  NormalSpeed,  // 1×
+  Back5s,       // five seconds of game clock back
   Forward5s,
   Back30s,
   Forward30s,
   PreviousGame,  // the start of this game, or of the one before when it has just begun
   NextGame,
-  ToStart,       // the demo's first frame
-  ToEnd,         // its last frame, paused
+  ToStart,  // the demo's first frame
+  ToEnd,    // its last frame, paused
 };
 
 // The virtual key codes of the keys a viewer uses (beside VK_SPACE, VK_LEFT,
@@ -71,15 +71,16 @@ constexpr bool SpeedSounds(int speed) { return speed == kNormalSpeed || speed ==
 
 // Where a playback stands, for a window to show beside the picture.
 struct ViewStatus {
-  int game = 0;                // the game being shown, from 1
-  int gamesSeen = 0;           // the games read so far (all of them once `complete`)
-  std::int64_t frame = 0;      // the demo's frame shown, from 1
-  std::int64_t frames = 0;     // the demo's frames: read so far, or estimated from the file's size
-  bool complete = false;       // the whole file has been read: `frames` is exact
-  std::int64_t clockMs = 0;    // the game's clock, from its start
+  int game = 0;              // the game being shown, from 1
+  int gamesSeen = 0;         // the games read so far (all of them once `complete`)
+  std::int64_t frame = 0;    // the demo's frame shown, from 1
+  std::int64_t frames = 0;   // the demo's frames, once `complete`
+  bool complete = false;     // the whole file has been read
+  double fraction = 0;       // where the frame lies in the file, 0 to 1 (the progress bar)
+  std::int64_t clockMs = 0;  // the game's clock, from its start
   int speed = kNormalSpeed;
   bool paused = false;
-  bool seeking = false;        // on the way to a frame not read yet
+  bool seeking = false;  // on the way to a frame not read yet
 };
 
 }  // namespace zorva

@@ -129,8 +129,11 @@ class DemoPlayer : public InputTap {
   std::int64_t DemoClock() const { return course_.demoClockBefore + (InGame() ? GameClock() : 0); }
   // Whether a game is being played (its start is read, its end not yet).
   bool InGame() const { return course_.gamesStarted > course_.gamesEnded; }
-  // The bytes of the file behind what has been read so far.
-  std::uint64_t FileBytesRead() const { return reader_.FileBytesRead(); }
+  // The bytes of the file behind what has been read so far, and all of them.
+  double FileBytesRead() const { return reader_.FilePosition(); }
+  std::uint64_t FileBytes() const { return fileBytes; }
+  // The size of the demo file, when known (the viewer's estimate of its frames).
+  std::uint64_t fileBytes = 0;
   // The pace in sixteenths of the recorded one (16 is 1x); 0 is as fast as
   // the machine goes.
   void SetPace(int sixteenths) { pace_ = sixteenths; }

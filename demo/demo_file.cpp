@@ -337,7 +337,9 @@ bool DemoReader::Fill() {
       }
       unpacker_->Feed({packed_.data(), n});
     }
+    chunkFrom_ = PackedBytes();
     const std::size_t n = unpacker_->Unpack(raw_, streamEnd_);
+    chunkTo_ = PackedBytes();
     recordBytes_ += n;
     if (recordBytes_ > kDemoMaxRecordBytes) Fail("the demo unpacks to more than 1 GiB");
     if (n > 0) {
@@ -522,6 +524,12 @@ void DemoReader::KeepResume() {
   for (std::size_t i = 0; i < resumes_.size(); i += 2) kept.push_back(std::move(resumes_[i]));
   resumes_ = std::move(kept);
   resumeEvery_ *= 2;
+}
+
+double DemoReader::FilePosition() const {
+  // Within the records unpacked last, in proportion to the file bytes they came from.
+  const double within = raw_.empty() ? 1.0 : static_cast<double>(pos_) / static_cast<double>(raw_.size());
+  return static_cast<double>(chunkFrom_) + within * static_cast<double>(chunkTo_ - chunkFrom_);
 }
 
 std::uint64_t DemoReader::ResumeBytes() const { return resumes_.size() * kDemoResumeBytes; }

@@ -215,8 +215,9 @@ class DemoReader {
   // it unpacks again from the last point kept before it.
   Mark Here() const;
   void Return(const Mark& mark);
-  // The bytes of the file behind the records read so far.
-  std::uint64_t FileBytesRead() const { return PackedBytes(); }
+  // The bytes of the file behind the records read so far, in proportion
+  // within the records unpacked last (the stream unpacks many at a time).
+  double FilePosition() const;
   // The memory the points kept to go back take.
   std::uint64_t ResumeBytes() const;
 
@@ -256,6 +257,7 @@ class DemoReader {
   std::uint64_t fileBytes_ = 0;
   std::uint64_t recordBytes_ = 0;
   bool streamEnd_ = false;
+  std::uint64_t chunkFrom_ = 0, chunkTo_ = 0;  // the file bytes behind raw_
 
   // A point the reader can go back to: the stream as it stood after so many
   // bytes of the file, having unpacked so many bytes of records.

@@ -34,21 +34,14 @@ ViewStatus Viewer::Status(const DemoPlayer& player) const {
   s.game = player.Game();
   s.gamesSeen = std::max(gamesRead_, s.game);
   s.frame = player.Frame();
-  s.frames = complete_ ? lastFrame_ : std::max(EstimatedFrames(), s.frame);
+  s.frames = complete_ ? lastFrame_ : framesRead_;
   s.complete = complete_;
+  s.fraction = fileBytes_ > 0 ? std::clamp(player.FileBytesRead() / static_cast<double>(fileBytes_), 0.0, 1.0) : 0;
   s.clockMs = player.GameClock();
   s.speed = speed_;
   s.paused = paused_;
   s.seeking = target_.has_value() && player.Frame() >= framesRead_;
   return s;
-}
-
-std::int64_t Viewer::EstimatedFrames() const {
-  if (bytesRead_ == 0 || fileBytes_ <= bytesRead_) return framesRead_;
-  // The frames so far, in proportion to the file read so far: the product
-  // stays far below 2^63 (frames and bytes are both bounded by the file).
-  return static_cast<std::int64_t>(static_cast<double>(framesRead_) * static_cast<double>(fileBytes_) /
-                                   static_cast<double>(bytesRead_));
 }
 
 // Snapshots.
@@ -61,7 +54,7 @@ void Viewer::Keep(DemoPlayer& player, bool betweenGames) {
     if (std::pair(player.Frame(), player.Game()) <= std::pair(last.frame, last.game)) return;
     if (!betweenGames && player.Frame() - last.frame < every_) return;
   }
-  snapshots_.push_back({player.Frame(), player.DemoClock(), player.Game(), player.Take()});
+  snapshots_.push_back({player.Frame(), player.DemoClock(), player.FileBytesRead(), player.Game(), player.Take()});
   if (SnapshotBytes() <= budget_) return;
   // Every other one goes, the first stays.
   std::vector<Kept> kept;
@@ -74,6 +67,7 @@ bool Viewer::Before(const Kept& kept, const Target& target) const {
   switch (target.kind) {
     case Target::Kind::Frame: return kept.frame < target.value;
     case Target::Kind::DemoClock: return kept.frame == 0 || kept.demoClock < target.value;
+    case Target::Kind::FileByte: return kept.frame == 0 || kept.fileByte < static_cast<double>(target.value);
     case Target::Kind::GameStart: return kept.game < target.value;
     case Target::Kind::End: return true;
   }
@@ -84,6 +78,7 @@ bool Viewer::Reached(const DemoPlayer& player, const Target& target, bool) const
   switch (target.kind) {
     case Target::Kind::Frame: return player.Frame() >= target.value;
     case Target::Kind::DemoClock: return player.DemoClock() >= target.value;
+    case Target::Kind::FileByte: return player.FileBytesRead() >= static_cast<double>(target.value);
     case Target::Kind::GameStart: return player.Game() >= target.value;
     case Target::Kind::End: return false;
   }
@@ -92,15 +87,11 @@ bool Viewer::Reached(const DemoPlayer& player, const Target& target, bool) const
 
 // The player's hooks.
 
-void Viewer::BetweenGames(DemoPlayer& player) {
-  bytesRead_ = std::max(bytesRead_, player.FileBytesRead());
-  Keep(player, true);
-}
+void Viewer::BetweenGames(DemoPlayer& player) { Keep(player, true); }
 
 void Viewer::FrameEnds(DemoPlayer& player, bool endsGame) {
   framesRead_ = std::max(framesRead_, player.Frame());
   gamesRead_ = std::max(gamesRead_, player.Game());
-  bytesRead_ = std::max(bytesRead_, player.FileBytesRead());
   if (!endsGame) Keep(player, false);
   const bool landed = target_ && Reached(player, *target_, endsGame);
   if (landed) target_.reset();
@@ -137,10 +128,9 @@ void Viewer::Serve(DemoPlayer& player) {
     Carry(player, command);
   }
   if (askedFraction_) {
-    const std::int64_t frames = complete_ ? lastFrame_ : std::max(EstimatedFrames(), player.Frame());
-    const auto frame = static_cast<std::int64_t>(std::llround(*askedFraction_ * static_cast<double>(frames)));
+    const auto byte = static_cast<std::int64_t>(*askedFraction_ * static_cast<double>(fileBytes_));
     askedFraction_.reset();
-    SeekTo(player, {Target::Kind::Frame, std::clamp<std::int64_t>(frame, 1, std::max<std::int64_t>(frames, 1))});
+    SeekTo(player, {Target::Kind::FileByte, byte});
   }
   if (askedFrame_) {
     const std::int64_t frame = complete_ ? std::min(*askedFrame_, lastFrame_) : *askedFrame_;
@@ -188,10 +178,11 @@ void Viewer::Carry(DemoPlayer& player, ViewCommand command) {
 }
 
 void Viewer::SeekTo(DemoPlayer& player, Target target) {
-  const bool ahead = target.kind == Target::Kind::End ||
-                     (target.kind == Target::Kind::Frame && target.value > player.Frame()) ||
-                     (target.kind == Target::Kind::DemoClock && target.value > player.DemoClock()) ||
-                     (target.kind == Target::Kind::GameStart && target.value > player.Game());
+  const bool ahead =
+      target.kind == Target::Kind::End || (target.kind == Target::Kind::Frame && target.value > player.Frame()) ||
+      (target.kind == Target::Kind::DemoClock && target.value > player.DemoClock()) ||
+      (target.kind == Target::Kind::FileByte && static_cast<double>(target.value) > player.FileBytesRead()) ||
+      (target.kind == Target::Kind::GameStart && target.value > player.Game());
   if (ahead) {
     target_ = target;
     return;

@@ -33,8 +33,8 @@ class Viewer {
 
   // What the viewer asks, carried out at the end of the frame being played.
   void Ask(ViewCommand command);
-  // The progress bar: the frame at `fraction` of the demo's frames (as far as
-  // they are known; the rest estimated from the file's size).
+  // The progress bar: the first frame at `fraction` of the demo file or past
+  // it (the bar is the file, which a viewer's seek reads on into).
   void SeekToFraction(double fraction);
   // Frame `frame` of the demo (from 1; beyond the last, the last).
   void SeekToFrame(std::int64_t frame);
@@ -64,14 +64,16 @@ class Viewer {
 
  private:
   // Where a seek goes: a frame, the first frame at or past a moment of the
-  // demo's clock, the first frame of a game, or the demo's last frame.
+  // demo's clock or a byte of the file, the first frame of a game, or the
+  // demo's last frame.
   struct Target {
-    enum class Kind { Frame, DemoClock, GameStart, End } kind = Kind::Frame;
+    enum class Kind { Frame, DemoClock, FileByte, GameStart, End } kind = Kind::Frame;
     std::int64_t value = 0;
   };
   struct Kept {
     std::int64_t frame = 0;      // the frame ended (between games: the last of the game before)
     std::int64_t demoClock = 0;  // the demo's clock there
+    double fileByte = 0;         // and the place in the file
     int game = 0;                // the games started before the next frame's
     DemoPlayer::Snapshot snapshot;
   };
@@ -88,7 +90,6 @@ class Viewer {
   // Stands on the frame just ended until something is asked.
   void Stand(DemoPlayer& player);
   void Sound(DemoPlayer& player) const;
-  std::int64_t EstimatedFrames() const;
 
   std::uint64_t fileBytes_;
   std::int64_t every_;
@@ -101,10 +102,9 @@ class Viewer {
   int speed_ = kNormalSpeed;
   bool paused_ = false;
   bool standing_ = false;
-  // How far the file has been read: its frames, its games and its bytes.
+  // How far the file has been read: its frames and its games.
   std::int64_t framesRead_ = 0;
   int gamesRead_ = 0;
-  std::uint64_t bytesRead_ = 0;
   bool complete_ = false;
   std::int64_t lastFrame_ = 0;  // once complete: the demo's last frame
 };

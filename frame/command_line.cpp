@@ -18,7 +18,8 @@ namespace {
 // nothing.
 std::string ReadOption(Options& options, CommandLine& line, bool& help, bool& version) {
   const std::string name(options.Name());
-  const bool takesValue = name == "--scale" || name == "--frame-log" || name == "--record" || name == "--play";
+  const bool takesValue =
+      name == "--scale" || name == "--frame-log" || name == "--record" || name == "--play" || name == "--frame";
   if (!takesValue && options.Attached()) return "option " + name + " takes no value";
   std::string_view value;
   if (takesValue) {
@@ -41,6 +42,10 @@ std::string ReadOption(Options& options, CommandLine& line, bool& help, bool& ve
   } else if (name == "--frame-log") {
     if (value.empty()) return "--frame-log needs a file name";
     line.options.frameLog = std::string(value);
+  } else if (name == "--frame") {
+    const std::optional<std::int64_t> frame = WholeNumber<std::int64_t>(value, 1, std::int64_t{1} << 40);
+    if (!frame) return "--frame needs a frame number from 1 on";
+    line.frame = *frame;
   } else if (name == "--record" || name == "--play") {
     if (value.empty()) return name + " needs a file name";
     (name == "--record" ? line.record : line.play) = std::string(value);
@@ -65,6 +70,7 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
   while (options.Next()) {
     if (std::string why = ReadOption(options, line, help, version); !why.empty()) return fail(std::move(why));
   }
+  if (line.frame > 0 && line.play.empty()) return fail("--frame goes with --play");
   if (help) line.action = CommandLine::Action::Help;
   else if (version) line.action = CommandLine::Action::Version;
   // A file written over while it is read, or by two writers at once, is lost:
@@ -78,8 +84,8 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
 }
 
 std::string UsageLine() {
-  return "usage: zorva [--fullscreen] [--scale N] [--no-sound] [--frame-log FILE] [--record DEMO | --play DEMO] "
-         "[--help] [--version]";
+  return "usage: zorva [--fullscreen] [--scale N] [--no-sound] [--frame-log FILE] [--record DEMO | --play DEMO "
+         "[--frame N]] [--help] [--version]";
 }
 
 std::string VersionText() { return std::string("zorva ") + ZORVA_VERSION; }
@@ -105,6 +111,7 @@ std::string HelpText(const std::string& soundFile) {
          "  --play DEMO       play the games recorded in DEMO back, at their pace and\n"
          "                    with their sounds, then say whether each ended exactly\n"
          "                    as recorded; Escape or closing the window stops it\n"
+         "  --frame N         with --play: start at frame N of the demo, paused\n"
          "  --help            show this help and exit\n"
          "  --version         show the version and exit\n"
          "\n"
@@ -113,6 +120,19 @@ std::string HelpText(const std::string& soundFile) {
          "  LEFT, RIGHT       move the ship\n"
          "  Alt+Enter         fullscreen on and off\n"
          "  Escape            close the open menu; stop a demo playing back\n"
+         "\n"
+         "Watching a demo (--play):\n"
+         "  SPACE or K        pause and resume\n"
+         "  comma, period     one frame back, one frame on (paused)\n"
+         "  LEFT, RIGHT       5 seconds back, on        J, L   30 seconds back, on\n"
+         "  DOWN or [, UP or ]  slower, faster (1/4x to 16x, then as fast as it goes)\n"
+         "  BACKSPACE         back to 1x\n"
+         "  Page Up, Page Down  the game before, the next game\n"
+         "  HOME, END         the demo's first frame, its last\n"
+         "  the bar at the top  click or drag to go to that part of the demo\n"
+         "  A gamepad: A or Start pauses, the d-pad goes 5 seconds back and on (left,\n"
+         "  right) and changes the speed (down, up), the shoulders step a frame, X and\n"
+         "  Y go to the game before and the next.\n"
          "  A gamepad works as well: the d-pad or the left stick moves the ship, any\n"
          "  face button or Start is SPACE.\n"
          "\n"

@@ -1,8 +1,9 @@
 // The command line of the real game: zorva [--fullscreen] [--scale N]
-// [--no-sound] [--frame-log FILE] [--record DEMO | --play DEMO] [--help]
-// [--version].
+// [--no-sound] [--frame-log FILE] [--record DEMO | --play DEMO [--frame N]]
+// [--help] [--version].
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,9 +13,10 @@ namespace zorva {
 // How the real window starts. None of it changes the game's rules.
 struct WindowOptions {
   bool fullscreen = false;
-  int scale = 1;         // the window starts at this whole multiple of the picture
-  bool sound = true;     // false: no audio device is opened, the game is silent
-  std::string frameLog;  // when set, each pass's WorkTime and FrameTime are written here
+  int scale = 1;          // the window starts at this whole multiple of the picture
+  bool sound = true;      // false: no audio device is opened, the game is silent
+  std::string frameLog;   // when set, each pass's WorkTime and FrameTime are written here
+  bool playback = false;  // the window shows a demo played back: the playback's bar in the menu's place
 };
 
 // The largest starting multiple --scale accepts.
@@ -24,9 +26,10 @@ struct CommandLine {
   enum class Action { Play, Help, Version, Error };
   Action action = Action::Play;
   WindowOptions options;
-  std::string record;  // a demo to record every game of the run in
-  std::string play;    // a demo to play back instead of the title screen
-  std::string error;   // for Error: what was wrong, without the program's name
+  std::string record;      // a demo to record every game of the run in
+  std::string play;        // a demo to play back instead of the title screen
+  std::int64_t frame = 0;  // with play: the frame of the demo to start at, paused (0: the first, playing)
+  std::string error;       // for Error: what was wrong, without the program's name
 };
 
 // Reads the arguments after the program's name. Every option may be given as

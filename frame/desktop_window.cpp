@@ -18,6 +18,19 @@ constexpr std::int64_t kSyncedShowSpareMicros = 2000;
 // thousands of times a second.
 constexpr std::int64_t kKeysReadEveryMicros = 1000;
 
+// The viewer's commands that a held key asks again at each of its repeats.
+bool Repeats(ViewCommand command) {
+  switch (command) {
+    case ViewCommand::StepBack:
+    case ViewCommand::StepForward:
+    case ViewCommand::Back5s:
+    case ViewCommand::Forward5s:
+    case ViewCommand::Back30s:
+    case ViewCommand::Forward30s: return true;
+    default: return false;
+  }
+}
+
 }  // namespace
 
 DesktopWindow::DesktopWindow(const std::string& frameLog) : frameLogPath_(frameLog) {
@@ -59,6 +72,12 @@ std::int16_t DesktopWindow::PollKey(int vk) {
 }
 
 void DesktopWindow::KeyChanged(int vk, bool down, bool repeat) {
+  // Playing back, the viewer's keys ask the playback (the steps and seeks
+  // again while held); keys never reach the game then.
+  if (const ViewCommand command = ViewCommandOfKey(vk); command != ViewCommand::None && PlaysBack()) {
+    if (down && focus_ && (!repeat || Repeats(command))) Ask(command);
+    return;
+  }
   KeyRecord* key = keys_.Find(vk);
   if (key == nullptr) return;
   if (!down) {
@@ -71,9 +90,23 @@ void DesktopWindow::KeyChanged(int vk, bool down, bool repeat) {
   key->Hold(KeyRecord::kKeyboard);
 }
 
-void DesktopWindow::PadsHold(unsigned held) {
+void DesktopWindow::PadsHold(unsigned held, unsigned controls) {
+  const unsigned pressed = controls & ~padControls_;
+  padControls_ = controls;
+  if (PlaysBack()) {
+    for (unsigned bit = 1; bit != 0 && bit <= pressed; bit <<= 1) {
+      if ((pressed & bit) != 0 && focus_) Ask(ViewCommandOfPad(bit));
+    }
+    return;
+  }
   // Like a key: a press counts only while the window has the focus.
   keys_.HoldFrom(KeyRecord::kPad, kHeldKeys, padHeld_, held, focus_);
+}
+
+bool DesktopWindow::Seeks(Point p) {
+  const std::optional<double> at = PlaysBack() ? ProgressAt(p) : std::nullopt;
+  if (at) AskSeek(*at);
+  return at.has_value();
 }
 
 void DesktopWindow::FocusChanged(bool focused) {
@@ -85,12 +118,16 @@ void DesktopWindow::FocusChanged(bool focused) {
 void DesktopWindow::ForgetKeys() {
   focus_ = false;
   keys_.Clear();
-  padHeld_ = 0;
+  padHeld_ = padControls_ = 0;
 }
 
 // Showing the canvas.
 
-void DesktopWindow::Compose() { ComposePicture(Crt, ShownMenu(), WaitChecked(), picture_); }
+void DesktopWindow::Compose() {
+  ViewStatus status;
+  const bool viewing = Viewing(status);
+  ComposePicture(Crt, ShownMenu(), WaitChecked(), picture_, viewing ? &status : nullptr);
+}
 
 void DesktopWindow::Show(bool synced) {
   framePending_ = false;

@@ -73,8 +73,12 @@ class DesktopWindow : public Window {
   // A key of the keyboard, by its virtual key code, went down (a repeat of
   // the system's when `repeat`) or up.
   void KeyChanged(int vk, bool down, bool repeat);
-  // What the gamepads hold of kHeldKeys, all of them together.
-  void PadsHold(unsigned held);
+  // What the gamepads hold of kHeldKeys, and their controls (PadControl
+  // bits), all of them together.
+  void PadsHold(unsigned held, unsigned controls);
+  // The mouse's left button went down, or moved held, at point `p` of the
+  // picture: true when it was on a playback's progress bar, which seeks.
+  bool Seeks(Point p);
   // The window got or lost the keyboard.
   void FocusChanged(bool focused);
   void SetRefreshMicros(std::int64_t micros) { refresh_ = micros; }
@@ -114,6 +118,7 @@ class DesktopWindow : public Window {
   KeyRecords keys_;  // held on the keyboard, on a gamepad or both
   bool focus_ = false;
   unsigned padHeld_ = 0;                              // the bits of kHeldKeys the gamepads last held
+  unsigned padControls_ = 0;                          // and their controls
   std::int64_t keysRead_ = -(std::int64_t{1} << 62);  // when a poll last served the keys' events, µs
   std::int64_t refresh_ = 16667;                      // µs
   std::int64_t lastPresent_ = -(std::int64_t{1} << 62);

@@ -1,7 +1,9 @@
 #include "frame/layout.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 #include "base/font.h"
 
@@ -130,28 +132,85 @@ void MenuBar::Close() {
   hoverWait_ = false;
 }
 
-void ComposePicture(const Surface& crt, const MenuBar& menu, bool waitChecked, Surface& out) {
+std::string ViewLine(const ViewStatus& s) {
+  std::string speed = SpeedName(s.speed);
+  for (char& c : speed) c = c == 'x' ? 'X' : static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  const std::int64_t clock = std::max<std::int64_t>(s.clockMs, 0);
+  char line[128];
+  char frames[32] = "";
+  if (s.complete) std::snprintf(frames, sizeof frames, "/%lld", static_cast<long long>(s.frames));
+  std::snprintf(line, sizeof line, "GAME %d/%d%s  FRAME %lld%s  %lld:%02lld.%lld  %s%s", s.game, s.gamesSeen,
+                s.complete ? "" : "?", static_cast<long long>(s.frame), frames, static_cast<long long>(clock / 60000),
+                static_cast<long long>(clock / 1000 % 60), static_cast<long long>(clock / 100 % 10), speed.c_str(),
+                s.seeking  ? "  READING"
+                : s.paused ? "  PAUSED"
+                           : "");
+  return line;
+}
+
+Rect ProgressRect() { return {kCanvasFrame, kMenuBarHeight - 5, kCanvasSize - 2 * kCanvasFrame, 3}; }
+
+std::optional<double> ProgressAt(Point p) {
+  if (p.x < 0 || p.y < 0 || p.x >= kPictureWidth || p.y >= kMenuBarHeight) return std::nullopt;
+  const Rect bar = ProgressRect();
+  return std::clamp(static_cast<double>(p.x - bar.x) / static_cast<double>(bar.w - 1), 0.0, 1.0);
+}
+
+namespace {
+
+void DrawMenuTitle(Surface& out, const MenuBar& menu);
+void DrawCanvas(Surface& out, const Surface& crt);
+void DrawDropDown(Surface& out, const MenuBar& menu, bool waitChecked);
+
+// The playback's bar, in the menu bar's place.
+void DrawViewBar(Surface& out, const ViewStatus& s) {
+  DrawText(out, kCanvasFrame + 2, 1, ViewLine(s), kMenuFontPoints, kBarTextColour);
+  const Rect bar = ProgressRect();
+  Fill(out, bar, kShadowColour);
+  Fill(out, {bar.x, bar.y, static_cast<int>(std::lround(std::clamp(s.fraction, 0.0, 1.0) * bar.w)), bar.h}, kLitColour);
+}
+
+}  // namespace
+
+void ComposePicture(const Surface& crt, const MenuBar& menu, bool waitChecked, Surface& out,
+                    const ViewStatus* viewing) {
   if (out.Width() != kPictureWidth || out.Height() != kPictureHeight) {
     out = Surface(kPictureWidth, kPictureHeight, 0);
   }
 
   // The menu bar.
   Fill(out, {0, 0, kPictureWidth, kMenuBarHeight}, kBarColour);
+  if (viewing != nullptr) {
+    DrawViewBar(out, *viewing);
+  } else {
+    DrawMenuTitle(out, menu);
+  }
+  DrawCanvas(out, crt);
+  if (viewing == nullptr) DrawDropDown(out, menu, waitChecked);
+}
+
+namespace {
+
+void DrawMenuTitle(Surface& out, const MenuBar& menu) {
   const Rect title = OptionTitleRect();
   const bool titleLit = menu.TitleLit();
   if (titleLit) Fill(out, title, kLitColour);
   const int titleText = TextWidth(kOptionText, kMenuFontPoints);
   Label(out, title, title.x + (title.w - titleText) / 2, kOptionText, titleLit ? kLitTextColour : kBarTextColour);
+}
 
-  // The canvas: a sunken frame around what Crt holds.
+// A sunken frame around what Crt holds.
+void DrawCanvas(Surface& out, const Surface& crt) {
   const Rect canvas{0, kMenuBarHeight, kCanvasSize, kCanvasSize};
   Ring(out, canvas, kShadowColour, kHighlightColour);
   Ring(out, Inset(canvas, 1), kDarkColour, kLightColour);
   const Rect area = Inset(canvas, kCanvasFrame);
   Fill(out, area, 0);
   BitBlt(out, area.x, area.y, std::min(area.w, crt.Width()), std::min(area.h, crt.Height()), crt, 0, 0, SRCCOPY);
+}
 
-  // The drop-down, over the canvas.
+// The drop-down, over the canvas.
+void DrawDropDown(Surface& out, const MenuBar& menu, bool waitChecked) {
   if (!menu.IsOpen()) return;
   const Rect box = DropDownRect();
   Ring(out, box, kLightColour, kDarkColour);
@@ -171,5 +230,7 @@ void ComposePicture(const Surface& crt, const MenuBar& menu, bool waitChecked, S
   }
   Label(out, item, item.x + kCheckColumn, kWaitText, ink);
 }
+
+}  // namespace
 
 }  // namespace zorva

@@ -4,9 +4,12 @@
 // checked pixel by pixel.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "base/surface.h"
+#include "base/viewing.h"
 
 namespace zorva {
 
@@ -98,7 +101,17 @@ Rect CheckMarkRect();
 // Composes the picture at 1x into `out` (resized to kPictureWidth x
 // kPictureHeight when it is not): the menu bar, the sunken frame, Crt's
 // drawing area (at most 320 x 320 of it) and, when open, the drop-down with
-// WAIT and its check mark.
-void ComposePicture(const Surface& crt, const MenuBar& menu, bool waitChecked, Surface& out);
+// WAIT and its check mark. While a demo plays back (`viewing`), the bar shows
+// where the playback stands instead of the menu: the game, the frame, the
+// game's clock, the speed, and a progress bar across its foot.
+void ComposePicture(const Surface& crt, const MenuBar& menu, bool waitChecked, Surface& out,
+                    const ViewStatus* viewing = nullptr);
+
+// The line the playback's bar shows: "GAME 3/12  FRAME 4512/9876  0:23.4  2X".
+std::string ViewLine(const ViewStatus& status);
+// The progress bar, and where a point of the picture's bar seeks to (the
+// fraction of the demo's frames), or nothing for a point off the bar.
+Rect ProgressRect();
+std::optional<double> ProgressAt(Point p);
 
 }  // namespace zorva

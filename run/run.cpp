@@ -1,17 +1,24 @@
 #include "run/run.h"
 
+#include <chrono>
 #include <cstdio>
 #include <istream>
 #include <optional>
 #include <streambuf>
+#include <thread>
 
 #include "base/files.h"
 #include "demo/verify.h"
+#include "demo/viewer.h"
 #include "flow/form.h"
 
 namespace zorva {
 
 namespace {
+
+// While a playback stands on a frame, the window is served this often (ms):
+// the viewer's keys answer within about a display refresh.
+constexpr int kStandingRestMs = 5;
 
 // A file opened by ReadOnlyFile as a stream.
 class FileBuffer : public std::streambuf {
@@ -85,6 +92,7 @@ Verdict PlayDemoFile(const std::string& program, const std::string& path, bool p
   try {
     reader.emplace(in, kDemoResumeEvery);
     player.emplace(*reader, paced);
+    player->fileBytes = file.Size();
     int game = 0;
     if (verify) player->verifier = &verifier;
     player->onGameEnds = [&](const Trailer& t) {
@@ -168,7 +176,9 @@ int RunDesktop(const std::vector<std::string_view>& args, const std::string& sou
 
   std::unique_ptr<DesktopWindow> window;
   try {
-    window = open(line.options);
+    WindowOptions options = line.options;
+    options.playback = !line.play.empty();
+    window = open(options);
   } catch (const std::exception& error) {
     voice.say(std::string("zorva: ") + error.what() + "\n", true);
     return 1;
@@ -176,8 +186,15 @@ int RunDesktop(const std::vector<std::string_view>& args, const std::string& sou
   Main = window.get();
   int status = 0;
   if (!line.play.empty()) {
-    const auto play = [&window](DemoPlayer& player) {
+    const auto play = [&window, &line](DemoPlayer& player) {
       player.stopRequested = [&window] { return window->StopRequested(); };
+      Viewer viewer(player.FileBytes());
+      viewer.idle = [&window] {
+        window->ServeStanding();
+        std::this_thread::sleep_for(std::chrono::milliseconds(kStandingRestMs));
+      };
+      if (line.frame > 0) viewer.SetPaused(true), viewer.SeekToFrame(line.frame);
+      player.viewer = &viewer;
       return player.Play();
     };
     status = PlayDemoFile("zorva", line.play, true, false, play, [&voice](const Verdict::Line& said) {

@@ -99,8 +99,24 @@ bool IsFocusOrButton(const SDL_Event& event) {
 
 // The SDL keys as the virtual key codes of the game's keys.
 constexpr std::pair<SDL_Keycode, int> kKeys[] = {
-    {SDLK_LEFT, VK_LEFT},   {SDLK_RIGHT, VK_RIGHT},   {SDLK_DOWN, VK_DOWN},
-    {SDLK_SPACE, VK_SPACE}, {SDLK_ESCAPE, VK_ESCAPE},
+    {SDLK_LEFT, VK_LEFT},
+    {SDLK_RIGHT, VK_RIGHT},
+    {SDLK_DOWN, VK_DOWN},
+    {SDLK_SPACE, VK_SPACE},
+    {SDLK_ESCAPE, VK_ESCAPE},
+    {SDLK_UP, VK_UP},
+    {SDLK_BACKSPACE, VK_BACK},
+    {SDLK_PAGEUP, VK_PRIOR},
+    {SDLK_PAGEDOWN, VK_NEXT},
+    {SDLK_HOME, VK_HOME},
+    {SDLK_END, VK_END},
+    {SDLK_j, VK_J},
+    {SDLK_k, VK_K},
+    {SDLK_l, VK_L},
+    {SDLK_COMMA, VK_OEM_COMMA},
+    {SDLK_PERIOD, VK_OEM_PERIOD},
+    {SDLK_LEFTBRACKET, VK_OEM_4},
+    {SDLK_RIGHTBRACKET, VK_OEM_6},
 };
 
 // The virtual key code of an SDL key; -1 for a key the program does not use.
@@ -307,13 +323,12 @@ void SdlWindow::ServePad(const SDL_Event& event) {
       pad.controls = event.type == SDL_CONTROLLERBUTTONDOWN ? pad.controls | control : pad.controls & ~control;
     }
   }
-  PadsHold(PadsHeld());
-}
-
-unsigned SdlWindow::PadsHeld() const {
-  unsigned held = 0;
-  for (const auto& [id, pad] : pads_) held |= PadHolds(pad.controls, pad.stickX / 32767.0);
-  return held;
+  unsigned held = 0, controls = 0;
+  for (const auto& [id, any] : pads_) {
+    held |= PadHolds(any.controls, any.stickX / 32767.0);
+    controls |= any.controls;
+  }
+  PadsHold(held, controls);
 }
 
 // Sound and the multimedia command.
@@ -428,10 +443,14 @@ void SdlWindow::Serve(const SDL_Event& event) {
     case SDL_CONTROLLERBUTTONUP:
     case SDL_CONTROLLERAXISMOTION: ServePad(event); break;
     case SDL_MOUSEMOTION:
-      if (event.motion.windowID == windowId_) menu_.MouseMove(ToPicture(event.motion.x, event.motion.y));
+      if (event.motion.windowID != windowId_) break;
+      if ((event.motion.state & SDL_BUTTON_LMASK) == 0 || !Seeks(ToPicture(event.motion.x, event.motion.y))) {
+        menu_.MouseMove(ToPicture(event.motion.x, event.motion.y));
+      }
       break;
     case SDL_MOUSEBUTTONDOWN:
-      if (event.button.windowID == windowId_ && event.button.button == SDL_BUTTON_LEFT) {
+      if (event.button.windowID == windowId_ && event.button.button == SDL_BUTTON_LEFT &&
+          !Seeks(ToPicture(event.button.x, event.button.y))) {
         menu_.MouseDown(ToPicture(event.button.x, event.button.y));
       }
       break;

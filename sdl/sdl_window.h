@@ -83,8 +83,6 @@ class SdlWindow : public DesktopWindow {
   void ServeWindowEvent(const SDL_WindowEvent& event);
   void ServeKey(const SDL_KeyboardEvent& event);
   void ServePad(const SDL_Event& event);
-  // What the gamepads hold now, of kHeldKeys.
-  unsigned PadsHeld() const;
   Point ToPicture(int x, int y) const;
   void ToggleFullscreen();
   void MeasureRefresh();

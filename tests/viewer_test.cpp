@@ -31,12 +31,13 @@ struct Shown {
   std::vector<double> values;
   std::uint64_t rnd = 0, canvas = 0;
   std::int64_t demoClock = 0;
+  double fileByte = 0;
   int game = 0;
   bool operator==(const Shown& o) const { return std::tie(values, rnd, canvas) == std::tie(o.values, o.rnd, o.canvas); }
 };
 
 Shown Now(const DemoPlayer& player) {
-  Shown s{{}, RndState(), CanvasHash(Main->Crt), player.DemoClock(), player.Game()};
+  Shown s{{}, RndState(), CanvasHash(Main->Crt), player.DemoClock(), player.FileBytesRead(), player.Game()};
   EachVariable(G, [&](const Variable&, const auto& member) {
     EachSlot(member, [&](auto x) { s.values.push_back(static_cast<double>(x)); });
   });
@@ -85,7 +86,8 @@ TEST(Viewer, EveryFrameReachedIsTheStraightPlaybacksFrame) {
     const char* what;
     std::vector<Step> steps;
     std::vector<std::int64_t> frames;  // where the playback stands after each step (-1: the first frame at or past
-                                       // the demo clock 5 s after the step before's, -2: 5 s before)
+                                       // the demo clock 5 s after the step before's, -2: 5 s before, -3: the first
+                                       // frame at or past half the file)
   } cases[] = {
       {"forward, back, to the first frame", {{C::None, 300}, {C::None, 12}, {C::ToStart}}, {300, 12, 1}},
       {"a frame back and on, across a snapshot", {{C::None, 257}, {C::StepBack}, {C::StepBack}, {C::StepForward}}, {257, 256, 255, 256}},
@@ -93,7 +95,7 @@ TEST(Viewer, EveryFrameReachedIsTheStraightPlaybacksFrame) {
       {"onto the GAME OVER screen", {{C::None, firstOfGame2 - 30}, {C::StepForward}}, {firstOfGame2 - 30, firstOfGame2 - 29}},
       {"by the game's clock", {{C::None, 400}, {C::Back5s}, {C::Forward5s}}, {400, -2, -1}},
       {"a speed, then to the end and back", {{C::Faster}, {C::ToEnd}, {C::StepBack}}, {2, last, last - 1}},
-      {"by the bar, once the end is known", {{C::ToEnd}, {C::Slower, 0, 0.5}, {C::None, 0, 0.0}}, {last, std::llround(0.5 * static_cast<double>(last)), 1}},
+      {"by the bar, back and on", {{C::ToEnd}, {C::Slower, 0, 0.5}, {C::None, 0, 0.0}, {C::None, 0, 0.5}}, {last, -3, 1, -3}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -109,8 +111,11 @@ TEST(Viewer, EveryFrameReachedIsTheStraightPlaybacksFrame) {
     viewer.onStanding = [&](std::int64_t frame) {
       if (step > 0) {
         const std::int64_t want = c.frames[step - 1];
-        const auto at = [&](std::int64_t ms) { return std::find_if(r.straight.begin(), r.straight.end(), [&](const auto& f) { return f.second.demoClock >= ms; })->first; };
-        EXPECT_EQ(frame, want == -1 ? at(clockBefore + 5000) : want == -2 ? at(clockBefore - 5000) : want) << "step " << step;
+        const auto first = [&](auto past) { return std::find_if(r.straight.begin(), r.straight.end(), [&](const auto& f) { return past(f.second); })->first; };
+        const auto clock = [&](std::int64_t ms) { return first([ms](const Shown& f) { return f.demoClock >= ms; }); };
+        const double half = static_cast<double>(fs::file_size(r.demo)) / 2;
+        EXPECT_EQ(frame, want == -1 ? clock(clockBefore + 5000) : want == -2 ? clock(clockBefore - 5000)
+                         : want == -3 ? first([half](const Shown& f) { return f.fileByte >= half; }) : want) << "step " << step;
         EXPECT_TRUE(r.ends.count(frame) || Now(player) == r.straight.at(frame)) << "frame " << frame << " step " << step;
       }
       clockBefore = player.DemoClock();

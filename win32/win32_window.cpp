@@ -37,7 +37,8 @@ constexpr std::pair<unsigned, unsigned> kPadButtons[] = {
 
 // The system's virtual key codes are the game's own.
 bool IsGameKey(WPARAM vk) {
-  return std::find(kGameKeys.begin(), kGameKeys.end(), static_cast<int>(vk)) != kGameKeys.end();
+  return std::find(kGameKeys.begin(), kGameKeys.end(), static_cast<int>(vk)) != kGameKeys.end() ||
+         ViewCommandOfKey(static_cast<int>(vk)) != ViewCommand::None;
 }
 
 // Parts of a second in ticks of `frequency`, without overflow.
@@ -47,9 +48,9 @@ std::int64_t Scale(std::int64_t value, std::int64_t from, std::int64_t to) {
 
 }  // namespace
 
-CanvasPlace FitCanvas(int w, int h) {
-  const int scale = std::max(1, std::min(w, h) / kCanvasSize);
-  return {scale, (w - kCanvasSize * scale) / 2, (h - kCanvasSize * scale) / 2};
+CanvasPlace FitCanvas(int w, int h, int rows) {
+  const int scale = std::max(1, std::min(w / kCanvasSize, h / rows));
+  return {scale, (w - kCanvasSize * scale) / 2, (h - rows * scale) / 2};
 }
 
 unsigned PadControls(unsigned buttons) {
@@ -59,7 +60,11 @@ unsigned PadControls(unsigned buttons) {
 }
 
 Win32Window::Win32Window(WindowOptions options)
-    : DesktopWindow(options.frameLog), options_(std::move(options)), canvas_(kCanvasSize * kCanvasSize) {
+    : DesktopWindow(options.frameLog),
+      options_(std::move(options)),
+      top_(options_.playback ? 0 : kMenuBarHeight),
+      rows_(options_.playback ? kPictureHeight : kCanvasSize),
+      canvas_(static_cast<std::size_t>(kCanvasSize * rows_)) {
   LARGE_INTEGER counter{}, frequency{};
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&counter);
@@ -78,10 +83,13 @@ Win32Window::Win32Window(WindowOptions options)
     if (RegisterClassExW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
       throw StartupError("cannot register the window class");
     }
-    menu_ = CreateMenu();
-    option_ = CreatePopupMenu();
-    AppendMenuW(option_, MF_STRING | MF_CHECKED, kWaitItem, L"WAIT");
-    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(option_), L"OPTION");
+    // A playback has no menu: its bar shows where it stands in the menu's place.
+    if (!options_.playback) {
+      menu_ = CreateMenu();
+      option_ = CreatePopupMenu();
+      AppendMenuW(option_, MF_STRING | MF_CHECKED, kWaitItem, L"WAIT");
+      AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(option_), L"OPTION");
+    }
     window_ = CreateWindowExW(0, kClass, Wide(kCaption).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, kCanvasSize,
                               kCanvasSize, nullptr, menu_, instance, this);
     if (window_ == nullptr) {
@@ -176,9 +184,9 @@ void Win32Window::ShowMain() {
   RECT frame{};
   int scale = options_.scale;
   for (;; --scale) {
-    const int side = MulDiv(kCanvasSize * scale, static_cast<int>(dpi), 96);
-    frame = {0, 0, side, side};
-    AdjustWindowRectExForDpi(&frame, kStyle, TRUE, 0, dpi);
+    frame = {0, 0, MulDiv(kCanvasSize * scale, static_cast<int>(dpi), 96),
+             MulDiv(rows_ * scale, static_cast<int>(dpi), 96)};
+    AdjustWindowRectExForDpi(&frame, kStyle, menu_ != nullptr, 0, dpi);
     if (scale == 1 ||
         (frame.right - frame.left <= room.right - room.left && frame.bottom - frame.top <= room.bottom - room.top)) {
       break;
@@ -249,15 +257,16 @@ void Win32Window::PollPads() {
   const std::int64_t now = Scale(Ticks(), frequency_, 1000);  // not a reading of the game's
   const bool search = now - padSearch_ >= 1000;
   if (search) padSearch_ = now;
-  unsigned held = 0;  // bits of kHeldKeys
+  unsigned held = 0, controls = 0;  // bits of kHeldKeys, and PadControl bits
   for (DWORD i = 0; i < padPresent_.size(); ++i) {
     if (!padPresent_[i] && !search) continue;
     XINPUT_STATE state{};
     padPresent_[i] = XInputGetState(i, &state) == ERROR_SUCCESS;
     if (!padPresent_[i]) continue;
     held |= PadHolds(PadControls(state.Gamepad.wButtons), state.Gamepad.sThumbLX / 32767.0);
+    controls |= PadControls(state.Gamepad.wButtons);
   }
-  PadsHold(held);
+  PadsHold(held, controls);
 }
 
 // Messages. Nothing the game does runs inside the window procedure: a click
@@ -313,10 +322,16 @@ LRESULT Win32Window::Serve(UINT message, WPARAM w, LPARAM l) {
       return 0;
     }
     case WM_SIZE: InvalidateRect(window_, nullptr, FALSE); return 0;
+    case WM_LBUTTONDOWN:
+    case WM_MOUSEMOVE:
+      // A playback's progress bar: the mouse seeks (the game gets no clicks).
+      if (message == WM_LBUTTONDOWN || (w & MK_LBUTTON) != 0)
+        Seeks(ToPicture(static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))));
+      return 0;
     case WM_GETMINMAXINFO: {
       const UINT dpi = std::max(GetDpiForWindow(window_), 96u);
-      RECT least{0, 0, MulDiv(kCanvasSize, static_cast<int>(dpi), 96), MulDiv(kCanvasSize, static_cast<int>(dpi), 96)};
-      AdjustWindowRectExForDpi(&least, kStyle, TRUE, 0, dpi);
+      RECT least{0, 0, MulDiv(kCanvasSize, static_cast<int>(dpi), 96), MulDiv(rows_, static_cast<int>(dpi), 96)};
+      AdjustWindowRectExForDpi(&least, kStyle, menu_ != nullptr, 0, dpi);
       auto* info = reinterpret_cast<MINMAXINFO*>(l);
       info->ptMinTrackSize = {least.right - least.left, least.bottom - least.top};
       return 0;
@@ -338,35 +353,42 @@ LRESULT Win32Window::Serve(UINT message, WPARAM w, LPARAM l) {
 void Win32Window::Paint(HDC dc) {
   RECT client{};
   GetClientRect(window_, &client);
-  const CanvasPlace at = FitCanvas(client.right, client.bottom);
-  const int side = kCanvasSize * at.scale;
+  const CanvasPlace at = FitCanvas(client.right, client.bottom, rows_);
+  const int side = kCanvasSize * at.scale, height = rows_ * at.scale;
   // Black around the canvas.
   const auto black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   const RECT bands[] = {{0, 0, client.right, at.y},
-                        {0, at.y + side, client.right, client.bottom},
-                        {0, at.y, at.x, at.y + side},
-                        {at.x + side, at.y, client.right, at.y + side}};
+                        {0, at.y + height, client.right, client.bottom},
+                        {0, at.y, at.x, at.y + height},
+                        {at.x + side, at.y, client.right, at.y + height}};
   for (const RECT& band : bands) {
     if (band.right > band.left && band.bottom > band.top) FillRect(dc, &band, black);
   }
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = kCanvasSize;
-  info.bmiHeader.biHeight = -kCanvasSize;  // top row first
+  info.bmiHeader.biHeight = -rows_;  // top row first
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   // Whole multiples, every pixel copied: sharp.
   SetStretchBltMode(dc, COLORONCOLOR);
-  StretchDIBits(dc, at.x, at.y, side, side, 0, 0, kCanvasSize, kCanvasSize, canvas_.data(), &info, DIB_RGB_COLORS,
-                SRCCOPY);
+  StretchDIBits(dc, at.x, at.y, side, height, 0, 0, kCanvasSize, rows_, canvas_.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+}
+
+Point Win32Window::ToPicture(int x, int y) const {
+  RECT client{};
+  GetClientRect(window_, &client);
+  const CanvasPlace at = FitCanvas(client.right, client.bottom, rows_);
+  const auto floorDiv = [](int a, int b) { return a / b - (a % b != 0 && a < 0 ? 1 : 0); };
+  return {floorDiv(x - at.x, at.scale), floorDiv(y - at.y, at.scale) + top_};
 }
 
 void Win32Window::Present(bool) {
-  // The canvas with its sunken frame, below the picture's own menu bar
-  // (this window has a real one); red and blue change places for the DIB.
-  for (int y = 0; y < kCanvasSize; ++y) {
-    const Colour* row = Picture().Row(kMenuBarHeight + y);
+  // The canvas with its sunken frame, below the picture's own menu bar when
+  // the window has a real one; red and blue change places for the DIB.
+  for (int y = 0; y < rows_; ++y) {
+    const Colour* row = Picture().Row(top_ + y);
     std::uint32_t* out = canvas_.data() + static_cast<std::size_t>(y) * kCanvasSize;
     for (int x = 0; x < kCanvasSize; ++x) {
       const Colour c = row[x];

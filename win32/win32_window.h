@@ -22,12 +22,13 @@
 
 namespace zorva {
 
-// The largest whole multiple of the 324 x 324 canvas that fits a client area
-// of w x h pixels (never below 1), and where it goes, centred.
+// The largest whole multiple of what the window shows (the 324 x 324 canvas,
+// or `rows` rows of the picture) that fits a client area of w x h pixels
+// (never below 1), and where it goes, centred.
 struct CanvasPlace {
   int scale = 1, x = 0, y = 0;
 };
-CanvasPlace FitCanvas(int w, int h);
+CanvasPlace FitCanvas(int w, int h, int rows = kCanvasSize);
 
 // XInput's buttons in the pads' one layout (PadControl bits).
 unsigned PadControls(unsigned buttons);
@@ -78,6 +79,8 @@ class Win32Window : public DesktopWindow {
   void MeasureRefresh();
   std::int64_t Ticks() const;
   void Paint(HDC dc);
+  // A point of the client area as a point of the picture at 1x.
+  Point ToPicture(int x, int y) const;
 
   WindowOptions options_;
   std::int64_t frequency_ = 1, origin_ = 0;  // performance counter ticks per second; the clock's 0
@@ -94,7 +97,10 @@ class Win32Window : public DesktopWindow {
   std::int64_t padSearch_ = -1000000;  // when the absent pads were last looked for
   const MenuBar closedMenu_;           // the picture's own menu bar, under the system's
 
-  std::vector<std::uint32_t> canvas_;  // 324 x 324 as the DIB wants it: blue, green, red, unused
+  // The rows of the picture the client area shows: the canvas below the
+  // system's menu, or the whole picture (a playback's bar above the canvas).
+  int top_ = kMenuBarHeight, rows_ = kCanvasSize;
+  std::vector<std::uint32_t> canvas_;  // 324 x rows_ as the DIB wants it: blue, green, red, unused
   bool fullscreen_ = false;
   WINDOWPLACEMENT placement_{};
 };

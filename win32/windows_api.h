@@ -15,6 +15,16 @@
 #undef VK_RIGHT
 #undef VK_DOWN
 #undef VK_ESCAPE
+#undef VK_BACK
+#undef VK_PRIOR
+#undef VK_NEXT
+#undef VK_END
+#undef VK_HOME
+#undef VK_UP
+#undef VK_OEM_COMMA
+#undef VK_OEM_PERIOD
+#undef VK_OEM_4
+#undef VK_OEM_6
 #undef SRCCOPY
 #undef SRCPAINT
 #undef SND_ASYNC
