@@ -388,19 +388,24 @@ void SdlWindow::sndPlaySoundA(const std::string& file, unsigned) {
 void SdlWindow::mciSendStringA(const std::string&) {}
 
 // The frame log: one line per pass, "LOOP CLOCK WORK FRAME WAIT", where a
-// title pass has no WorkTime ("-").
+// title pass has no WorkTime ("-"). The first line also gives the canvas's
+// hash as zorva-sim's dump does, which ties the run to the simulated one (on
+// another machine too), for that line only: hashing every pass would cost the
+// title more than its pass.
 
 void SdlWindow::OnPassEnds(bool endsGame) {
   const bool game = loop_ == Loop::Game;
   if (endsGame) loop_ = Loop::Title;  // back in the title pass that ran the game
   if (!frameLog_.IsOpen() || endsGame) return;
   const long long clock = ReadClock(), frame = G.FrameTime, work = G.WorkTime;
-  char line[128];
+  char line[128], hash[24] = "";
+  if (!frameLogged_) std::snprintf(hash, sizeof hash, " %016llx", static_cast<unsigned long long>(CanvasHash(Crt)));
   if (game) {
-    std::snprintf(line, sizeof line, "game %lld %lld %lld %d\n", clock, work, frame, WaitChecked() ? 1 : 0);
+    std::snprintf(line, sizeof line, "game %lld %lld %lld %d%s\n", clock, work, frame, WaitChecked() ? 1 : 0, hash);
   } else {
-    std::snprintf(line, sizeof line, "title %lld - %lld %d\n", clock, frame, WaitChecked() ? 1 : 0);
+    std::snprintf(line, sizeof line, "title %lld - %lld %d%s\n", clock, frame, WaitChecked() ? 1 : 0, hash);
   }
+  frameLogged_ = true;
   std::string why;
   if (!frameLog_.Write(line, why)) {
     std::fprintf(stderr, "zorva: cannot write the frame log %s: %s\n", PrintablePath(options_.frameLog).c_str(),

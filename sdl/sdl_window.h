@@ -129,6 +129,7 @@ class SdlWindow : public Window {
   unsigned padHeld_ = 0;  // the bits of kHeldKeys the gamepads last held
   Loop loop_ = Loop::Title;
   LineLog frameLog_;
+  bool frameLogged_ = false;  // whether the frame log has its first line
   bool frameLogFailed_ = false;
 
   std::chrono::microseconds refresh_{16667};
