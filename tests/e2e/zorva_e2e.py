@@ -111,29 +111,25 @@ def heard(path):
     check(samples, "the audio device played nothing at all, not even silence")
     return len(set(samples)) > 1
 
-def first_title_canvas():
-    """The hash of the first title pass's canvas, the same in every run: the first record of title_wait.jsonl."""
+def first_title_canvas():  # the hash of the first title pass's canvas, the same in every run
     with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "golden", "title_wait.jsonl")) as f:
         return json.loads(f.readline())["canvas"]
 
 def demos_both_ways(sim, other, script, options, folder, names):
-    """A key script recorded by the native zorva-sim and by another system's (other(*args) runs it to its end and
-    returns the CompletedProcess), each demo then played back by the other side: in sync, and the same bytes both
-    ways. `names` name the two sides."""
+    """A key script recorded by the native zorva-sim and by another system's (other(*args) runs it and returns the
+    CompletedProcess), each demo played back by the other side: in sync, the same bytes both ways."""
     native = lambda *args: subprocess.run([sim, *args], capture_output=True)  # noqa: E731
-    demo = {name: os.path.join(folder, f"{name} ゲーム é.zdm") for name in names}
+    demo = {name: folder / f"{name} ゲーム é.zdm" for name in names}  # folder: a pathlib.Path
     for name, run in zip(names, (native, other)):
-        done = run(*options, "--record", demo[name], str(script))
+        done = run(*options, "--record", str(demo[name]), str(script))
         check(done.returncode == 0, f"zorva-sim --record on {name}: {done.stderr}")
-    with open(demo[names[0]], "rb") as a, open(demo[names[1]], "rb") as b:
-        check(a.read() == b.read(), f"the same games recorded differently on {names[1]}")
+    check(demo[names[0]].read_bytes() == demo[names[1]].read_bytes(), f"the games recorded differently on {names[1]}")
     for name, run, recorded in ((names[1], other, names[0]), (names[0], native, names[1])):
-        done = run("--play", demo[recorded])
+        done = run("--play", str(demo[recorded]))
         said = done.stdout.decode(errors="replace").replace("\r\n", "\n")
         check(done.returncode == 0 and said.endswith(": as recorded\n"),
               f"zorva-sim --play on {name} of the demo recorded on {recorded}: {done.returncode} {said[-300:]!r}")
-    print(f"demos: {names[0]} -> {names[1]} and {names[1]} -> {names[0]} in sync ({said.count(': as recorded')} "
-          "games); both sides record the same bytes")
+    print(f"demos: {' -> '.join(names)} and back in sync ({said.count(': as recorded')} games), the same bytes")
 
 class Display:
     """A virtual X display of its own (Xvfb picks a free number) with openbox."""
