@@ -129,7 +129,7 @@ def demos_both_ways(sim, other, script, options, folder, names):
         said = done.stdout.decode(errors="replace").replace("\r\n", "\n")
         check(done.returncode == 0 and said.endswith(": as recorded\n"),
               f"zorva-sim --play on {name} of the demo recorded on {recorded}: {done.returncode} {said[-300:]!r}")
-    print(f"demos: {' -> '.join(names)} and back in sync ({said.count(': as recorded')} games), the same bytes")
+    print(f"demos: {' -> '.join(names)} and back in sync, games recorded: {said.count(': as recorded')}, the same bytes")
 
 class Display:
     """A virtual X display of its own (Xvfb picks a free number) with openbox."""
