@@ -80,6 +80,7 @@ check:
 	@$(MAKE) --no-print-directory soak
 	@$(MAKE) --no-print-directory test-package
 	@$(MAKE) --no-print-directory test-windows
+	@$(MAKE) --no-print-directory test-arm64
 
 # Speed measurements (Google Benchmark); see docs/performance.md.
 bench: deps-test
@@ -101,12 +102,17 @@ install: deps
 # knows (committed or new, not ignored), so nothing of a local build gets in:
 # build-deb/zorva_VERSION_ARCH.deb.
 deb: deps-deb
-	rm -rf build-deb && mkdir -p build-deb/zorva
-	git ls-files -z --cached --others --exclude-standard > build-deb/files
-	tar --null -T build-deb/files -cf build-deb/source.tar && tar -xf build-deb/source.tar -C build-deb/zorva
-	rm build-deb/files build-deb/source.tar
-	cd build-deb/zorva && dpkg-buildpackage -b -us -uc -j$(JOBS)
-	@ls build-deb/*.deb
+	$(call debian_package,build-deb,)
+
+# debian_package FOLDER,OPTIONS: dpkg-buildpackage OPTIONS over a copy in FOLDER.
+define debian_package
+	rm -rf $(1) && mkdir -p $(1)/zorva
+	git ls-files -z --cached --others --exclude-standard > $(1)/files
+	tar --null -T $(1)/files -cf $(1)/source.tar && tar -xf $(1)/source.tar -C $(1)/zorva
+	rm $(1)/files $(1)/source.tar
+	cd $(1)/zorva && dpkg-buildpackage -b -us -uc -j$(JOBS) $(2)
+	@ls -l $(1)/*.deb
+endef
 
 # Builds the package and checks it as a player gets it: lintian, the desktop
 # entry and metadata validators, the files and versions unpacked, then (as
@@ -137,7 +143,7 @@ bench-latency: deps-test
 	python3 bench/latency_bench.py build-bench/zorva
 
 clean:
-	rm -rf build build-asan build-bench build-deb build-fuzz build-wasm build-web build-node build-webtest build-windows
+	rm -rf build build-asan build-bench build-deb build-fuzz build-wasm build-web build-node build-webtest build-windows build-arm64 build-deb-arm64
 
 # The browser version, compiled by Debian's Emscripten, whose own scripts
 # need Debian's Node.js modules: the page in build-web/, ready for any static
@@ -233,3 +239,42 @@ test-windows: deps-windows-test
 	cmake --build build -j $(JOBS) --target zorva-sim
 	python3 tests/windows/windows_test.py --windows build-windows --sim build/zorva-sim \
 	  --version $$(sed -n 's/^project(zorva VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+
+# 64-bit ARM (a Raspberry Pi, an ARM laptop or handheld), cross-built on x86-64
+# with Debian's cross toolchain and the arm64 libraries of its multiarch
+# archive, and run under qemu-user. make deb-arm64 writes
+# build-deb-arm64/zorva_VERSION_arm64.deb; make test-arm64 builds the suite for
+# arm64 (a release build, no sanitizers) and runs it under the emulator,
+# against the x86-64 programs of build/ and the amd64 package of build-deb/
+# (made first when missing).
+.PHONY: deb-arm64 test-arm64 build-arm64 deps-arm64
+ARM64_TOOLS := $(DEB_PACKAGES) crossbuild-essential-arm64 qemu-user
+ARM64_LIBRARIES := libc6-dev:arm64 pkg-config:arm64 libsdl2-dev:arm64 libpng-dev:arm64 zlib1g-dev:arm64 \
+  libgtest-dev:arm64
+
+deps-arm64:
+	$(call install_missing,$(ARM64_TOOLS))
+	@dpkg --print-foreign-architectures | grep -qx arm64 || { \
+	  if [ "$$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi; echo "adding the architecture arm64"; \
+	  $$SUDO dpkg --add-architecture arm64; }
+	$(call install_missing,$(ARM64_LIBRARIES))
+
+# The package runs no tests while it is built (nocheck): test-arm64 does.
+ARM64_DEB_OPTIONS := -aarm64 -Pcross,nocheck
+deb-arm64: export DEB_BUILD_OPTIONS := nocheck
+deb-arm64: export CC := aarch64-linux-gnu-gcc
+deb-arm64: export CXX := aarch64-linux-gnu-g++
+deb-arm64: deps-arm64
+	$(call debian_package,build-deb-arm64,$(ARM64_DEB_OPTIONS))
+
+build-arm64: deps-arm64
+	cmake -S . -B build-arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DZORVA_WERROR=$(WERROR) >/dev/null
+	cmake --build build-arm64 -j $(JOBS) --target zorva_tests
+
+test-arm64: deps-test deb-arm64 build-arm64
+	@ls build-deb/zorva_*_$$(dpkg --print-architecture).deb >/dev/null 2>&1 || $(MAKE) --no-print-directory deb
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZORVA_WERROR=$(WERROR) $(CMAKE_FLAGS) >/dev/null
+	cmake --build build -j $(JOBS) --target zorva-sim
+	PYTHONDONTWRITEBYTECODE=1 PYTHONUNBUFFERED=1 tools/test-arm64 --arm64 build-arm64 --sim build/zorva-sim \
+	  --deb build-deb-arm64 --native-deb build-deb

@@ -64,7 +64,7 @@ std::pair<int, std::string> Shell(const std::string& command) {
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, LastOut("errors")};
 }
 
-const std::string kSim = "'" ZORVA_BINARY_DIR "/zorva-sim'";
+const std::string kSim = Command(ZORVA_BINARY_DIR "/zorva-sim");
 
 // zorva-sim --play (or `how`): the exit status and what it wrote to standard error.
 std::pair<int, std::string> Play(const std::string& demo, const std::string& how = "--play") {

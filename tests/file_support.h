@@ -69,12 +69,18 @@ Values MakeValues(std::string_view names, T... values) {
   return Values(names, {static_cast<double>(values)...});
 }
 
+// A program of the build as a shell word. A cross-built suite starts it under the emulator that runs the suite (ZORVA_RUN).
+#ifndef ZORVA_RUN
+#define ZORVA_RUN ""
+#endif
+inline std::string Command(const fs::path& program) { return ZORVA_RUN "'" + program.string() + "'"; }
+
 // Runs a program with its arguments (shell words) in a folder, `input` on its standard input; its exit status, the
 // number of lines it wrote to standard output and the first line it wrote to standard error.
 inline std::tuple<int, int, std::string> RunProgram(const fs::path& program, const std::string& args, const fs::path& dir,
                                                     const std::string& input = "") {
   std::ofstream(dir / "input") << input;
-  const std::string command = "cd '" + dir.string() + "' && '" + program.string() + "' " + args + " < input > out 2> err";
+  const std::string command = "cd '" + dir.string() + "' && " + Command(program) + " " + args + " < input > out 2> err";
   const int status = std::system(command.c_str());
   std::ifstream out(dir / "out"), err(dir / "err");
   std::string line, complaint;

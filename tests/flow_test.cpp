@@ -147,7 +147,7 @@ TEST(Sim, GoldenReplaysMatchByteForByte) {
     std::getline(in, options);
     ASSERT_EQ(options.rfind("# zorva-sim", 0), 0u) << entry.path();
     const std::string command =
-        "'" + (kBinary / "zorva-sim").string() + "'" + options.substr(11) + " --dump - '" + entry.path().string() + "'";
+        Command(kBinary / "zorva-sim") + options.substr(11) + " --dump - '" + entry.path().string() + "'";
     FILE* pipe = popen(command.c_str(), "r");
     std::string dump;
     for (int c; (c = std::fgetc(pipe)) != EOF;) dump += static_cast<char>(c);
@@ -208,7 +208,7 @@ TEST(Sim, ZorvaAnswersWithoutAWindowAndSaysItsMistakesOnOneLine) {
 TEST(Sim, TheArtworkIsMadeAgainToTheByteAndTheSoundLiesBesideThePrograms) {
   const fs::path out = kBinary / "assets-regenerated", assets = kSource / "assets";
   fs::remove_all(out);
-  ASSERT_EQ(std::system(("'" + (kBinary / "zorva-assetgen").string() + "' '" + out.string() + "' > /dev/null").c_str()), 0);
+  ASSERT_EQ(std::system((Command(kBinary / "zorva-assetgen") + " '" + out.string() + "' > /dev/null").c_str()), 0);
   for (const auto& e : fs::directory_iterator(out)) EXPECT_EQ(ReadBytes(e.path()), ReadBytes(assets / e.path().filename())) << e.path();
   const auto count = [](const fs::path& folder) { return std::distance(fs::directory_iterator(folder), fs::directory_iterator()); };
   EXPECT_EQ(count(out) + 2, count(assets));  // all but the hand-written typeface and the header of the embedded ones

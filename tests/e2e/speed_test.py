@@ -6,7 +6,7 @@ FrameTime, WAIT), read once it holds enough passes."""
 import os
 import tempfile
 
-from zorva_e2e import OPTION, WAIT, Display, Zorva, arguments, check, find_ship, menu, poll
+from zorva_e2e import OPTION, WAIT, Display, Zorva, arguments, check, find_ship, first_title_canvas, menu, poll
 
 
 def rate(log, loop, wait, count, what):
@@ -46,6 +46,9 @@ def main():
         check(rate(log, "game", False, 200, "the unpaced game") > 60, "the unpaced game is not faster than the display")
         status = game.close()
         check(status == 0, f"zorva ended with {status} after the close: {game.errors()}")
+        with open(log) as f:
+            first = f.readline().split()
+        check(first[5:] == [first_title_canvas()], f"the frame log starts {first}, not with the first canvas's hash")
 
 
 if __name__ == "__main__":

@@ -1,9 +1,11 @@
 """Drives the real zorva window in a virtual X display: Xvfb with openbox, keys
 through the X test extension, xdotool for the mouse, screenshots read straight
-from the X server. Every process started here dies with the script."""
+from the X server. Every process started here dies with the script. Also the
+check that the builds for other systems share: demos going both ways."""
 
 import ctypes.util
 import functools
+import json
 import os
 import struct
 import subprocess
@@ -108,6 +110,26 @@ def heard(path):
         samples = f.read()
     check(samples, "the audio device played nothing at all, not even silence")
     return len(set(samples)) > 1
+
+def first_title_canvas():  # the hash of the first title pass's canvas, the same in every run
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "golden", "title_wait.jsonl")) as f:
+        return json.loads(f.readline())["canvas"]
+
+def demos_both_ways(sim, other, script, options, folder, names):
+    """A key script recorded by the native zorva-sim and by another system's (other(*args) runs it and returns the
+    CompletedProcess), each demo played back by the other side: in sync, the same bytes both ways."""
+    native = lambda *args: subprocess.run([sim, *args], capture_output=True)  # noqa: E731
+    demo = {name: folder / f"{name} ゲーム é.zdm" for name in names}  # folder: a pathlib.Path
+    for name, run in zip(names, (native, other)):
+        done = run(*options, "--record", str(demo[name]), str(script))
+        check(done.returncode == 0, f"zorva-sim --record on {name}: {done.stderr}")
+    check(demo[names[0]].read_bytes() == demo[names[1]].read_bytes(), f"the games recorded differently on {names[1]}")
+    for name, run, recorded in ((names[1], other, names[0]), (names[0], native, names[1])):
+        done = run("--play", str(demo[recorded]))
+        said = done.stdout.decode(errors="replace").replace("\r\n", "\n")
+        check(done.returncode == 0 and said.endswith(": as recorded\n"),
+              f"zorva-sim --play on {name} of the demo recorded on {recorded}: {done.returncode} {said[-300:]!r}")
+    print(f"demos: {' -> '.join(names)} and back in sync, games recorded: {said.count(': as recorded')}, the same bytes")
 
 class Display:
     """A virtual X display of its own (Xvfb picks a free number) with openbox."""

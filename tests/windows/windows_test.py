@@ -10,7 +10,6 @@ its sound, the uninstaller leaving nothing.
 
 import collections
 import itertools
-import json
 import os
 import pathlib
 import shutil
@@ -93,18 +92,8 @@ def golden(wine, build, work):
 def demos(wine, build, sim, folder):
     """game_over.script recorded on one side, played back on the other: both ways in sync."""
     script = SOURCE / "tests" / "golden" / "game_over.script"
-    linux, windows = folder / "Linux ゲーム.zdm", folder / "Wine ゲーム é.zdm"
-    recorded = subprocess.run([sim, *sim_options(script), "--record", str(linux), str(script)], capture_output=True)
-    check(recorded.returncode == 0, f"zorva-sim --record: {recorded.stderr}")
-    done = wine.run(str(build / "zorva-sim.exe"), *sim_options(script), "--record", str(windows), str(script))
-    check(done.returncode == 0, f"zorva-sim.exe --record: {done.stderr}")
-    check(linux.read_bytes() == windows.read_bytes(), "the same game recorded differently under Wine")
-    there = wine.run(str(build / "zorva-sim.exe"), "--play", str(linux))
-    back = subprocess.run([sim, "--play", str(windows)], capture_output=True)
-    for name, run in (("zorva-sim.exe --play (Linux demo)", there), ("zorva-sim --play (Wine demo)", back)):
-        said = run.stdout.decode(errors="replace").replace("\r\n", "\n")
-        check(run.returncode == 0 and said.endswith(": as recorded\n"), f"{name}: {run.returncode} {said!r}")
-    print("demos: Linux -> Wine and Wine -> Linux in sync; both sides record the same bytes")
+    zorva_e2e.demos_both_ways(sim, lambda *args: wine.run(str(build / "zorva-sim.exe"), *args), script,
+                              sim_options(script), folder, ("Linux", "Wine"))
 
 
 def unpack(zip_path, into, version):
@@ -250,7 +239,7 @@ def installer(wine, setup, version):
 def main():
     args = arguments("windows", "sim", "version")
     build, version = pathlib.Path(args["windows"]).resolve(), args["version"]
-    golden_first = json.loads((SOURCE / "tests" / "golden" / "title_wait.jsonl").open().readline())["canvas"]
+    golden_first = zorva_e2e.first_title_canvas()
     with tempfile.TemporaryDirectory() as tmp, Display() as display:
         home = pathlib.Path(tmp)
         wine = Wine(display, home)
