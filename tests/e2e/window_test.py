@@ -10,7 +10,7 @@ import subprocess
 import tempfile
 
 from zorva_e2e import (ASSETS, BAR, DARK, OPTION, PICTURE_H, PICTURE_W, SHADOW, WAIT, Display, Zorva, arguments, bmp, cell,
-                       check, find_ship, heard, menu, poll)
+                       check, find_ship, heard, poll)
 
 HIGHLIGHT = (255, 255, 255)
 
@@ -28,11 +28,7 @@ def play(display, zorva):
         check(title[x, y] == colour, f"({x}, {y}) is {title[x, y]}, not {colour}")
     # OPTION -> WAIT, twice: the check mark goes and comes back.
     for expected, close_with in (("checked", WAIT), ("unchecked", WAIT), ("checked", OPTION)):
-        game.click(*OPTION)
-        shown = poll(lambda: menu(game.grab()), 5, "the drop-down to open")
-        check(shown == expected, f"the drop-down shows WAIT {shown}, not {expected}")
-        game.click(*close_with)
-        poll(lambda: menu(game.grab()) is None, 5, "the drop-down to close")
+        check((shown := game.click_wait(close_with)) == expected, f"the drop-down shows WAIT {shown}, not {expected}")
     # A LEFT tap on the title screen is forgotten when SPACE starts the game; SPACE held fires at once.
     game.key("Left")
     game.key_down("space")

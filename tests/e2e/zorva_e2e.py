@@ -45,6 +45,10 @@ def poll(probe, timeout, what):  # calls probe until it returns something true, 
         time.sleep(0.005)
     return result
 
+def frames(log):  # the frame log's whole lines so far, each split into its fields
+    with open(log) as f:
+        return [line.split() for line in f if line.endswith("\n")]
+
 def arguments(*names):  # --name value pairs from the command line
     values = {k.lstrip("-"): v for k, v in zip(sys.argv[1::2], sys.argv[2::2])}
     check(all(n in values for n in names), "usage: " + " ".join(f"--{n} VALUE" for n in names))
@@ -188,7 +192,7 @@ class Zorva:
                                  env=self.display.env(), capture_output=True).stdout.split()
             return int(out[0]) if out else None
         self.window = poll(find, 30, "the window to show")
-        poll(lambda: self.grab()[PICTURE_W - 1, 0] != (0, 0, 0), 30, "the first picture")
+        poll(lambda: self.grab()[0, 200] != (0, 0, 0), 30, "the first picture")  # the canvas's frame: a menu bar may come first
         self.display.tool("xdotool", "windowactivate", "--sync", str(self.window))
 
     def size(self):
@@ -231,10 +235,12 @@ class Zorva:
     def click(self, x, y):  # at (x, y) of the picture
         self.display.tool("xdotool", "mousemove", "--window", str(self.window), str(x), str(y), "click", "1")
 
-    def click_wait(self):  # OPTION, then WAIT in the drop-down: the check mark switches
-        for x, y in ((12, 10), (40, 30)):
-            self.click(x, y)
-            time.sleep(0.3)
+    def click_wait(self, then=WAIT):  # OPTION, then WAIT (its check mark switches) or OPTION (closes it); returns what it showed
+        self.click(*OPTION)
+        shown = poll(lambda: menu(self.grab()), 5, "the drop-down to open")
+        self.click(*then)
+        poll(lambda: menu(self.grab()) is None, 5, "the drop-down to close")
+        return shown
 
     def close(self):
         """The window manager's close (Alt+F4); returns the exit status."""
