@@ -113,10 +113,9 @@ bool Viewer::DemoEnds(DemoPlayer& player) {
   complete_ = true;
   lastFrame_ = framesRead_;
   if (!target_) return false;
-  // Wherever the viewer was going, the demo ends first: its last frame.
+  // Wherever the viewer was going, the demo ends first: back to its last frame.
   paused_ = true;
-  SeekTo(player, {Target::Kind::Frame, lastFrame_});
-  return true;
+  return GoBack(player, {Target::Kind::Frame, lastFrame_});
 }
 
 // What was asked.
@@ -183,15 +182,27 @@ void Viewer::SeekTo(DemoPlayer& player, Target target) {
       (target.kind == Target::Kind::DemoClock && target.value > player.DemoClock()) ||
       (target.kind == Target::Kind::FileByte && static_cast<double>(target.value) > player.FileBytesRead()) ||
       (target.kind == Target::Kind::GameStart && target.value > player.Game());
-  if (ahead) {
-    target_ = target;
+  if (!ahead) {
+    if (target.kind == Target::Kind::Frame && target.value == player.Frame()) return;  // there already
+    GoBack(player, target);
     return;
   }
-  if (target.kind == Target::Kind::Frame && target.value == player.Frame()) return;  // there already
-  // Back: from the last snapshot before where the target lies.
+  // Ahead: from the last snapshot before the target when the file has been
+  // read that far (it lies beyond this frame), else played on to from here.
+  target_ = target;
   const auto after = std::partition_point(snapshots_.begin(), snapshots_.end(),
                                           [&](const Kept& kept) { return Before(kept, target); });
-  if (after == snapshots_.begin()) return;
+  if (after != snapshots_.begin() && std::prev(after)->frame > player.Frame() + every_) GoBack(player, target);
+}
+
+bool Viewer::GoBack(DemoPlayer& player, Target target) {
+  // From the last snapshot before where the target lies.
+  const auto after = std::partition_point(snapshots_.begin(), snapshots_.end(),
+                                          [&](const Kept& kept) { return Before(kept, target); });
+  if (after == snapshots_.begin()) {
+    target_.reset();
+    return false;
+  }
   target_ = target;
   Sound(player);
   player.Resume(std::prev(after)->snapshot);

@@ -82,6 +82,9 @@ class Viewer {
   void Serve(DemoPlayer& player);
   void Carry(DemoPlayer& player, ViewCommand command);
   void SeekTo(DemoPlayer& player, Target target);
+  // Takes the playback back to the last snapshot before `target`, to play on
+  // from there (DemoPlayer::Resume does not return); false when there is none.
+  bool GoBack(DemoPlayer& player, Target target);
   // Whether the frame just ended is where `target` goes, or past it.
   bool Reached(const DemoPlayer& player, const Target& target, bool endsGame) const;
   // Whether a snapshot lies before where `target` goes.

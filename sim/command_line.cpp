@@ -11,8 +11,8 @@ namespace zorva {
 const char* const kSimUsage =
     "usage: zorva-sim [--clock MS] [--work MS] [--seed N] [--record DEMO] [--dump FILE] [--png DIR] [--png-every K]"
     " SCRIPT\n"
-    "       zorva-sim --play DEMO [--dump FILE] [--png DIR] [--png-every K]\n"
-    "       zorva-sim --verify DEMO [--dump FILE] [--png DIR] [--png-every K]\n";
+    "       zorva-sim --play DEMO [--from N] [--to M] [--dump FILE] [--png DIR] [--png-every K]\n"
+    "       zorva-sim --verify DEMO [--from N] [--to M] [--dump FILE] [--png DIR] [--png-every K]\n";
 
 namespace {
 
@@ -58,6 +58,9 @@ std::string ReadSimOption(Options& options, SimCommandLine& line, bool& scriptOp
     const auto v = options.Value();
     if (!v || v->empty()) return "--png needs a folder";
     o.pngDir = std::string(*v);
+  } else if (arg == "--from" || arg == "--to") {
+    if (!Number<std::int64_t>(options.Value(), 1, std::int64_t{1} << 40, arg == "--from" ? o.from : o.to))
+      return std::string(arg) + " needs a frame number from 1 on";
   } else if (arg == "--png-every") {
     if (!Number<std::int64_t>(options.Value(), 1, INT64_MAX, o.pngEvery))
       return "--png-every needs a whole number of at least 1";
@@ -96,7 +99,11 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string_view>& args) {
   Options options(args);
   while (options.Next() && line.error.empty()) line.error = ReadSimOption(options, line, scriptOptions);
   if (!line.error.empty()) return line;
-  if (line.play && (line.script || scriptOptions)) {
+  if (!line.play && (line.options.from > 0 || line.options.to > 0)) {
+    line.error = "--from and --to go with --play or --verify";
+  } else if (line.options.to > 0 && line.options.from > line.options.to) {
+    line.error = "--from comes before --to";
+  } else if (line.play && (line.script || scriptOptions)) {
     line.error =
         std::string(line.verify ? "--verify" : "--play") + " takes no script, --clock, --work, --seed or --record";
   } else if (!line.script && !line.play) {

@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "base/rnd.h"
+#include "demo/viewer.h"
 #include "flow/form.h"
 #include "present/images.h"
 #include "rules/state.h"
@@ -157,6 +158,7 @@ class ReplayWindow : public SimWindow {
     const Loop loop = stack_.back().loop;
     stack_.pop_back();
     if (options_.afterPass) options_.afterPass(loop, endsGame);
+    if (player_ != nullptr && options_.to > 0 && player_->Frame() >= options_.to) throw ProgramEnded{0};
   }
 
   void sndPlaySoundA(const std::string& file, unsigned flags) override {
@@ -223,6 +225,10 @@ class ReplayWindow : public SimWindow {
   }
 
   void Write(const PassRecord& r, bool endsGame, bool closed) {
+    if (player_ != nullptr &&
+        (player_->Frame() < options_.from || (options_.to > 0 && player_->Frame() > options_.to))) {
+      return;
+    }
     const bool png = !options_.pngDir.empty() && r.pass % options_.pngEvery == 0;
     if (png) {
       char name[32];
@@ -299,6 +305,19 @@ PlaybackResult RunPlayback(DemoPlayer& player, const SimOptions& options) {
   ResetGameState();
   ResetRnd();
   ReplayWindow window(nullptr, &player, options);
+  // The first frame written is reached as a viewer's seek reaches it.
+  Viewer viewer(player.FileBytes());
+  if (options.from > 1 && player.viewer == nullptr) {
+    viewer.SeekToFrame(options.from);
+    player.viewer = &viewer;
+  }
+  struct Let {
+    DemoPlayer& player;
+    Viewer& viewer;
+    ~Let() {
+      if (player.viewer == &viewer) player.viewer = nullptr;
+    }
+  } let{player, viewer};
   PlaybackResult result;
   RunOn(window, [&] { result = player.Play(); });
   return result;

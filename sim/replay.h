@@ -24,6 +24,9 @@ struct SimOptions {
   std::int64_t pngEvery = 1;
   std::string programFolder = ".";  // where the sound effect is looked up
   std::string record;               // a demo of every game, when not empty
+  // Playing back: the frames of the demo whose passes are written (from 1;
+  // 0: from the first, to the last). The playback stops after `to`.
+  std::int64_t from = 0, to = 0;
   // Called at once when the demo cannot be written; the run goes on.
   std::function<void(const std::string& why)> onRecordError;
   // Called at the end of every pass, after its record is written, with the

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <sstream>
 #include <tuple>
 #include <vector>
 
@@ -22,9 +23,9 @@
 namespace zorva {
 namespace {
 
-// Game 1 ends at its GAME OVER with SPACE held, which starts game 2 at once;
-// game 3 is closed while it runs.
-constexpr const char* kThreeGames = "2 -\n1 tap:SPACE\n100 RIGHT SPACE\n300 SPACE\n1 -\n1 tap:SPACE\n40 -\n1 close\n";
+// Five games, each ending at its GAME OVER (with SPACE held, which starts the
+// next at once), the last followed by the title screen.
+constexpr const char* kFiveGames = "2 -\n1 tap:SPACE\n100 RIGHT SPACE\n300 SPACE\n1 -\n1 tap:SPACE\n40 -\n1 tap:SPACE\n500 SPACE\n30 -\n";
 
 // What a frame shows: its state, the random state and the canvas's hash.
 struct Shown {
@@ -46,14 +47,14 @@ Shown Now(const DemoPlayer& player) {
 
 struct Recorded {
   TempDir dir{"viewer"};
-  std::string demo = (dir.path / "three.zdm").string();
+  std::string demo = (dir.path / "five.zdm").string();
   std::map<std::int64_t, Shown> straight;  // every frame of a straight playback
   std::set<std::int64_t> ends;             // the frames that end a game (they show the frame before)
   PlaybackResult result;                   // of the straight playback
   Recorded() {
     SimOptions options;
     options.seed = 7, options.record = demo;
-    RunSimulation(ParseScript(kThreeGames), options);
+    RunSimulation(ParseScript(kFiveGames), options);
     std::ifstream in(demo, std::ios::binary);
     DemoReader reader(in);
     DemoPlayer player(reader, false);
@@ -66,14 +67,14 @@ struct Recorded {
   }
 };
 
-const Recorded& Three() {
+const Recorded& Five() {
   static const Recorded run;
   return run;
 }
 
 TEST(Viewer, EveryFrameReachedIsTheStraightPlaybacksFrame) {
   using C = ViewCommand;
-  const Recorded& r = Three();
+  const Recorded& r = Five();
   const std::int64_t last = r.straight.rbegin()->first;
   const std::int64_t firstOfGame2 = *r.ends.begin() + 1;
   // A step: a command, or a seek to a frame (0: none) or to a fraction of the bar (< 0: none).
@@ -102,7 +103,8 @@ TEST(Viewer, EveryFrameReachedIsTheStraightPlaybacksFrame) {
     std::ifstream in(r.demo, std::ios::binary);
     DemoReader reader(in, 4096);
     DemoPlayer player(reader, false);
-    Viewer viewer(static_cast<std::uint64_t>(fs::file_size(r.demo)), 64);
+    // Snapshots at every frame at first, thinned to stay within 64 KiB.
+    Viewer viewer(static_cast<std::uint64_t>(fs::file_size(r.demo)), 1, 64 * 1024);
     player.viewer = &viewer;
     viewer.SetPaused(true);
     viewer.SeekToFrame(1);
@@ -128,14 +130,39 @@ TEST(Viewer, EveryFrameReachedIsTheStraightPlaybacksFrame) {
     const PlaybackResult result = RunPlayback(player, SimOptions{});
     EXPECT_EQ(step, c.steps.size());
     EXPECT_EQ(std::pair(result.games, result.frames), std::pair(r.result.games, r.result.frames));
-    EXPECT_GT(viewer.SnapshotBytes(), 0u);
+    EXPECT_TRUE(viewer.SnapshotBytes() > 0 && viewer.SnapshotBytes() <= 64 * 1024 && viewer.SnapshotEvery() > 1);
+  }
+}
+
+// zorva-sim --play --from N --to M writes the records of those frames alone, as the whole dump has them.
+TEST(Viewer, ARangeOfFramesIsDumpedAsTheWholeDumpHasIt) {
+  const Recorded& r = Five();
+  const auto dump = [&](std::int64_t from, std::int64_t to) {
+    std::ifstream in(r.demo, std::ios::binary);
+    DemoReader reader(in, kDemoResumeEvery);
+    DemoPlayer player(reader, false);
+    std::ostringstream out;
+    SimOptions options;
+    options.dump = &out, options.from = from, options.to = to;
+    const PlaybackResult result = RunPlayback(player, options);
+    std::vector<std::string> lines;
+    std::istringstream text(out.str());
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    return std::pair(lines, result.stopped);
+  };
+  const auto [whole, ended] = dump(0, 0);
+  const std::int64_t game2 = *r.ends.begin() + 1;
+  for (const auto& [from, to] : {std::pair<std::int64_t, std::int64_t>{1, 10}, {300, 320}, {game2 - 2, game2 + 2}}) {
+    const auto [part, stopped] = dump(from, to);
+    EXPECT_EQ(part, std::vector<std::string>(whole.begin() + from - 1, whole.begin() + to)) << from << ".." << to;
+    EXPECT_TRUE(stopped && !ended);
   }
 }
 
 // A damaged file says the same, whatever the viewer does: a seek past the
 // damage reports the damage.
 TEST(Viewer, ADamagedOrForgedFileGetsItsVerdictWhateverTheViewerDoes) {
-  const Recorded& r = Three();
+  const Recorded& r = Five();
   const Bytes whole = ReadBytes(r.demo);
   const std::string cut = WriteBytes(r.dir.path / "cut.zdm", Bytes(whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2)));
   Bytes flipped = whole;
