@@ -10,6 +10,7 @@ its sound, the uninstaller leaving nothing.
 
 import collections
 import itertools
+import json
 import os
 import pathlib
 import shutil
@@ -20,6 +21,7 @@ import time
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent.parent / "e2e"))
 import zorva_e2e  # noqa: E402
+from demo_test import canvas_hash  # noqa: E402
 from zorva_e2e import Display, Zorva, arguments, check, find_ship, frames, poll  # noqa: E402
 
 SOURCE = pathlib.Path(__file__).resolve().parent.parent.parent
@@ -168,6 +170,18 @@ def window(wine, game, sim, golden_first):
     played = wine.run(str(game / "zorva.exe"), "--no-sound", "--play", str(demo))
     said = played.stdout.decode(errors="replace").replace("\r\n", "\n")
     check(played.returncode == 0 and said.endswith(": as recorded\n"), f"zorva.exe --play: {played.returncode} {said!r}")
+    # Watched: it starts at --frame 40, paused, and a period steps to frame 41 (their canvases are zorva-sim's).
+    dumped = subprocess.run([sim, "--play", str(demo), "--dump", "-"], capture_output=True, check=True).stdout.decode()
+    canvas = [json.loads(line)["canvas"] for line in dumped.splitlines() if '"loop":"game"' in line]
+    watched = wine.game(game / "zorva.exe", "--no-sound", "--play", str(demo), "--frame", "40", cwd=game)
+    watched.wait_window()
+    zorva_e2e.CANVAS_Y = 22  # no menu of the system's: the picture's own bar is above the canvas
+    for key, frame in ((None, 40), ("period", 41)):
+        if key:
+            watched.key(key)
+        poll(lambda: canvas_hash(watched.grab()) == canvas[frame - 1], 10, f"the playback to stand on frame {frame}")
+    check(watched.close() == 0, "the close did not end the watched playback")
+    print("watched: --frame 40 stands on frame 40, a period on 41")
     # The clock leaps 1000 s at every pump, so the playback waits out its pace between pumps: the close ends it.
     slow = game / "slow.zdm"
     subprocess.run([sim, "--work", "1000000", "--record", str(slow), "-"], input=b"1 SPACE\n3000 -\n", check=True)
