@@ -46,15 +46,16 @@ Shown Now(const DemoPlayer& player) {
 }
 
 struct Recorded {
-  TempDir dir{"viewer"};
-  std::string demo = (dir.path / "five.zdm").string();
+  explicit Recorded(const char* script = kFiveGames, const char* name = "five") : dir(name) { Record(script); }
+  TempDir dir;
+  std::string demo = (dir.path / "run.zdm").string();
   std::map<std::int64_t, Shown> straight;  // every frame of a straight playback
   std::set<std::int64_t> ends;             // the frames that end a game (they show the frame before)
   PlaybackResult result;                   // of the straight playback
-  Recorded() {
+  void Record(const char* script) {
     SimOptions options;
     options.seed = 7, options.record = demo;
-    RunSimulation(ParseScript(kFiveGames), options);
+    RunSimulation(ParseScript(script), options);
     std::ifstream in(demo, std::ios::binary);
     DemoReader reader(in);
     DemoPlayer player(reader, false);
@@ -132,6 +133,29 @@ TEST(Viewer, EveryFrameReachedIsTheStraightPlaybacksFrame) {
     EXPECT_EQ(std::pair(result.games, result.frames), std::pair(r.result.games, r.result.frames));
     EXPECT_TRUE(viewer.SnapshotBytes() > 0 && viewer.SnapshotBytes() <= 64 * 1024 && viewer.SnapshotEvery() > 1);
   }
+}
+
+// A demo whose last game was closed while it ran ends inside that frame: the
+// end a viewer goes to is the frame before, its last whole one.
+TEST(Viewer, TheEndOfADemoClosedInAGameIsItsLastWholeFrame) {
+  const Recorded closed("2 -\n1 tap:SPACE\n100 RIGHT SPACE\n300 SPACE\n1 -\n1 tap:SPACE\n40 -\n1 close\n", "closed");
+  std::ifstream in(closed.demo, std::ios::binary);
+  DemoReader reader(in, kDemoResumeEvery);
+  DemoPlayer player(reader, false);
+  Viewer viewer(static_cast<std::uint64_t>(fs::file_size(closed.demo)));
+  player.viewer = &viewer;
+  viewer.SetPaused(true);
+  viewer.Ask(ViewCommand::ToEnd);
+  std::vector<std::int64_t> stood;
+  viewer.onStanding = [&](std::int64_t frame) {
+    stood.push_back(frame);
+    EXPECT_TRUE(Now(player) == closed.straight.at(frame)) << frame;
+    if (stood.size() == 2) viewer.Ask(ViewCommand::StepBack);
+    if (stood.size() == 3) viewer.SetPaused(false);
+  };
+  const PlaybackResult result = RunPlayback(player, SimOptions{});
+  EXPECT_EQ(stood, (std::vector<std::int64_t>{1, result.frames - 1, result.frames - 2}));
+  EXPECT_EQ(std::pair(result.games, result.stopped), std::pair(3, false));
 }
 
 // zorva-sim --play --from N --to M writes the records of those frames alone, as the whole dump has them.
