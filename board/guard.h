@@ -29,6 +29,10 @@ class GuardedServer : public httplib::Server {
   // For a handler: the connection is closed once its response is sent (its
   // body was left unread, say).
   static void CloseAfterResponse(httplib::Response& response);
+  // Once bound: lets the system hold as many connections as it will until
+  // they are accepted (the library asks for 5, and a client whose connection
+  // finds the queue full waits a second to try again).
+  void DeepenBacklog();
 
  private:
   bool process_and_close_socket(socket_t sock) override;

@@ -23,18 +23,25 @@
 namespace {
 
 constexpr const char* kHelp =
-    "usage: zorva-board [serve] [OPTION...]     serve the hall of fame\n"
-    "       zorva-board verify < DEMO           verify a demo as the hall does, the verdict in CBOR\n"
-    "       zorva-board remove ID [--database FILE]\n"
-    "       zorva-board rename ID NAME [--database FILE]\n"
-    "       zorva-board backup FILE [--database FILE]\n"
+    "Usage: zorva-board [serve] [OPTION]...\n"
+    "  or:  zorva-board verify [--verify-seconds N] [--verify-memory MIB] < DEMO\n"
+    "  or:  zorva-board remove ID [--database FILE]\n"
+    "  or:  zorva-board rename ID NAME [--database FILE]\n"
+    "  or:  zorva-board backup FILE [--database FILE]\n"
+    "The hall of fame of ZORVA. It takes games recorded by zorva --record or saved from the page\n"
+    "(POST /api/games, or the form on its own page), verifies every game of a file in a worker\n"
+    "process of its own as zorva-sim --verify does, and ranks those that start from the program's\n"
+    "start with WAIT checked throughout. Every week it draws a challenge seed and ranks the games\n"
+    "of that seed in a table of their own. It is administered only from this command line, on the\n"
+    "database itself, also while the server runs.\n"
     "\n"
-    "The hall takes games recorded by zorva --record or saved from the page (POST /api/games, or the\n"
-    "form on its own page), verifies every game of a file in a worker process of its own, as\n"
-    "zorva-sim --verify does, and ranks those that start from the program's start with WAIT checked\n"
-    "throughout. It draws a challenge seed every week and ranks the games of that seed in a table of\n"
-    "their own. Administration is only from this command line, on the database itself, also while\n"
-    "the server runs.\n"
+    "Commands:\n"
+    "  serve                        serve the hall (the default)\n"
+    "  verify                       verify the demo on standard input as the hall does, and write\n"
+    "                               the verdict on standard output (CBOR)\n"
+    "  remove ID                    remove an entry; its game is never entered again\n"
+    "  rename ID NAME               give an entry another name\n"
+    "  backup FILE                  copy the database into the new file FILE, also while it serves\n"
     "\n"
     "Options:\n"
     "  --listen HOST:PORT           where to listen (default 127.0.0.1:8080; port 0: any free port)\n"
@@ -45,10 +52,12 @@ constexpr const char* kHelp =
     "  --uploads-per-minute N       uploads from one address (default 10; 0: no limit)\n"
     "  --connections-per-address N  connections open from one address at once (default 32)\n"
     "  --verifiers N                verifications at once (default: one per processor core)\n"
-    "  --queue N                    uploads waiting for a verifier before the board says it is busy (default 16)\n"
-    "  --verify-seconds N           processor time a verification may take (default 60; twice that of wall time)\n"
-    "  --verify-memory MIB          memory a verification may take (default 512)\n"
-    "  --help, --version\n";
+    "  --queue N                    uploads waiting for a verifier beyond those (default 16)\n"
+    "  --verify-seconds N           processor time one verification may take (default 60; twice\n"
+    "                               as much wall time)\n"
+    "  --verify-memory MIB          memory one verification may take (default 512)\n"
+    "  --help                       print this help and exit\n"
+    "  --version                    print the version and exit\n";
 
 int Usage(const std::string& why) {
   std::cerr << "zorva-board: " << why << "\n" << kHelp;
@@ -71,7 +80,6 @@ int main(int argc, char** argv) {
   }
   std::string command = "serve";
   if (!args.empty() && !args[0].starts_with("--")) command = args[0], args.erase(args.begin());
-  if (command == "verify") return args.empty() ? zorva::RunVerifyCommand() : Usage("verify takes no arguments");
 
   zorva::BoardOptions o;
   o.program = ThisProgram(argv[0]);
@@ -125,6 +133,8 @@ int main(int argc, char** argv) {
   }
 
   if (command == "serve") return words.empty() ? zorva::Serve(o) : Usage("serve takes options only");
+  if (command == "verify")
+    return words.empty() ? zorva::RunVerifyCommand(o.limits) : Usage("verify takes options only");
   const std::size_t wanted = command == "rename" ? 2 : 1;
   if ((command != "remove" && command != "rename" && command != "backup") || words.size() != wanted) {
     return Usage(command == "remove" || command == "rename" || command == "backup"

@@ -3,13 +3,17 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <regex>
 #include <thread>
+#include <unordered_map>
 
 #include "base/challenge.h"
 #include "base/number.h"
@@ -24,9 +28,57 @@ namespace zorva {
 namespace {
 
 // The most games one file may enter.
-constexpr std::size_t kGamesPerUpload = 200;
+constexpr std::size_t kGamesPerUpload = 1000;
 
 std::int64_t Now() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+// The hall's pages as last rendered, until the database changes (by this
+// process or another: the command line's changes show at once). Pages that
+// show the week's table have the week in their key. While one thread renders
+// a page anew, the others are given the page as it was, so that a busy page is
+// never rendered by many threads at once.
+class Rendered {
+ public:
+  explicit Rendered(Store& store) : store_(store) {}
+  // The body kept under `key`, or the one `make` renders (nothing: no page).
+  template <class Make>
+  std::optional<std::string> Get(const std::string& key, Make make) {
+    const std::int64_t generation = store_.Changes();
+    {
+      const std::lock_guard lock(mutex_);
+      if (pages_.size() >= kPages) pages_.clear();
+      Page& kept = pages_[key];
+      if (kept.body && (kept.generation == generation || kept.rendering)) return kept.body;
+      kept.rendering = true;
+    }
+    std::optional<std::string> body;
+    try {
+      body = make();
+    } catch (...) {
+      Done(key, nullptr, generation);
+      throw;
+    }
+    Done(key, body ? &*body : nullptr, generation);
+    return body;
+  }
+
+ private:
+  static constexpr std::size_t kPages = 1024;
+  struct Page {
+    std::optional<std::string> body;
+    std::int64_t generation = 0;
+    bool rendering = false;
+  };
+  void Done(const std::string& key, const std::string* body, std::int64_t generation) {
+    const std::lock_guard lock(mutex_);
+    Page& kept = pages_[key];
+    kept.rendering = false;
+    if (body) kept.body = *body, kept.generation = generation;
+  }
+  Store& store_;
+  std::mutex mutex_;
+  std::unordered_map<std::string, Page> pages_;
+};
 
 class Board {
  public:
@@ -37,7 +89,8 @@ class Board {
                  o.verifiers > 0 ? o.verifiers : static_cast<int>(std::max(1u, std::thread::hardware_concurrency())),
                  o.queue, o.limits),
         requests_(o.requestsPerMinute),
-        uploads_(o.uploadsPerMinute) {}
+        uploads_(o.uploadsPerMinute),
+        rendered_(store_) {}
 
   void Mount(GuardedServer& server) {
     server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
@@ -64,9 +117,13 @@ class Board {
             {"ends", Iso(c.week.ends)}});
     });
     server.Get(R"(/games/(\d{1,18}))", [this](const httplib::Request& req, httplib::Response& res) {
-      const std::optional<Entry> e = store_.Find(std::stoll(req.matches[1]));
-      if (!e) return Say(req, res, 404, "No game of that number is in the hall.");
-      Html(res, 200, EntryPage(*e, Watch()));
+      const std::optional<std::string> page = rendered_.Get(req.path, [&]() -> std::optional<std::string> {
+        const std::optional<Entry> e = store_.Find(std::stoll(req.matches[1]));
+        if (!e) return std::nullopt;
+        return EntryPage(*e, Watch());
+      });
+      if (!page) return Say(req, res, 404, "No game of that number is in the hall.");
+      Html(res, 200, *page);
     });
     server.Get(R"(/games/(\d{1,18})\.zdm)", [this](const httplib::Request& req, httplib::Response& res) {
       const std::string id = req.matches[1];
@@ -128,12 +185,16 @@ class Board {
     res.set_header("Cache-Control", "no-cache");
     res.set_content(html, "text/html; charset=utf-8");
   }
-  static void Json(httplib::Response& res, int status, const nlohmann::json& j) {
+  static std::string Text(const nlohmann::json& j) {
+    return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  }
+  static void Json(httplib::Response& res, int status, const std::string& text) {
     res.status = status;
     Secure(res);
     res.set_header("Cache-Control", "no-cache");
-    res.set_content(j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n", "application/json");
+    res.set_content(text, "application/json");
   }
+  static void Json(httplib::Response& res, int status, const nlohmann::json& j) { Json(res, status, Text(j)); }
   // A browser's form gets a page; the API and scripts get JSON.
   static bool WantsHtml(const httplib::Request& req) {
     return !req.path.starts_with("/api/") || req.get_header_value("Accept").find("text/html") != std::string::npos;
@@ -159,13 +220,15 @@ class Board {
   void Hall(const httplib::Request& req, httplib::Response& res) {
     const std::optional<std::int64_t> page = Page(req);
     if (!page) return Say(req, res, 404, "There is no such page of the hall.");
-    HallView view;
-    view.challenge = store_.ChallengeAt(Now());
-    view.week = store_.Table(view.challenge.week.name, 0, kTablePage + 1);
-    view.all = store_.Table("", (*page - 1) * kTablePage, kTablePage + 1);
-    view.page = *page;
-    view.watch = Watch();
-    Html(res, 200, HallPage(view));
+    Html(res, 200, *rendered_.Get(WeekOf(Now()).name + "/?page=" + std::to_string(*page), [&] {
+      HallView view;
+      view.challenge = store_.ChallengeAt(Now());
+      view.week = store_.Table(view.challenge.week.name, 0, kTablePage + 1);
+      view.all = store_.Table("", (*page - 1) * kTablePage, kTablePage + 1);
+      view.page = *page;
+      view.watch = Watch();
+      return std::optional(HallPage(view));
+    }));
   }
 
   void Scores(const httplib::Request& req, httplib::Response& res) {
@@ -176,16 +239,18 @@ class Board {
     if (!page || (!week.empty() && !std::regex_match(week, kWeek))) {
       return Say(req, res, 400, "A table is ?week=current or ?week=2025-W03, a page is ?page=1 or more.");
     }
-    std::vector<Entry> entries = store_.Table(week, (*page - 1) * kTablePage, kTablePage + 1);
-    nlohmann::json j = {{"table", week.empty() ? "all" : week}, {"page", *page}, {"per_page", kTablePage}};
-    j["next"] = nullptr;
-    if (entries.size() > kTablePage) {
-      entries.pop_back();
-      j["next"] = "/api/scores?" + (week.empty() ? "" : "week=" + week + "&") + "page=" + std::to_string(*page + 1);
-    }
-    j["entries"] = nlohmann::json::array();
-    for (const Entry& e : entries) j["entries"].push_back(EntryJson(e, Watch()));
-    Json(res, 200, j);
+    Json(res, 200, *rendered_.Get("/api/scores?week=" + week + "&page=" + std::to_string(*page), [&] {
+      std::vector<Entry> entries = store_.Table(week, (*page - 1) * kTablePage, kTablePage + 1);
+      nlohmann::json j = {{"table", week.empty() ? "all" : week}, {"page", *page}, {"per_page", kTablePage}};
+      j["next"] = nullptr;
+      if (entries.size() > kTablePage) {
+        entries.pop_back();
+        j["next"] = "/api/scores?" + (week.empty() ? "" : "week=" + week + "&") + "page=" + std::to_string(*page + 1);
+      }
+      j["entries"] = nlohmann::json::array();
+      for (const Entry& e : entries) j["entries"].push_back(EntryJson(e, Watch()));
+      return std::optional(Text(j));
+    }));
   }
 
   void Receive(const httplib::Request& req, httplib::Response& res) {
@@ -228,7 +293,7 @@ class Board {
     if (verdict.games.size() > kGamesPerUpload) {
       return Say(req, res, 422,
                  "The file holds " + std::to_string(verdict.games.size()) +
-                     " games; the hall takes at most 200 from one file.");
+                     " games; the hall takes at most 1,000 from one file.");
     }
     const Store::Added added = store_.Add(*name, upload.demo, verdict, Now());
     const std::size_t games = verdict.games.size();
@@ -254,6 +319,7 @@ class Board {
   Store store_;
   Workers workers_;
   RateLimit requests_, uploads_;
+  Rendered rendered_;
 };
 
 }  // namespace
@@ -284,6 +350,7 @@ int Serve(const BoardOptions& options) {
     std::cerr << "zorva-board: cannot listen on " << options.host << " port " << options.port << "\n";
     return 1;
   }
+  server.DeepenBacklog();
   std::thread stopper([&server, &stops] {
     int signal = 0;
     sigwait(&stops, &signal);

@@ -25,8 +25,9 @@ constexpr const char* kMigrations[] = {
     "CREATE TABLE entries (id INTEGER PRIMARY KEY, hash BLOB NOT NULL UNIQUE,"
     "  upload INTEGER NOT NULL REFERENCES uploads(id), game INTEGER NOT NULL, name TEXT NOT NULL,"
     "  score INTEGER NOT NULL, frames INTEGER NOT NULL, duration INTEGER NOT NULL, seed INTEGER NOT NULL,"
-    "  ranked INTEGER NOT NULL, reason TEXT NOT NULL, week TEXT, verdict TEXT NOT NULL, demo BLOB NOT NULL,"
-    "  created INTEGER NOT NULL);"
+    "  ranked INTEGER NOT NULL, reason TEXT NOT NULL, week TEXT, verdict TEXT NOT NULL, created INTEGER NOT NULL);"
+    // The games' demos apart, so that the entries' rows stay small to read.
+    "CREATE TABLE demos (entry INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE, demo BLOB NOT NULL);"
     "CREATE INDEX entries_ranked ON entries(score DESC, id) WHERE ranked = 1;"
     "CREATE INDEX entries_week ON entries(week, score DESC, id) WHERE week IS NOT NULL;"
     "CREATE INDEX entries_upload ON entries(upload);"
@@ -154,8 +155,10 @@ class Store::Connection {
     static const std::string sql = std::string(kEntryColumns) + "WHERE id = ?";
     std::optional<Entry> e = Row(Query(sql.c_str()).Bind(1, id));
     if (e && e->ranked) {
-      Statement& better =
-          Query("SELECT COUNT(*) FROM entries WHERE ranked = 1 AND (score > ?1 OR (score = ?1 AND id < ?2))");
+      // Two ranges of the ranking's index, counted on the index alone.
+      Statement& better = Query(
+          "SELECT (SELECT COUNT(*) FROM entries WHERE ranked = 1 AND score > ?1) +"
+          " (SELECT COUNT(*) FROM entries WHERE ranked = 1 AND score = ?1 AND id < ?2)");
       better.Bind(1, e->score).Bind(2, e->id).Step();
       e->rank = better.Int(0) + 1;
     }
@@ -211,6 +214,16 @@ Store::Store(const std::string& path) : path_(path), writer_(Open()) {
 }
 
 Store::~Store() = default;
+
+std::int64_t Store::Changes() {
+  const std::lock_guard lock(watchMutex_);
+  if (!watcher_) watcher_ = Open();
+  Statement& s = watcher_->Query("PRAGMA data_version");
+  s.Step();
+  const std::int64_t version = s.Int(0);
+  s.Reset();
+  return version;
+}
 
 std::unique_ptr<Store::Connection> Store::Open() { return std::make_unique<Connection>(path_); }
 
@@ -311,7 +324,7 @@ Store::Added Store::Add(const std::string& name, const std::string& file, const 
       }
       c.Query(
            "INSERT INTO entries (hash, upload, game, name, score, frames, duration, seed, ranked, reason, week,"
-           " verdict, demo, created) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+           " verdict, created) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
           .Blob(1, g.hash)
           .Bind(2, uploadId())
           .Bind(3, static_cast<std::int64_t>(k + 1))
@@ -324,10 +337,11 @@ Store::Added Store::Add(const std::string& name, const std::string& file, const 
           .Bind(10, reason)
           .TextOrNull(11, week)
           .Bind(12, g.line)
-          .Blob(13, g.demo)
-          .Bind(14, now)
+          .Bind(13, now)
           .Step();
-      added.entries.push_back(*c.Find(sqlite3_last_insert_rowid(c.Handle())));
+      const std::int64_t id = sqlite3_last_insert_rowid(c.Handle());
+      c.Query("INSERT INTO demos (entry, demo) VALUES (?, ?)").Bind(1, id).Blob(2, g.demo).Step();
+      added.entries.push_back(*c.Find(id));
       ++added.fresh;
     }
     if (upload != 0)
@@ -337,14 +351,16 @@ Store::Added Store::Add(const std::string& name, const std::string& file, const 
 }
 
 std::vector<Entry> Store::Table(const std::string& week, std::int64_t offset, int count) {
-  static const std::string all =
-      std::string(kEntryColumns) + "WHERE ranked = 1 ORDER BY score DESC, id LIMIT ? OFFSET ?";
-  static const std::string weeks =
-      std::string(kEntryColumns) + "WHERE week = ? ORDER BY score DESC, id LIMIT ? OFFSET ?";
+  // The page is found on the ranking's index alone, then its rows are read.
+  static const std::string all = std::string(kEntryColumns) +
+                                 "WHERE id IN (SELECT id FROM entries WHERE ranked = 1 ORDER BY score DESC, id"
+                                 " LIMIT ?1 OFFSET ?2) ORDER BY score DESC, id";
+  static const std::string weeks = std::string(kEntryColumns) +
+                                   "WHERE id IN (SELECT id FROM entries WHERE week = ?3 ORDER BY score DESC, id"
+                                   " LIMIT ?1 OFFSET ?2) ORDER BY score DESC, id";
   Lease c = Reader();
-  Statement& s = week.empty() ? c->Query(all.c_str()) : c->Query(weeks.c_str()).Bind(1, week);
-  const int first = week.empty() ? 1 : 2;
-  s.Bind(first, count).Bind(first + 1, offset);
+  Statement& s = week.empty() ? c->Query(all.c_str()) : c->Query(weeks.c_str()).Bind(3, week);
+  s.Bind(1, count).Bind(2, offset);
   std::vector<Entry> table;
   while (std::optional<Entry> e = c->Row(s)) {
     e->rank = offset + static_cast<std::int64_t>(table.size()) + 1;
@@ -357,7 +373,7 @@ std::optional<Entry> Store::Find(std::int64_t id) { return Reader()->Find(id); }
 
 std::optional<std::string> Store::Demo(std::int64_t id) {
   Lease c = Reader();
-  Statement& s = c->Query("SELECT demo FROM entries WHERE id = ?").Bind(1, id);
+  Statement& s = c->Query("SELECT demo FROM demos WHERE entry = ?").Bind(1, id);
   if (!s.Step()) return std::nullopt;
   return s.Text(0);
 }
@@ -369,6 +385,7 @@ bool Store::Remove(std::int64_t id) {
     if (!find.Bind(1, id).Step()) return false;
     const std::string hash = find.Text(0);
     const std::int64_t upload = find.Int(1);
+    writer_->Query("DELETE FROM demos WHERE entry = ?").Bind(1, id).Step();
     writer_->Query("DELETE FROM entries WHERE id = ?").Bind(1, id).Step();
     writer_->Query("INSERT OR IGNORE INTO removed (hash) VALUES (?)").Blob(1, hash).Step();
     writer_->Query("UPDATE uploads SET entries = entries - 1 WHERE id = ?").Bind(1, upload).Step();

@@ -84,6 +84,9 @@ class Store {
   std::optional<Entry> Find(std::int64_t id);
   // The entry's game alone, as a demo file.
   std::optional<std::string> Demo(std::int64_t id);
+  // A number that is another one once anything has been written to the
+  // database since, by this process or another (the command line's).
+  std::int64_t Changes();
 
   // Administration, from the command line: false when there is no such entry.
   bool Remove(std::int64_t id);
@@ -110,6 +113,8 @@ class Store {
   std::unique_ptr<Connection> writer_;
   std::mutex poolMutex_;
   std::vector<std::unique_ptr<Connection>> readers_;
+  std::mutex watchMutex_;
+  std::unique_ptr<Connection> watcher_;  // only asks whether others wrote
   std::mutex challengeMutex_;
   Challenge challenge_;  // the latest asked for
 };

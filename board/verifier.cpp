@@ -2,10 +2,13 @@
 
 #include <openssl/evp.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -23,6 +26,13 @@ namespace zorva {
 namespace {
 
 constexpr const char* kProgram = "zorva-board";
+
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer reserves terabytes of address space for itself.
+constexpr bool kLimitMemory = false;
+#else
+constexpr bool kLimitMemory = true;
+#endif
 constexpr std::size_t kHeaderBytes = sizeof kDemoMagic + 2;
 
 // The file as a regular file that the verifier can open by its name.
@@ -226,10 +236,19 @@ Verdict DecodeVerdict(const std::string& bytes) {
   return v;
 }
 
-int RunVerifyCommand() {
-  std::string file(kDemoMaxFileBytes + 1, '\0');
-  std::cin.read(file.data(), static_cast<std::streamsize>(file.size()));
-  file.resize(static_cast<std::size_t>(std::cin.gcount()));
+int RunVerifyCommand(const WorkerLimits& limits) {
+  const rlimit cpu{static_cast<rlim_t>(limits.seconds), static_cast<rlim_t>(limits.seconds) + 1};
+  const rlimit memory{limits.memoryBytes, limits.memoryBytes}, none{0, 0};
+  if (setrlimit(RLIMIT_CPU, &cpu) != 0 || (kLimitMemory && setrlimit(RLIMIT_AS, &memory) != 0) ||
+      setrlimit(RLIMIT_CORE, &none) != 0) {
+    std::cerr << kProgram << ": cannot limit the verification: " << std::strerror(errno) << "\n";
+    return 1;
+  }
+  std::string file;
+  for (char piece[64 * 1024]; std::cin.read(piece, sizeof piece) || std::cin.gcount() > 0;) {
+    file.append(piece, static_cast<std::size_t>(std::cin.gcount()));
+    if (file.size() > kDemoMaxFileBytes) break;
+  }
   if (file.size() > kDemoMaxFileBytes) {
     std::cerr << kProgram << ": " << kDemoTooLarge << "\n";
     return 2;

@@ -39,8 +39,15 @@ Verdict VerifyDemo(const std::string& file);
 std::string EncodeVerdict(const Verdict& verdict);
 Verdict DecodeVerdict(const std::string& bytes);
 
-// zorva-board verify: the demo on standard input, the encoded verdict on
-// standard output. Returns the exit status.
-int RunVerifyCommand();
+// What one verification may take.
+struct WorkerLimits {
+  int seconds = 60;                                      // of processor time; the wall time allows twice as much
+  std::uint64_t memoryBytes = std::uint64_t{512} << 20;  // of address space
+};
+
+// zorva-board verify: puts the limits on its own process before it reads a
+// byte, then reads the demo on standard input and writes the encoded verdict
+// on standard output. Returns the exit status.
+int RunVerifyCommand(const WorkerLimits& limits);
 
 }  // namespace zorva

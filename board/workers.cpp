@@ -3,8 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/mman.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,22 +19,6 @@ namespace {
 
 // A worker's verdict holds each game of the file once more, packed alone.
 constexpr std::size_t kMaxVerdictBytes = std::size_t{16} << 20;
-
-#if defined(__SANITIZE_ADDRESS__)
-// AddressSanitizer reserves terabytes of address space for itself.
-constexpr bool kLimitMemory = false;
-#else
-constexpr bool kLimitMemory = true;
-#endif
-
-// In the child, between fork and exec: only calls that are safe there.
-void Place(int from, int to) {
-  if (from == to) {
-    fcntl(to, F_SETFD, 0);
-  } else {
-    dup2(from, to);
-  }
-}
 
 struct Descriptor {
   int fd = -1;
@@ -79,7 +63,14 @@ Workers::Outcome Workers::Run(const std::string& demo, Verdict& verdict, std::st
     why = sentence;
     return Outcome::Failed;
   };
-  Descriptor input{memfd_create("upload", MFD_CLOEXEC)}, output, end;
+  // Above the standard descriptors, which the worker gets them as.
+  const auto above = [](int fd) {
+    if (fd < 0 || fd > 2) return fd;
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    ::close(fd);
+    return moved;
+  };
+  Descriptor input{above(memfd_create("upload", MFD_CLOEXEC))}, output, end;
   for (std::size_t at = 0; input.fd >= 0 && at < demo.size();) {
     const ssize_t n = ::write(input.fd, demo.data() + at, demo.size() - at);
     if (n <= 0) return failed("The board cannot hold the file for its verifier.");
@@ -89,22 +80,21 @@ Workers::Outcome Workers::Run(const std::string& demo, Verdict& verdict, std::st
   if (input.fd < 0 || ::lseek(input.fd, 0, SEEK_SET) != 0 || ::pipe2(pipe, O_CLOEXEC) != 0) {
     return failed("The board cannot start its verifier.");
   }
-  output.fd = pipe[0], end.fd = pipe[1];
-  const char* argv[] = {program_.c_str(), "verify", nullptr};
-  const rlimit cpu{static_cast<rlim_t>(limits_.seconds), static_cast<rlim_t>(limits_.seconds) + 1};
-  const rlimit memory{limits_.memoryBytes, limits_.memoryBytes}, none{0, 0};
-  const pid_t pid = ::fork();
-  if (pid < 0) return failed("The board cannot start its verifier.");
-  if (pid == 0) {
-    Place(input.fd, 0);
-    Place(end.fd, 1);
-    setrlimit(RLIMIT_CPU, &cpu);
-    if (kLimitMemory) setrlimit(RLIMIT_AS, &memory);
-    setrlimit(RLIMIT_CORE, &none);
-    close_range(3, ~0U, 0);
-    execv(argv[0], const_cast<char* const*>(argv));
-    _exit(127);
-  }
+  output.fd = above(pipe[0]), end.fd = above(pipe[1]);
+  // Spawned without copying the server's memory; the worker puts its limits
+  // on itself before it reads a byte of the demo.
+  const std::string seconds = std::to_string(limits_.seconds), memory = std::to_string(limits_.memoryBytes >> 20);
+  const char* argv[] = {program_.c_str(), "verify", "--verify-seconds", seconds.c_str(), "--verify-memory",
+                        memory.c_str(),   nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, input.fd, 0);
+  posix_spawn_file_actions_adddup2(&actions, end.fd, 1);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0 || output.fd < 0 || end.fd < 0) return failed("The board cannot start its verifier.");
   input.Close(), end.Close();
 
   // Its verdict, within the wall time.

@@ -14,11 +14,6 @@
 
 namespace zorva {
 
-struct WorkerLimits {
-  int seconds = 60;                                      // of processor time; the wall time allows twice as much
-  std::uint64_t memoryBytes = std::uint64_t{512} << 20;  // of address space
-};
-
 class Workers {
  public:
   // Runs `program` with the argument verify; `slots` at once, `queue` more
