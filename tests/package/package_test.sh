@@ -23,7 +23,9 @@ same() { [ "$1" = "$2" ] || { echo "  got:  $1"; echo "  want: $2"; return 1; };
 quiet() { local said; said=$("$@" 2>&1) && [ -z "$said" ] || { echo "$said"; return 1; }; }
 
 [ -f "$deb" ] || { echo "FAIL: no package $deb"; echo "0 passed, 1 failed"; exit 1; }
-files="/usr/games/zorva
+files="/lib/systemd/system/zorva-board.service
+/usr/bin/zorva-board
+/usr/games/zorva
 /usr/lib/games/zorva/zorva
 /usr/lib/games/zorva/効果音.wav
 /usr/share/applications/org.zorva.Zorva.desktop
@@ -32,6 +34,7 @@ files="/usr/games/zorva
 /usr/share/icons/hicolor/128x128/apps/zorva.png
 /usr/share/icons/hicolor/256x256/apps/zorva.png
 /usr/share/icons/hicolor/32x32/apps/zorva.png
+/usr/share/man/man1/zorva-board.1.gz
 /usr/share/man/man6/zorva.6.gz
 /usr/share/metainfo/org.zorva.Zorva.metainfo.xml"
 entry=$root/usr/share/applications/org.zorva.Zorva.desktop
@@ -59,6 +62,14 @@ versions=$versions,$(grep -o -m 1 '<release version="[^"]*"' "$metainfo" | cut -
 versions=$versions,$(zcat "$manual" | sed -n 's/^\.TH [^"]*"[^"]*" "[^"]*" "zorva \([^"]*\)".*/\1/p')
 check "one version everywhere" same "$versions" "$version,$version,$version,$version"
 
+# zorva-board: its manual page renders, its service is valid and off until
+# enabled, and the program answers.
+board_manual=$root/usr/share/man/man1/zorva-board.1.gz
+check "man -l zorva-board.1 renders without warnings" \
+  same "$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$board_manual" 2>&1 >/dev/null)" ""
+check "zorva-board --version" same "$("$root/usr/bin/zorva-board" --version)" "zorva-board $version"
+check "the service is not enabled by the package" same "$(dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./postinst | grep -c 'deb-systemd-helper enable')" 0
+
 if [ "$(id -u)" -ne 0 ]; then
   echo "FAIL: installing the package needs root"
   echo "$passed passed, $((failed + 1)) failed"
@@ -66,6 +77,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 check "dpkg -i" dpkg -i "$deb"
 check "dpkg -L lists the files" same "$(dpkg -L zorva | grep -Fx -f <(echo "$files") | LC_ALL=C sort)" "$files"
+check "systemd-analyze verify zorva-board.service" quiet systemd-analyze verify /lib/systemd/system/zorva-board.service
 command=$(sed -n 's/^Exec=//p' /usr/share/applications/org.zorva.Zorva.desktop | head -n 1)
 check "the desktop entry starts /usr/games/zorva" same "$command" /usr/games/zorva
 
