@@ -19,6 +19,7 @@
 #include "board/server.h"
 #include "board/store.h"
 #include "board/verifier.h"
+#include "demo/demo.h"
 
 namespace {
 
@@ -144,6 +145,7 @@ int main(int argc, char** argv) {
   try {
     zorva::Store store(o.database);
     if (command == "backup") {
+      if (zorva::SameFile(words[0], o.database)) return Usage("the backup would be written over the database");
       store.Backup(words[0]);
       std::cout << "zorva-board: " << o.database << " backed up to " << words[0] << "\n";
       return 0;

@@ -231,7 +231,8 @@ TEST(Board, TheCommandLineRemovesRenamesAndBacksUpWhileTheHallServes) {
     std::string entry1;  // what /games/1 then holds
   } cases[] = {
       {"rename 1 'Ann Marie'", 0, "Ann Marie"}, {"rename 1 ''", 2, "Ann Marie"},  {"rename 9 Zed", 1, "Ann Marie"},
-      {"backup copy.db", 0, "Ann Marie"},      {"remove 1", 0, "No game"},        {"remove 1", 1, "No game"},
+      {"backup copy.db", 0, "Ann Marie"},      {"backup board.db", 2, "Ann Marie"}, {"remove 1", 0, "No game"},
+      {"remove 1", 1, "No game"},
       {"remove x", 2, "No game"},
   };
   for (const auto& k : cases) {
