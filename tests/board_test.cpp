@@ -30,6 +30,8 @@ TEST(Board, UploadsAreVerifiedRankedOrRefusedWithTheVerifiersSentence) {
   // Games 1 and 2 end on their GAME OVER, game 3 is closed while it runs.
   const std::string script = "2 -\n1 tap:SPACE\n100 RIGHT SPACE\n300 SPACE\n1 -\n1 tap:SPACE\n40 -\n1 close\n";
   const std::string run = Recorded(script, 5), shortRun = "2 -\n1 tap:SPACE\n30 SPACE\n1 close\n";
+  const TempDir sim("board-sim");  // a run recorded by zorva-sim itself
+  RunProgram(ZORVA_BINARY_DIR "/zorva-sim", "--seed 8 --record run.zdm -", sim.path, "1 tap:SPACE\n80 LEFT SPACE\n1 close\n");
   std::string damaged = run;
   damaged[40] = static_cast<char>(damaged[40] ^ 0x5A);
   const std::string rules = "not a game the rules allow: ";
@@ -41,6 +43,7 @@ TEST(Board, UploadsAreVerifiedRankedOrRefusedWithTheVerifiersSentence) {
       {"a run of three games", run, "3 games entered in the hall.", 201, 3, {true, true, true}},
       {"the same run again", run, "Every game of this file is in the hall already.", 200, 3, {true, true, true}},
       {"a committed demo", FileText(kCorpus + "game_over.zdm"), "1 game entered", 201, 1, {true}},
+      {"a run of zorva-sim --record", FileText((sim.path / "run.zdm").string()), "1 game entered", 201, 1, {true}},
       {"a game after other games", Recorded(shortRun, 11, [] { G.HiScore = 900; }),
        "1 game entered", 201, 1, {false}},
       {"a game without WAIT", Recorded("1 tap:SPACE\n10 SPACE\n1 wait\n20 SPACE\n1 close\n", 12), "1 game entered", 201, 1,
@@ -76,12 +79,18 @@ TEST(Board, UploadsAreVerifiedRankedOrRefusedWithTheVerifiersSentence) {
   }
   // The table ranks what was ranked, best first; the reasons are said.
   const Answer all = Get(c, "/api/scores");
-  ASSERT_EQ(all.body["entries"].size(), 5u) << all.text;
-  for (std::size_t i = 1; i < 5; ++i) EXPECT_GE(all.body["entries"][i - 1]["score"], all.body["entries"][i]["score"]);
+  ASSERT_EQ(all.body["entries"].size(), 6u) << all.text;
+  for (std::size_t i = 1; i < 6; ++i) EXPECT_GE(all.body["entries"][i - 1]["score"], all.body["entries"][i]["score"]);
   const std::string hall = Get(c, "/").text;
-  EXPECT_NE(Get(c, "/games/5").text.find("The file begins after other games"), std::string::npos);
-  EXPECT_NE(Get(c, "/games/6").text.find("WAIT was not checked throughout"), std::string::npos);
+  EXPECT_NE(Get(c, "/games/6").text.find("The file begins after other games"), std::string::npos);
+  EXPECT_NE(Get(c, "/games/7").text.find("WAIT was not checked throughout"), std::string::npos);
   EXPECT_NE(hall.find("seeds are the players' own"), std::string::npos) << hall;
+  // A browser's form gets a page.
+  const httplib::MultipartFormDataItems form{{"name", "Ann", "", ""}, {"demo", ShortGame(15), "game.zdm", ""}};
+  const httplib::Result page = c.Post("/api/games", {{"Accept", "text/html"}}, form);
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 201);
+  EXPECT_NE(page->body.find("1 game entered in the hall.</p>"), std::string::npos) << page->body;
 }
 
 // Names are checked before any verifying, kept exactly as written, and shown escaped.
