@@ -98,7 +98,7 @@ std::string HallPage(const HallView& v) {
   std::string html = Head("ZORVA hall of fame");
   if (v.watch) html += "<nav><a href=\"/play/\">Play ZORVA</a></nav>\n";
   html += "<main class=\"tables\">\n<section><h2>This week's challenge</h2>\n<p>Week " + w.name + ", " +
-          Date(w.starts, "%A %e %B") + " to " + Date(w.ends - 1, "%A %e %B %Y") + " (UTC). Challenge code <code>" +
+          Date(w.starts, "%A %-d %B") + " to " + Date(w.ends - 1, "%A %-d %B %Y") + " (UTC). Challenge code <code>" +
           ChallengeCode(v.challenge.seed).value_or("") +
           "</code>: every game of a challenge run starts from this seed, the same for every player, so these "
           "scores are of the same games.</p>\n" +
@@ -170,9 +170,11 @@ std::string_view HallStyle() {
   return "body{margin:0 auto;max-width:72rem;padding:0 1rem 2rem;background:#05050f;color:#e8e8f0;"
          "font:16px/1.45 system-ui,sans-serif}a{color:#7fd4ff}h1 a{color:inherit;text-decoration:none}"
          "h1{font-size:1.6rem;letter-spacing:.2em}code,samp{font-size:.95em;color:#ffd36b}"
-         ".tables{display:grid;grid-template-columns:repeat(auto-fit,minmax(30rem,1fr));gap:2rem}"
-         "table{border-collapse:collapse;width:100%}th,td{padding:.2rem .5rem;text-align:right;white-space:nowrap}"
-         "th:nth-child(2),td:nth-child(2){text-align:left;white-space:normal}"
+         ".tables{display:grid;grid-template-columns:repeat(auto-fit,minmax(34rem,1fr));gap:2rem}"
+         ".tables section{min-width:0;overflow-x:auto}"
+         "table{border-collapse:collapse;width:100%;font-size:.92em}th,td{padding:.2rem "
+         ".4rem;text-align:right;white-space:nowrap}"
+         "th:nth-child(2),td:nth-child(2){text-align:left;white-space:normal}td:last-child{white-space:normal}"
          "tbody tr:nth-child(odd){background:#10102a}.empty{color:#9090a8}"
          "form{display:flex;flex-wrap:wrap;gap:1rem;align-items:center}dt{color:#9090a8}dd{margin:0 0 .6rem}\n";
 }

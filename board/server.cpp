@@ -94,6 +94,12 @@ class Board {
 
   void Mount(GuardedServer& server) {
     server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+      // The page's files name each other relatively: its folder needs its slash.
+      if (Watch() && req.path == "/play") {
+        Secure(res);
+        res.set_redirect("/play/", 301);
+        return httplib::Server::HandlerResponse::Handled;
+      }
       if (const int wait = requests_.Take(req.remote_addr); wait > 0) {
         res.set_header("Retry-After", std::to_string(wait));
         Say(req, res, 429, "Too many requests from your address; try again in " + std::to_string(wait) + " s.");
@@ -137,7 +143,6 @@ class Board {
     server.Post("/api/games", [this](const httplib::Request& req, httplib::Response& res,
                                      const httplib::ContentReader&) { Receive(req, res); });
     if (Watch()) {
-      server.Get("/play", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/play/", 301); });
       server.set_mount_point("/play", options_.page);
       server.set_file_request_handler(
           [](const httplib::Request&, httplib::Response& res) { res.set_header("X-Content-Type-Options", "nosniff"); });

@@ -145,7 +145,7 @@ TEST(Board, PathsReachOnlyWhatTheHallServes) {
     std::string holds;
   } cases[] = {
       {"/", 200, "/play/#demo-url=/games/1.zdm"}, {"/games/1", 200, "Ann"}, {"/games/1.zdm", 200, "ZORVADMO"},
-      {"/api/scores?page=1", 200, "\"name\":\"Ann\""}, {"/play/", 200, "the page"}, {"/play/index.html", 200, "the page"},
+      {"/api/scores?page=1", 200, "\"name\":\"Ann\""}, {"/play", 301, ""}, {"/play/", 200, "the page"}, {"/play/index.html", 200, "the page"},
       {"/games/2", 404, "No game"}, {"/games/0.zdm", 404, "No game"}, {"/games/99999999999999999999", 404, ""},
       {"/games/1/../../secret", 404, ""}, {"/games/..%2F..%2Fsecret", 404, ""}, {"/play/../secret", 404, ""},
       {"/play/..%2Fsecret", 404, ""}, {"/play/%2E%2E/secret", 404, ""}, {"/play/%2e%2e%2fsecret", 404, ""},
