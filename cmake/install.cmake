@@ -92,3 +92,25 @@ install(CODE [[
   configure_file("${ZORVA_DESKTOP_IN}" "${ZORVA_DESKTOP_OUT}" @ONLY)
   file(INSTALL DESTINATION "${CMAKE_INSTALL_PREFIX}/share/applications" TYPE FILE FILES "${ZORVA_DESKTOP_OUT}")
 ]])
+
+# The hall of fame: zorva-board in ZORVA_BOARD_DIR and, with ZORVA_MANUAL, its
+# manual page zorva-board(1), written by help2man from its --help and
+# packaging/zorva-board.h2m. The Debian package adds its systemd unit.
+if(ZORVA_BOARD)
+  set(ZORVA_BOARD_DIR bin CACHE STRING "Folder of zorva-board, under the prefix")
+  install(TARGETS zorva-board RUNTIME DESTINATION ${ZORVA_BOARD_DIR})
+  if(ZORVA_MANUAL)
+    set(ZORVA_BOARD_MANPAGE ${PROJECT_BINARY_DIR}/zorva-board.1)
+    add_custom_command(
+      OUTPUT ${ZORVA_BOARD_MANPAGE}
+      COMMAND ${HELP2MAN} --no-info --locale=C.UTF-8 --section=1
+              "--name=the hall of fame of ZORVA: verifies, ranks and serves played games"
+              --include=${PROJECT_SOURCE_DIR}/packaging/zorva-board.h2m --output=${ZORVA_BOARD_MANPAGE}
+              $<TARGET_FILE:zorva-board>
+      DEPENDS zorva-board ${PROJECT_SOURCE_DIR}/packaging/zorva-board.h2m
+      COMMENT "Writing the manual page zorva-board.1"
+      VERBATIM)
+    add_custom_target(zorva_board_manual ALL DEPENDS ${ZORVA_BOARD_MANPAGE})
+    install(FILES ${ZORVA_BOARD_MANPAGE} DESTINATION share/man/man1)
+  endif()
+endif()

@@ -208,6 +208,10 @@ class DemoReader {
   // last GameEnd.
   const GameStart& Start() const { return *start_; }
   const Trailer& LastTrailer() const { return trailer_; }
+  // How many bytes of the unpacked records have been read: a game's own
+  // records lie between the count before the Next that gives its GameStart
+  // and the count after the one that gives its GameEnd.
+  std::uint64_t RecordsRead() const { return recordBytes_ - raw_.size() + pos_; }
   // The checks of the last Checks record, the first `value` of them.
   const std::array<std::uint16_t, kDemoMaxChecks>& Checks() const { return checks_; }
 

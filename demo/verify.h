@@ -46,6 +46,10 @@ class Verifier {
   // throughout" and, for a game that begins after other games, how many of
   // its points the shots in flight at its start could account for.
   std::string Verdict(const Trailer& trailer) const;
+  // Of the game being played, or just ended: whether WAIT was checked
+  // throughout, and whether it began after other games.
+  bool WaitThroughout() const { return waitThroughout_; }
+  bool CarriedIn() const { return carriedIn_; }
 
  private:
   // What the earlier games of the file left for the next one.

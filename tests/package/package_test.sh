@@ -11,7 +11,7 @@ scratch=$(mktemp -d) root=$(mktemp -d)/root passed=0 failed=0 xvfb= game=
 cleanup() {
   [ -n "$game" ] && kill "$game" 2>/dev/null
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-  dpkg -s zorva >/dev/null 2>&1 && dpkg -r zorva >/dev/null
+  dpkg -s zorva >/dev/null 2>&1 && dpkg --purge zorva >/dev/null
   rm -rf "$scratch" "$(dirname "$root")"
 }
 trap cleanup EXIT
@@ -23,7 +23,9 @@ same() { [ "$1" = "$2" ] || { echo "  got:  $1"; echo "  want: $2"; return 1; };
 quiet() { local said; said=$("$@" 2>&1) && [ -z "$said" ] || { echo "$said"; return 1; }; }
 
 [ -f "$deb" ] || { echo "FAIL: no package $deb"; echo "0 passed, 1 failed"; exit 1; }
-files="/usr/games/zorva
+files="/lib/systemd/system/zorva-board.service
+/usr/games/zorva
+/usr/games/zorva-board
 /usr/lib/games/zorva/zorva
 /usr/lib/games/zorva/効果音.wav
 /usr/share/applications/org.zorva.Zorva.desktop
@@ -32,6 +34,7 @@ files="/usr/games/zorva
 /usr/share/icons/hicolor/128x128/apps/zorva.png
 /usr/share/icons/hicolor/256x256/apps/zorva.png
 /usr/share/icons/hicolor/32x32/apps/zorva.png
+/usr/share/man/man1/zorva-board.1.gz
 /usr/share/man/man6/zorva.6.gz
 /usr/share/metainfo/org.zorva.Zorva.metainfo.xml"
 entry=$root/usr/share/applications/org.zorva.Zorva.desktop
@@ -59,6 +62,13 @@ versions=$versions,$(grep -o -m 1 '<release version="[^"]*"' "$metainfo" | cut -
 versions=$versions,$(zcat "$manual" | sed -n 's/^\.TH [^"]*"[^"]*" "[^"]*" "zorva \([^"]*\)".*/\1/p')
 check "one version everywhere" same "$versions" "$version,$version,$version,$version"
 
+# zorva-board: its manual page renders and the program answers (its service
+# is checked once installed).
+board_manual=$root/usr/share/man/man1/zorva-board.1.gz
+check "man -l zorva-board.1 renders without warnings" \
+  same "$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$board_manual" 2>&1 >/dev/null)" ""
+check "zorva-board --version" same "$("$root/usr/games/zorva-board" --version)" "zorva-board $version"
+
 if [ "$(id -u)" -ne 0 ]; then
   echo "FAIL: installing the package needs root"
   echo "$passed passed, $((failed + 1)) failed"
@@ -66,6 +76,8 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 check "dpkg -i" dpkg -i "$deb"
 check "dpkg -L lists the files" same "$(dpkg -L zorva | grep -Fx -f <(echo "$files") | LC_ALL=C sort)" "$files"
+check "systemd-analyze verify zorva-board.service" quiet systemd-analyze verify /lib/systemd/system/zorva-board.service
+check "the service is installed but not enabled" same "$(ls /etc/systemd/system/*.wants/zorva-board.service 2>/dev/null)" ""
 command=$(sed -n 's/^Exec=//p' /usr/share/applications/org.zorva.Zorva.desktop | head -n 1)
 check "the desktop entry starts /usr/games/zorva" same "$command" /usr/games/zorva
 
@@ -83,7 +95,7 @@ check "the running program is the installed one" same "$(readlink "/proc/$game/e
 kill "$game" && wait "$game" 2>/dev/null
 game=
 
-check "dpkg -r" dpkg -r zorva
+check "dpkg --purge" dpkg --purge zorva
 check "dpkg forgets the package" same "$(dpkg-query -W -f '${Status}' zorva 2>/dev/null)" ""
 left=$(while read -r f; do [ -e "$f" ] && echo "$f"; done <<<"$files"; ls -d /usr/lib/games/zorva /usr/share/doc/zorva 2>/dev/null)
 check "nothing of it is left" same "$left" ""

@@ -1,0 +1,146 @@
+#include "board/workers.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <exception>
+
+namespace zorva {
+
+namespace {
+
+// A worker's verdict holds each game of the file once more, packed alone.
+constexpr std::size_t kMaxVerdictBytes = std::size_t{16} << 20;
+
+struct Descriptor {
+  int fd = -1;
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+  void Close() {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+};
+
+}  // namespace
+
+Workers::Workers(std::string program, int slots, int queue, WorkerLimits limits)
+    : program_(std::move(program)), slots_(slots), queue_(queue), limits_(limits) {}
+
+Workers::Outcome Workers::Verify(const std::string& demo, UploadVerdict& verdict, std::string& why) {
+  {
+    std::unique_lock lock(mutex_);
+    if (running_ >= slots_) {
+      if (waiting_ >= queue_) return Outcome::Busy;
+      ++waiting_;
+      freed_.wait(lock, [this] { return running_ < slots_; });
+      --waiting_;
+    }
+    ++running_;
+  }
+  struct Release {
+    Workers& w;
+    ~Release() {
+      const std::lock_guard lock(w.mutex_);
+      --w.running_;
+      w.freed_.notify_one();
+    }
+  } release{*this};
+  return Run(demo, verdict, why);
+}
+
+Workers::Outcome Workers::Run(const std::string& demo, UploadVerdict& verdict, std::string& why) {
+  const auto failed = [&why](const std::string& sentence) {
+    why = sentence;
+    return Outcome::Failed;
+  };
+  // Above the standard descriptors, which the worker gets them as.
+  const auto above = [](int fd) {
+    if (fd < 0 || fd > 2) return fd;
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    ::close(fd);
+    return moved;
+  };
+  Descriptor input{above(memfd_create("upload", MFD_CLOEXEC))}, output, end;
+  for (std::size_t at = 0; input.fd >= 0 && at < demo.size();) {
+    const ssize_t n = ::write(input.fd, demo.data() + at, demo.size() - at);
+    if (n <= 0) return failed("The board cannot hold the file for its verifier.");
+    at += static_cast<std::size_t>(n);
+  }
+  int pipe[2];
+  if (input.fd < 0 || ::lseek(input.fd, 0, SEEK_SET) != 0 || ::pipe2(pipe, O_CLOEXEC) != 0) {
+    return failed("The board cannot start its verifier.");
+  }
+  output.fd = above(pipe[0]), end.fd = above(pipe[1]);
+  // Spawned without copying the server's memory; the worker puts its limits
+  // on itself before it reads a byte of the demo.
+  const std::string seconds = std::to_string(limits_.seconds), memory = std::to_string(limits_.memoryBytes >> 20);
+  const char* argv[] = {program_.c_str(), "verify", "--verify-seconds", seconds.c_str(), "--verify-memory",
+                        memory.c_str(),   nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, input.fd, 0);
+  posix_spawn_file_actions_adddup2(&actions, end.fd, 1);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0 || output.fd < 0 || end.fd < 0) return failed("The board cannot start its verifier.");
+  input.Close(), end.Close();
+
+  // Its verdict, within the wall time.
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(2 * limits_.seconds + 5);
+  std::string said;
+  bool overLimits = false;
+  for (char buffer[64 * 1024];;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    pollfd wait{output.fd, POLLIN, 0};
+    const int ready = left > 0 ? ::poll(&wait, 1, static_cast<int>(left)) : 0;
+    if (ready < 0 && errno == EINTR) continue;
+    const ssize_t n = ready > 0 ? ::read(output.fd, buffer, sizeof buffer) : -1;
+    if (n == 0) break;
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 || said.size() + static_cast<std::size_t>(n) > kMaxVerdictBytes) {
+      overLimits = true;
+      ::kill(pid, SIGKILL);
+      break;
+    }
+    said.append(buffer, static_cast<std::size_t>(n));
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  const std::string limits = "The verifier needed more than its limits (" + std::to_string(limits_.seconds) +
+                             " s of processor time, " + std::to_string(limits_.memoryBytes >> 20) +
+                             " MiB of memory) for this file; nothing of it was stored.";
+  if (overLimits || (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)) {
+    why = limits;
+    return Outcome::OverLimits;
+  }
+  if (WIFSIGNALED(status)) {
+    return failed("The verifier stopped on this file (signal " + std::to_string(WTERMSIG(status)) +
+                  ") without a verdict; nothing of it was stored.");
+  }
+  if (WEXITSTATUS(status) != 0) {
+    return failed("The verifier ended on this file with status " + std::to_string(WEXITSTATUS(status)) +
+                  " without a verdict; nothing of it was stored.");
+  }
+  try {
+    verdict = DecodeVerdict(said);
+  } catch (const std::exception&) {
+    return failed("The verifier's verdict on this file could not be read; nothing of it was stored.");
+  }
+  return Outcome::Verified;
+}
+
+}  // namespace zorva
