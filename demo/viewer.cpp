@@ -95,16 +95,25 @@ void Viewer::FrameEnds(DemoPlayer& player, bool endsGame) {
   if (!endsGame) Keep(player, false);
   const bool landed = target_ && Reached(player, *target_, endsGame);
   if (landed) target_.reset();
-  if (landed || (paused_ && !target_)) {
-    player.ShowLastFrame();
-    if (onStanding) onStanding(player.Frame());
-  }
+  standing_ = false;
+  if (landed || (paused_ && !target_)) Stand(player);
   Serve(player);
+  // A pause asked while the playback went on stands on the frame just ended.
+  if (paused_ && !target_ && !standing_) {
+    Stand(player);
+    Serve(player);
+  }
   while (paused_ && !target_ && idle) {
     idle();
     Serve(player);
   }
   Sound(player);
+}
+
+void Viewer::Stand(DemoPlayer& player) {
+  standing_ = true;
+  player.ShowLastFrame();
+  if (onStanding) onStanding(player.Frame());
 }
 
 bool Viewer::DemoEnds(DemoPlayer& player) {
@@ -183,15 +192,16 @@ void Viewer::SeekTo(DemoPlayer& player, Target target) {
       (target.kind == Target::Kind::DemoClock && target.value > player.DemoClock()) ||
       (target.kind == Target::Kind::FileByte && static_cast<double>(target.value) > player.FileBytesRead()) ||
       (target.kind == Target::Kind::GameStart && target.value > player.Game());
-  if (ahead) {
-    target_ = target;
-    return;
-  }
   if (target.kind == Target::Kind::Frame && target.value == player.Frame()) return;  // there already
-  // Back: from the last snapshot before where the target lies.
+  // From the last snapshot before where the target lies: back, or on when it
+  // lies further on than the playback stands (snapshots are only of what has
+  // been read, so nothing is left unread); otherwise on from here.
   const auto after = std::partition_point(snapshots_.begin(), snapshots_.end(),
                                           [&](const Kept& kept) { return Before(kept, target); });
-  if (after == snapshots_.begin()) return;
+  if (after == snapshots_.begin() || (ahead && std::prev(after)->frame <= player.Frame())) {
+    if (ahead) target_ = target;
+    return;
+  }
   target_ = target;
   Sound(player);
   player.Resume(std::prev(after)->snapshot);
