@@ -41,6 +41,18 @@ ViewCommand Find(const Table& table, Key key) {
 ViewCommand ViewCommandOfKey(int vk) { return Find(kViewKeys, vk); }
 ViewCommand ViewCommandOfPad(unsigned control) { return Find(kViewButtons, control); }
 
+bool RepeatsWhileHeld(ViewCommand command) {
+  switch (command) {
+    case ViewCommand::StepBack:
+    case ViewCommand::StepForward:
+    case ViewCommand::Back5s:
+    case ViewCommand::Forward5s:
+    case ViewCommand::Back30s:
+    case ViewCommand::Forward30s: return true;
+    default: return false;
+  }
+}
+
 const char* SpeedName(int speed) {
   static const char* const kNames[kSpeeds] = {"1/4x", "1/2x", "1x", "2x", "4x", "8x", "16x", "max"};
   return speed >= 0 && speed < kSpeeds ? kNames[speed] : "?";

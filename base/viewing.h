@@ -57,6 +57,10 @@ ViewCommand ViewCommandOfKey(int vk);
 // (X) and North (Y) go to the game before and the next.
 ViewCommand ViewCommandOfPad(unsigned control);
 
+// Whether a key held down asks its command again at each of the keyboard's
+// repeats: the steps and the seeks by the clock do, the rest once a press.
+bool RepeatsWhileHeld(ViewCommand command);
+
 // The speeds of a playback, from ¼× to 16×, and as fast as the machine
 // allows (shown at most once per display refresh).
 inline constexpr int kSpeeds = 8;

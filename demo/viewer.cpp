@@ -95,16 +95,25 @@ void Viewer::FrameEnds(DemoPlayer& player, bool endsGame) {
   if (!endsGame) Keep(player, false);
   const bool landed = target_ && Reached(player, *target_, endsGame);
   if (landed) target_.reset();
-  if (landed || (paused_ && !target_)) {
-    player.ShowLastFrame();
-    if (onStanding) onStanding(player.Frame());
-  }
+  standing_ = false;
+  if (landed || (paused_ && !target_)) Stand(player);
   Serve(player);
+  // A pause asked while the playback went on stands on the frame just ended.
+  if (paused_ && !target_ && !standing_) {
+    Stand(player);
+    Serve(player);
+  }
   while (paused_ && !target_ && idle) {
     idle();
     Serve(player);
   }
   Sound(player);
+}
+
+void Viewer::Stand(DemoPlayer& player) {
+  standing_ = true;
+  player.ShowLastFrame();
+  if (onStanding) onStanding(player.Frame());
 }
 
 bool Viewer::DemoEnds(DemoPlayer& player) {

@@ -104,7 +104,7 @@ class Viewer {
   std::optional<Target> target_;
   int speed_ = kNormalSpeed;
   bool paused_ = false;
-  bool standing_ = false;
+  bool standing_ = false;  // the playback has stood on the frame just ended
   // How far the file has been read: its frames and its games.
   std::int64_t framesRead_ = 0;
   int gamesRead_ = 0;

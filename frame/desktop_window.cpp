@@ -18,19 +18,6 @@ constexpr std::int64_t kSyncedShowSpareMicros = 2000;
 // thousands of times a second.
 constexpr std::int64_t kKeysReadEveryMicros = 1000;
 
-// The viewer's commands that a held key asks again at each of its repeats.
-bool Repeats(ViewCommand command) {
-  switch (command) {
-    case ViewCommand::StepBack:
-    case ViewCommand::StepForward:
-    case ViewCommand::Back5s:
-    case ViewCommand::Forward5s:
-    case ViewCommand::Back30s:
-    case ViewCommand::Forward30s: return true;
-    default: return false;
-  }
-}
-
 }  // namespace
 
 DesktopWindow::DesktopWindow(const std::string& frameLog) : frameLogPath_(frameLog) {
@@ -75,7 +62,7 @@ void DesktopWindow::KeyChanged(int vk, bool down, bool repeat) {
   // Playing back, the viewer's keys ask the playback (the steps and seeks
   // again while held); keys never reach the game then.
   if (const ViewCommand command = ViewCommandOfKey(vk); command != ViewCommand::None && PlaysBack()) {
-    if (down && focus_ && (!repeat || Repeats(command))) Ask(command);
+    if (down && focus_ && (!repeat || RepeatsWhileHeld(command))) Ask(command);
     return;
   }
   KeyRecord* key = keys_.Find(vk);

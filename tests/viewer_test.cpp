@@ -92,6 +92,7 @@ TEST(Viewer, EveryFrameReachedIsTheStraightPlaybacksFrame) {
                                        // frame at or past half the file)
   } cases[] = {
       {"forward, back, to the first frame", {{C::None, 300}, {C::None, 12}, {C::ToStart}}, {300, 12, 1}},
+      {"on from a snapshot past the frame", {{C::ToEnd}, {C::ToStart}, {C::None, 300}, {C::Forward5s}}, {last, 1, 300, -1}},
       {"a frame back and on, across a snapshot", {{C::None, 257}, {C::StepBack}, {C::StepBack}, {C::StepForward}}, {257, 256, 255, 256}},
       {"across a game's end and back", {{C::None, firstOfGame2 - 2}, {C::NextGame}, {C::PreviousGame}}, {firstOfGame2 - 2, firstOfGame2, 1}},
       {"onto the GAME OVER screen", {{C::None, firstOfGame2 - 30}, {C::StepForward}}, {firstOfGame2 - 30, firstOfGame2 - 29}},

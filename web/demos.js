@@ -6,6 +6,8 @@
 // the last one, copies the link of the last one (#demo=<base64url of the
 // file>), and opens a file chosen, dropped or linked, with the desktop's rules:
 // bounded sizes, nothing sized from the file, one sentence for what is refused.
+// While a demo plays, its controls beside the picture ask the program's
+// viewer, and a link may start at a frame (#demo=...&frame=N).
 'use strict';
 const demos = (() => {
   const header = 10;                // the file's header, never packed
@@ -72,6 +74,19 @@ const demos = (() => {
   const base64url = (bytes) => btoa(Array.from(bytes, (b) => String.fromCharCode(b)).join(''))
     .replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
 
+  // Copies the link that plays `file` (from the frame `at` names), or offers
+  // it to be copied by hand; `tell` says so.
+  async function share(file, at, what, tell) {
+    const link = `${location.href.split('#')[0]}#demo=${base64url(file)}${at}`;
+    demos.link = link;
+    try {
+      await navigator.clipboard.writeText(link);
+      tell(`The link to ${what} (${file.length.toLocaleString('en')} bytes of demo) is copied.`);
+    } catch (e) {
+      prompt(`The link to ${what}:`, link);
+    }
+  }
+
   async function copyLink() {
     if (!available()) return say('This browser cannot pack demos (it has no CompressionStream).');
     const file = await pack(true);
@@ -80,14 +95,47 @@ const demos = (() => {
       return say(`This game's demo is ${file.length.toLocaleString('en')} bytes, more than a link carries ` +
         '(64 KB): save it and send the file instead.');
     }
-    const link = `${location.href.split('#')[0]}#demo=${base64url(file)}`;
-    demos.link = link;
-    try {
-      await navigator.clipboard.writeText(link);
-      say(`The link to the last game (${file.length.toLocaleString('en')} bytes of demo) is copied.`);
-    } catch (e) {
-      prompt('The link to the last game:', link);
+    await share(file, '', 'the last game', say);
+  }
+
+  // The link to the demo playing, at the frame it stands on; the lines of
+  // its games stay.
+  async function copyLinkAt() {
+    const demo = demos.playing, frame = demos.stood;
+    if (!demo || !frame) return;
+    if (!demo.bytes) {
+      return line(`This demo is ${demo.packed.toLocaleString('en')} bytes, more than a link carries (64 KB): ` +
+        'send the file instead.');
     }
+    await share(demo.bytes, `&frame=${frame}`, `frame ${frame}`, line);
+  }
+
+  // Where the playback stands (now, or null once no demo plays back), shown
+  // by the controls: the program's line (the game, the frame, the clock),
+  // the speed, the slider unless a finger or the mouse holds it, and the
+  // link while the playback stands on the frame it tells.
+  let shown = {};
+  const byId = (id) => document.getElementById(id);
+  function view(now) {
+    document.documentElement.classList.toggle('viewing', Boolean(now));
+    if (!now) return void (shown = {});
+    const standing = now.paused && now.frame === demos.stood;
+    if (now.line !== shown.line) {
+      // The line breaks only between its parts.
+      byId('view-line').textContent = now.line.split('  ').map((part) => part.replace(/ /g, '\u00a0')).join(' ');
+      byId('view-at').setAttribute('aria-valuetext', now.line.toLowerCase());
+    }
+    if (now.paused !== shown.paused) {
+      byId('view-pause').textContent = now.paused ? '\u25b6' : '\u275a\u275a';
+      byId('view-pause').setAttribute('aria-label', now.paused ? 'Resume' : 'Pause');
+    }
+    if (now.speed !== shown.speed) {
+      byId('view-speed').textContent = now.speed;
+      byId('view-speed').setAttribute('aria-label', `Speed ${now.speed}; back to 1x`);
+    }
+    if (!demos.sliding) byId('view-at').value = now.fraction;
+    if (standing !== shown.standing) byId('view-link').hidden = !standing;
+    shown = { ...now, standing };
   }
 
   // The records of a demo file unpacked, behind its header as it stands: the
@@ -120,7 +168,7 @@ const demos = (() => {
   // what it plays and plays it: the last one opened, however long each takes
   // to unpack.
   let opened = 0;
-  async function open(bytes, name) {
+  async function open(bytes, name, frame = 0) {
     const ticket = ++opened;
     await started;
     if (!available()) return say('This browser cannot unpack demos (it has no DecompressionStream).');
@@ -133,7 +181,8 @@ const demos = (() => {
       empty();
       return say(`ZORVA: ${name}: the page cannot hold this demo (${e.message || e})`);
     }
-    demos.waiting = { name, packed: bytes.length, raw, fault };
+    // A demo small enough for a link is kept, for the link at a frame.
+    demos.waiting = { name, packed: bytes.length, raw, fault, frame, bytes: bytes.length <= maxLink ? bytes : null };
   }
 
   // The folder of the demo handed over, emptied: nothing of a demo is kept
@@ -160,9 +209,11 @@ const demos = (() => {
   }
 
   function openLink() {
-    const found = /^#demo=(.*)$/.exec(location.hash);
+    const found = /^#demo=(.*?)(?:&frame=([^&]*))?$/.exec(location.hash);
     if (!found) return;
-    const text = found[1];
+    const [, text, at] = found;
+    const frame = at === undefined ? 0 : /^[1-9][0-9]{0,12}$/.test(at) && Number(at) <= 2 ** 40 ? Number(at) : -1;
+    if (frame < 0) return say('ZORVA: link: the frame must be a number from 1 on');
     if (text.length > Math.ceil(maxLink * 4 / 3)) {
       return say('This link holds a demo larger than 64 KB, more than a link carries: ask for the file instead.');
     }
@@ -173,20 +224,33 @@ const demos = (() => {
     } catch (e) {
       return say('ZORVA: link: not a ZORVA demo (the link is damaged)');
     }
-    open(bytes, 'link');
+    open(bytes, 'link', frame);
   }
 
-  function take() { clear(); }
+  // A demo begins to play: nothing asked of the one before carries over.
+  function take() {
+    clear();
+    Object.assign(demos, { asked: [], seekTo: -1, stood: 0 });
+  }
   const gamesRecorded = () => (run ? run.ends.length : 0);
   return { waiting: null, playing: null, link: null, started, ready: () => ready(), line, take, played, run: runEvent,
-    gamesRecorded, save, copyLink, openFile, openLink };
+    gamesRecorded, save, copyLink, copyLinkAt, openFile, openLink, view, asked: [], seekTo: -1, stood: 0, sliding: false };
 })();
 
 // The controls: open (or drop a file on the page), save, copy the link.
 for (const [id, act] of [['save', () => demos.save(false)], ['save-last', () => demos.save(true)],
-  ['link', () => demos.copyLink()], ['open', () => document.getElementById('demo-file').click()]]) {
+  ['link', () => demos.copyLink()], ['open', () => document.getElementById('demo-file').click()],
+  ['view-link', () => demos.copyLinkAt()]]) {
   document.getElementById(id).addEventListener('click', (e) => { e.currentTarget.blur(); act(); });
 }
+// The viewer's buttons ask what their keys ask; the slider seeks.
+for (const button of document.querySelectorAll('#viewer [data-key]')) {
+  button.addEventListener('click', (e) => { e.currentTarget.blur(); demos.asked.push(Number(e.currentTarget.dataset.key)); });
+}
+const slider = document.getElementById('view-at');
+slider.addEventListener('input', () => { demos.seekTo = Number(slider.value); });
+slider.addEventListener('pointerdown', () => { demos.sliding = true; });
+for (const type of ['pointerup', 'pointercancel']) addEventListener(type, () => { demos.sliding = false; });
 document.getElementById('demo-file').addEventListener('change', (e) => {
   if (e.target.files[0]) demos.openFile(e.target.files[0]);
   e.target.value = '';

@@ -12,6 +12,7 @@
 #include "base/rnd.h"
 #include "demo/demo.h"
 #include "demo/demo_stream.h"
+#include "demo/viewer.h"
 #include "flow/form.h"
 #include "rules/state.h"
 #include "run/run.h"
@@ -28,14 +29,16 @@ constexpr const char* kRunFile = "/run.zdm";
 // clang-format off
 EM_JS(bool, js_demo_waiting, (), { return Boolean(Module.demos && Module.demos.waiting); });
 
-// Takes the demo handed over: its file name (in the current folder), or 0.
-EM_JS(int, js_demo_take, (char* name, int size), {
+// Takes the demo handed over: its file name (in the current folder) and the
+// frame to start at, paused (0: from the start, playing); or 0.
+EM_JS(int, js_demo_take, (char* name, int size, double* frame), {
   const demo = Module.demos.waiting;
   if (!demo) return 0;
   Module.demos.waiting = null;
   Module.demos.playing = demo;
   Module.demos.take();
   stringToUTF8(demo.name, name, size);
+  HEAPF64[frame >> 3] = demo.frame || 0;
   return 1;
 });
 
@@ -50,6 +53,9 @@ EM_JS(void, js_demo_unpacked, (double* sizes, char* fault, int size), {
 
 EM_JS(void, js_demo_line, (const char* line), { Module.demos.line(UTF8ToString(line)); });
 
+// The playback has come to stand on a frame, or landed on it from a seek.
+EM_JS(void, js_demo_stood, (double frame), { Module.demos.stood = frame; });
+
 // The demo has played, or been refused: the page lets go of it.
 EM_JS(void, js_demo_played, (), { Module.demos.played(); });
 
@@ -59,6 +65,23 @@ EM_JS(void, js_run, (const char* path, int event), { Module.demos.run(UTF8ToStri
 
 // The demo file's header, read as it stands; the rest is unpacked by the page.
 constexpr std::uint64_t kHeaderBytes = 10;
+
+// While a playback stands on a frame, the page is served this often (ms):
+// the viewer's keys and buttons answer within a display frame.
+constexpr unsigned kStandingRestMs = 5;
+
+// The demo being played as the page was handed it, packed: its size and how
+// its records unpacked (see js_demo_unpacked).
+struct Unpacked {
+  std::uint64_t packed = 0, raw = 0;
+  std::string fault;
+};
+Unpacked DemoUnpacked() {
+  double sizes[2] = {};
+  char fault[256] = {};
+  js_demo_unpacked(sizes, fault, sizeof fault);
+  return {static_cast<std::uint64_t>(sizes[0]), static_cast<std::uint64_t>(sizes[1]), fault};
+}
 
 // The records as they are: the page packs them when it saves the file.
 class PagePacker final : public Packer {
@@ -75,12 +98,10 @@ class PagePacker final : public Packer {
 class PageUnpacker final : public Unpacker {
  public:
   PageUnpacker() {
-    double sizes[2] = {};
-    char fault[256] = {};
-    js_demo_unpacked(sizes, fault, sizeof fault);
-    packed_ = static_cast<std::uint64_t>(sizes[0]);
-    raw_ = static_cast<std::uint64_t>(sizes[1]);
-    fault_ = fault;
+    const Unpacked demo = DemoUnpacked();
+    packed_ = demo.packed;
+    raw_ = demo.raw;
+    fault_ = demo.fault;
   }
 
   void Feed(std::span<const std::uint8_t> in) override { in_ = in; }
@@ -121,13 +142,24 @@ class PageUnpacker final : public Unpacker {
 };
 
 // Plays the demo `name` at its pace and verifies it, its lines (and why it
-// is refused) shown on the page.
-void PlayOnPage(const std::string& name) {
+// is refused) shown on the page, watched as a viewer does: from `frame`,
+// paused, when it is not 0.
+void PlayOnPage(const std::string& name, std::int64_t frame) {
   PlayDemoFile(
       "ZORVA", name, true, true,
-      [](DemoPlayer& player) {
+      [frame](DemoPlayer& player) {
         player.stopRequested = DemoWaiting;
         player.sleep = [](std::int64_t ms) { emscripten_sleep(static_cast<unsigned>(std::max<std::int64_t>(ms, 0))); };
+        // The page's file holds the records unpacked: the progress bar is the
+        // packed file, which the reader's place is told in.
+        Viewer viewer(DemoUnpacked().packed);
+        viewer.idle = [] {
+          Main->ServeStanding();
+          emscripten_sleep(kStandingRestMs);
+        };
+        viewer.onStanding = [](std::int64_t at) { js_demo_stood(static_cast<double>(at)); };
+        if (frame > 0) viewer.SetPaused(true), viewer.SeekToFrame(frame);
+        player.viewer = &viewer;
         return player.Play();
       },
       [](const Verdict::Line& said) { js_demo_line(said.text.c_str()); });
@@ -165,8 +197,9 @@ bool DemoWaiting() { return js_demo_waiting(); }
 void RunPage(WebWindow& window) {
   for (;;) {
     char name[256] = {};
-    if (js_demo_take(name, sizeof name) != 0) {
-      PlayOnPage(name);
+    double frame = 0;
+    if (js_demo_take(name, sizeof name, &frame) != 0) {
+      PlayOnPage(name, static_cast<std::int64_t>(frame));
     } else {
       RecordRun(window);
     }

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -23,10 +25,27 @@ constexpr const char* kCanvas = "#screen";
 // may be held back to 4 ms, and may come late.
 constexpr std::int64_t kSleepAboveMs = 4;
 
-// The page's key codes as the virtual key codes of the game's keys.
+// The page's key codes as the virtual key codes of the game's keys and of
+// the viewer's.
 constexpr std::pair<std::string_view, int> kKeys[] = {
-    {"ArrowLeft", VK_LEFT}, {"ArrowRight", VK_RIGHT}, {"ArrowDown", VK_DOWN},
-    {"Space", VK_SPACE},    {"Escape", VK_ESCAPE},
+    {"ArrowLeft", VK_LEFT},
+    {"ArrowRight", VK_RIGHT},
+    {"ArrowDown", VK_DOWN},
+    {"ArrowUp", VK_UP},
+    {"Space", VK_SPACE},
+    {"Escape", VK_ESCAPE},
+    {"KeyK", VK_K},
+    {"KeyJ", VK_J},
+    {"KeyL", VK_L},
+    {"Comma", VK_OEM_COMMA},
+    {"Period", VK_OEM_PERIOD},
+    {"BracketLeft", VK_OEM_4},
+    {"BracketRight", VK_OEM_6},
+    {"Backspace", VK_BACK},
+    {"PageUp", VK_PRIOR},
+    {"PageDown", VK_NEXT},
+    {"Home", VK_HOME},
+    {"End", VK_END},
 };
 
 // The most gamepads the page reads.
@@ -46,7 +65,7 @@ EM_JS(int, js_part_at, (int x, int y), {
   const at = document.elementFromPoint(x, y);
   const control = at && at.closest('[data-vk]');
   if (control) return Number(control.dataset.vk);
-  return at && at.id === 'screen' ? -1 : at && at.closest('#demos') ? -2 : 0;
+  return at && at.id === 'screen' ? -1 : at && at.closest('#demos, #viewer') ? -2 : 0;
 });
 
 EM_JS(bool, js_touch_screen, (), { return navigator.maxTouchPoints > 0; });
@@ -126,6 +145,22 @@ EM_JS(void, js_turns, (), {
   Module.passes = 0;
 });
 
+// What the page's controls beside a playback asked since the last pump: the
+// virtual key whose command a button asks (0: nothing more), and where the
+// slider was last put (a fraction of the demo, or -1).
+EM_JS(int, js_view_asked, (), { return Module.demos.asked.shift() || 0; });
+EM_JS(double, js_view_seek, (), {
+  const at = Module.demos.seekTo;
+  Module.demos.seekTo = -1;
+  return at;
+});
+
+// Where the playback stands, for the page's controls; `shown` false when no
+// demo plays back.
+EM_JS(void, js_view, (bool shown, const char* line, const char* speed, double fraction, double frame, bool paused), {
+  Module.demos.view(shown && { line: UTF8ToString(line), speed: UTF8ToString(speed), fraction, frame, paused });
+});
+
 // Lets the browser serve its events and comes back at once.
 EM_ASYNC_JS(void, js_yield, (), { await Module.turn(); });
 
@@ -161,7 +196,7 @@ EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void* w) {
 
 EM_BOOL OnMouse(int type, const EmscriptenMouseEvent* e, void* w) {
   if (type == EMSCRIPTEN_EVENT_MOUSEMOVE || e->button == 0) {
-    Of(w).Mouse(type, static_cast<int>(e->clientX), static_cast<int>(e->clientY));
+    Of(w).Mouse(type, static_cast<int>(e->clientX), static_cast<int>(e->clientY), (e->buttons & 1) != 0);
   }
   return false;
 }
@@ -243,19 +278,25 @@ bool WebWindow::Key(const char* code, bool down, bool repeat) {
   const std::string_view name(code);
   if (down) ShowControls(false);  // the keyboard is in use
   if (down && name == "Escape" && menu_.Escape()) return true;
-  for (const auto& [keyName, vk] : kKeys) {
-    if (keyName != name) continue;
-    KeyRecord& key = *keys_.Find(vk);
-    // A held key's repeats add nothing.
-    if (!down) {
-      key.Release();
-    } else if (!repeat) {
-      key.Hold();
-    }
+  const auto known =
+      std::find_if(std::begin(kKeys), std::end(kKeys), [name](const auto& k) { return k.first == name; });
+  const int vk = known == std::end(kKeys) ? 0 : known->second;
+  // Playing back, the viewer's keys ask the playback (the steps and seeks
+  // again while held); keys never reach the game then.
+  if (const ViewCommand command = ViewCommandOfKey(vk); command != ViewCommand::None && PlaysBack()) {
+    if (down && (!repeat || RepeatsWhileHeld(command))) Ask(command);
     return true;
   }
+  KeyRecord* key = keys_.Find(vk);
   // Arrows would scroll the page.
-  return name.starts_with("Arrow");
+  if (key == nullptr) return name.starts_with("Arrow");
+  // A held key's repeats add nothing.
+  if (!down) {
+    key->Release();
+  } else if (!repeat) {
+    key->Hold();
+  }
+  return true;
 }
 
 void WebWindow::Blur() {
@@ -263,6 +304,7 @@ void WebWindow::Blur() {
   HoldKeys(KeyRecord::kTouch, touchHeld_, 0);
   keys_.Clear();
   menuTouch_ = -1;
+  seekHeld_ = false;
   menu_.Close();
 }
 
@@ -295,12 +337,14 @@ bool WebWindow::Touch(int type, const EmscriptenTouchEvent& e) {
     const Point p = ToPicture(x, y);
     if (type == EMSCRIPTEN_EVENT_TOUCHSTART && menuTouch_ < 0 && part == kOnPicture) {
       menuTouch_ = t.identifier;
-      menu_.MouseDown(p);
+      seekHeld_ = Seeks(p);
+      if (!seekHeld_) menu_.MouseDown(p);
     } else if (t.identifier == menuTouch_ && !lifting) {
-      menu_.MouseMove(p);
+      if (!(seekHeld_ && Seeks(p))) menu_.MouseMove(p);
     } else if (t.identifier == menuTouch_) {
       if (type == EMSCRIPTEN_EVENT_TOUCHEND && menu_.MouseUp(p) == MenuBar::Command::ClickWait) ++waitClicks_;
       menuTouch_ = -1;
+      seekHeld_ = false;
     }
   }
   HoldKeys(KeyRecord::kTouch, touchHeld_, controls_ ? held : 0);
@@ -316,9 +360,21 @@ void WebWindow::ReadPads() {
   double pads[2 * kMostPads];
   const int n = js_pads(pads, kMostPads);
   if (n < 0) return;
-  unsigned held = 0;
-  for (int i = 0; i < n; ++i) held |= PadHolds(static_cast<unsigned>(pads[2 * i]), pads[2 * i + 1]);
+  unsigned held = 0, controls = 0;
+  for (int i = 0; i < n; ++i) {
+    controls |= static_cast<unsigned>(pads[2 * i]);
+    held |= PadHolds(static_cast<unsigned>(pads[2 * i]), pads[2 * i + 1]);
+  }
   if ((held & ~padHeld_) != 0) ShowControls(false);  // the pad is in use
+  // Playing back, each button pressed asks the viewer, and none reaches the game.
+  const unsigned pressed = controls & ~padControls_;
+  padControls_ = controls;
+  if (PlaysBack()) {
+    for (unsigned bit = 1; bit != 0 && bit <= pressed; bit <<= 1) {
+      if ((pressed & bit) != 0) Ask(ViewCommandOfPad(bit));
+    }
+    return;
+  }
   HoldKeys(KeyRecord::kPad, padHeld_, held);
 }
 
@@ -338,14 +394,23 @@ Point WebWindow::ToPicture(int x, int y) const {
   return {picture(x - placeX_), picture(y - placeY_)};
 }
 
-// The mouse on the menu bar; a click on WAIT waits for the event pump.
-void WebWindow::Mouse(int type, int x, int y) {
+bool WebWindow::Seeks(Point p) {
+  const std::optional<double> at = PlaysBack() ? ProgressAt(p) : std::nullopt;
+  if (at) AskSeek(*at);
+  return at.has_value();
+}
+
+// The mouse on the menu bar, or on a playback's bar, which seeks where it is
+// pressed and dragged; a click on WAIT waits for the event pump.
+void WebWindow::Mouse(int type, int x, int y, bool held) {
   const Point p = ToPicture(x, y);
   if (type == EMSCRIPTEN_EVENT_MOUSEDOWN) {
-    menu_.MouseDown(p);
+    seekHeld_ = Seeks(p);
+    if (!seekHeld_) menu_.MouseDown(p);
   } else if (type == EMSCRIPTEN_EVENT_MOUSEUP) {
+    seekHeld_ = false;
     if (menu_.MouseUp(p) == MenuBar::Command::ClickWait) ++waitClicks_;
-  } else {
+  } else if (!(held && seekHeld_ && Seeks(p))) {
     menu_.MouseMove(p);
   }
 }
@@ -395,6 +460,9 @@ void WebWindow::PumpEvents() {
   if (DemoWaiting()) throw ProgramEnded{0};
   ReadPads();
   for (; waitClicks_ > 0; --waitClicks_) MENU002_Click();
+  // The page's controls beside a playback ask the viewer as its keys do.
+  for (int vk; (vk = js_view_asked()) != 0;) Ask(ViewCommandOfKey(vk));
+  if (const double at = js_view_seek(); at >= 0) AskSeek(at);
   waiting_ = passBegun_;
   if (waiting_ && showDue_) Show();
   js_pump_turn();
@@ -407,7 +475,19 @@ void WebWindow::DisplayFrame() {
 }
 
 void WebWindow::Show() {
-  ComposePicture(Crt, menu_, WaitChecked(), picture_);
+  ViewStatus status;
+  const bool viewing = Viewing(status);
+  ComposePicture(Crt, menu_, WaitChecked(), picture_, viewing ? &status : nullptr);
+  // The page's controls show where a playback stands, and take their room
+  // beside the picture while it lasts.
+  if (viewing || viewing_) {
+    js_view(viewing, ViewLine(status).c_str(), SpeedName(status.speed), status.fraction,
+            static_cast<double>(status.frame), status.paused);
+  }
+  if (viewing != viewing_) {
+    viewing_ = viewing;
+    Layout();
+  }
   js_present(Opaque(picture_, rgba_).data(), kPictureWidth, kPictureHeight);
   showDue_ = waiting_ = false;
   emscripten_request_animation_frame(OnDisplayFrame, this);

@@ -2,7 +2,8 @@
 // canvas, scaled by whole multiples to fit the page (below 1x only when the
 // page is smaller than the picture), the keyboard, the touch controls and the
 // gamepads as the game polls them, the clock, the page's wave player and the
-// event pump. The pump
+// event pump. While a demo plays back, the keys, the pads' buttons, the
+// picture's bar and the page's controls beside it ask the viewer. The pump
 // hands the browser a turn that comes back at once, and the picture goes on
 // the page at most once per display frame; the pacing wait sleeps. Both come
 // back where they left off (Asyncify), so the game's loops run in the page as
@@ -39,9 +40,10 @@ class WebWindow : public Window {
   // What the page's events do (called from the browser's event handlers).
   // Returns whether the browser should skip its own use of the key.
   bool Key(const char* code, bool down, bool repeat);
-  void Mouse(int type, int x, int y);
+  // The mouse at (x, y), with its left button `held`.
+  void Mouse(int type, int x, int y, bool held);
   // Returns whether the browser should skip its own use of the touches: all
-  // but taps on the page's demo buttons.
+  // but those on the page's demo buttons and on a playback's controls.
   bool Touch(int type, const EmscriptenTouchEvent& e);
   void Blur();
   void Layout();
@@ -61,6 +63,9 @@ class WebWindow : public Window {
   void Show();
   // A point of the page (CSS pixels) as a point of the picture at 1x.
   Point ToPicture(int x, int y) const;
+  // A press, or a move held, at `p`: true when it was on a playback's bar,
+  // which seeks there.
+  bool Seeks(Point p);
   // Shows or hides the touch controls, and places the picture again.
   void ShowControls(bool shown);
   // LEFT, RIGHT and SPACE as one source holds them now (bits in the order
@@ -82,7 +87,10 @@ class WebWindow : public Window {
   bool controls_ = false;                            // the touch controls are shown
   unsigned touchHeld_ = 0;                           // LEFT, RIGHT, SPACE held by touch controls
   unsigned padHeld_ = 0;                             // ... and by the gamepads
+  unsigned padControls_ = 0;                         // the gamepads' controls held (PadControl bits)
+  bool viewing_ = false;                             // the page shows a playback's controls
   long menuTouch_ = -1;                              // the touch that began on the picture, or -1
+  bool seekHeld_ = false;                            // the press on the picture began on a playback's bar
   std::int64_t padsRead_ = -1;                       // the clock when the pads were read last
 };
 

@@ -1,7 +1,12 @@
 // Demos in the page, against the native zorva-sim: games played by keys and
 // saved verify natively; a demo of zorva-sim plays on the page, from a file
 // and from a link, with the lines --verify prints; forged, damaged and
-// oversized ones are refused with the same sentence, and the page plays on.
+// oversized ones are refused with the same sentence, and the page plays on. A
+// demo watched: a link that starts at a frame, steps, pause, seeks by the
+// slider, the picture's bar and keys, the games skipped and a speed, by keys
+// and by the buttons beside the picture; each frame the page stands on shows
+// zorva-sim's canvas there, the link copied there opens there, and the games
+// verify as zorva-sim --verify says whatever the viewer did.
 'use strict';
 const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
@@ -10,7 +15,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const zlib = require('node:zlib');
-const { root, serve, launch, open, until, shipAt } = require('./support');
+const { root, serve, launch, open, until, shipAt, onPage } = require('./support');
 
 let server, browser, dir;
 before(async () => {
@@ -119,4 +124,76 @@ test("zorva-sim's demo plays by file and by link as --verify says; forged, damag
   const viewer = await open(browser, `${server.url}#demo=${base64url(real)}`);
   assert.deepEqual(await shown(viewer, 2), expected.lines);
   await Promise.all([page.browserContext().close(), viewer.browserContext().close()]);
+});
+
+// Three games: the first ends at its GAME OVER, SPACE held starts the second at once, the third is closed.
+const script = '2 -\n1 tap:SPACE\n100 RIGHT SPACE\n300 SPACE\n1 -\n1 tap:SPACE\n300 LEFT SPACE\n1 close\n';
+
+test('the controls beside the picture, its bar and the keys take the playback to the frames zorva-sim shows', async () => {
+  const demo = path.join(dir, 'three.zdm');
+  const sim = (...args) => execFileSync(process.env.ZORVA_SIM, args,
+    { input: script, encoding: 'utf8', maxBuffer: 1 << 28, stdio: 'pipe' });
+  sim('--seed', '3', '--record', demo, '-');
+  const frames = sim('--play', demo, '--dump', '-').split('\n').filter((l) => l.includes('"loop":"game"')).map((l) => JSON.parse(l));
+  const n = frames.length, starts = frames.flatMap((record, i) => (i === 0 || frames[i - 1].ends_game ? [i + 1] : []));
+  // Once the page stands on a frame other than `from`: that frame, whose canvas it shows, and the ms since `asked`.
+  async function stands(page, from, asked = 0) {
+    await until(page, (from) => demos.stood !== from && !document.getElementById('view-link').hidden, from);
+    const [frame, ms] = await page.evaluate((asked) => [demos.stood, performance.now() - asked], asked);
+    await until(page, (hash) => canvasHash() === hash, frames[frame - 1].canvas);
+    return [frame, ms];
+  }
+  const link = `${server.url}#demo=${fs.readFileSync(demo).toString('base64url')}`;
+  const page = await open(browser, `${link}&frame=40`);
+  await page.browserContext().overridePermissions(server.url, ['clipboard-read', 'clipboard-write', 'clipboard-sanitized-write']);
+  let [at] = await stands(page, 0);
+  assert.equal(at, 40);
+
+  const key = (code) => () => page.keyboard.press(code);
+  const button = (label) => () => page.click(`#viewer [aria-label="${label}"]`);
+  const slider = (x) => () => page.$eval('#view-at', (e) => e.getBoundingClientRect().toJSON())
+    .then((box) => page.mouse.click(box.x + box.width * x, box.y + box.height / 2));
+  const bar = (x) => () => onPage(page, [2 + 319 * x, 10]).then((p) => page.mouse.click(p.x, p.y));
+  const resumeAndPause = () => page.keyboard.press('Space').then(() => until(page, (from) =>
+    Number(/FRAME\s(\d+)/.exec(document.getElementById('view-line').textContent)[1]) > from + 30, at)).then(key('KeyK'));
+  // [what the viewer does, whether it may then stand on frame `to` from frame `from`]
+  const steps = [
+    ['period', key('Period'), (from, to) => to === from + 1],
+    ['comma', key('Comma'), (from, to) => to === from - 1],
+    ['the button of the next game', button('Next game'), (from, to) => to === starts[1]],
+    ['End', key('End'), (from, to) => to === n - 1],  // the last frame that ended: the window closes in the next
+    ['the slider in the middle', slider(0.5), (from, to) => to > n / 4 && to < n * 3 / 4],
+    ['Left (5 s back)', key('ArrowLeft'), (from, to) => from - to > 60 && from - to < 220],
+    ['the button 5 s on', button('5 seconds on'), (from, to) => to - from > 60 && to - from < 220],
+    ['the button of the start', button('Start'), (from, to) => to === 1],
+    ["the picture's bar at three quarters", bar(0.75), (from, to) => to > n / 2],
+    ['SPACE then K', resumeAndPause, (from, to) => to > from + 30],
+    ['the button a frame back', button('A frame back'), (from, to) => to === from - 1],
+    ['Page Up', key('PageUp'), (from, to) => starts.includes(to) && to <= from],
+  ];
+  for (const [what, act, expected] of steps) {
+    const asked = await page.evaluate(() => performance.now());
+    await act();
+    const [to, ms] = await stands(page, at, asked);
+    assert.ok(expected(at, to), `${what}: from frame ${at} to ${to}`);
+    console.log(`${what}: from frame ${at} to ${to} of ${n} in ${ms.toFixed(0)} ms`);
+    at = to;
+  }
+
+  // The link at the frame stood on opens there.
+  await page.click('#view-link');
+  const copied = await (await until(page, () => demos.link)).jsonValue();
+  assert.deepEqual([copied, await page.evaluate(() => navigator.clipboard.readText())], [`${link}&frame=${at}`, copied]);
+  const other = await open(browser, copied);
+  assert.equal((await stands(other, 0))[0], at);
+  await other.browserContext().close();
+
+  // At 16x the rest plays out, and every game is told as the native verifier tells it.
+  for (const faster of [button('Faster'), key('BracketRight'), key('ArrowUp'), key('ArrowUp')]) await faster();
+  await until(page, () => document.getElementById('view-speed').textContent === '16x');
+  await page.click('#view-pause');
+  await page.waitForFunction(() => !document.documentElement.classList.contains('viewing'), { timeout: 60000 });
+  const copiedLine = `The link to frame ${at} (${fs.statSync(demo).size.toLocaleString('en')} bytes of demo) is copied.`;
+  assert.deepEqual(await shown(page, 4), [...verify(demo).lines, copiedLine]);
+  await page.browserContext().close();
 });

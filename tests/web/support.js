@@ -53,7 +53,8 @@ function shipSprite() {
 // A page of its own, with the given viewport (and touch screen), showing the
 // game. Inside it: seen.presents counts the pictures shown, shipX() says where
 // the ship stands on its line (-1: not there), checked() whether the open
-// drop-down shows WAIT's check mark (menuOpen(): whether it is open), and seen.sounds holds every sound started.
+// drop-down shows WAIT's check mark (menuOpen(): whether it is open), seen.sounds holds every sound started, and
+// canvasHash(rgba) is the hash of zorva-sim's dumps for a picture (the one shown when not given).
 // `before` prepares the page before it loads; without `shown` nothing is waited for.
 async function open(browser, url, { viewport = { width: 800, height: 720 }, before = async () => {}, shown = true } = {}) {
   const context = await browser.createBrowserContext();
@@ -84,6 +85,17 @@ async function open(browser, url, { viewport = { width: 800, height: 720 }, befo
         if (same >= lit.length * 0.9) return x;
       }
       return -1;
+    };
+    // FNV-1a 64 of the drawing area, bytes R, G, B, 0 per pixel.
+    window.canvasHash = (rgba = pixels(0, 0, at.width, at.height)) => {
+      let h = 0xcbf29ce484222325n;
+      for (let y = 0; y < 320; ++y) {
+        for (let x = 0; x < 320; ++x) {
+          const i = ((y + at.areaY) * at.width + x + at.areaX) * 4;
+          for (const b of [rgba[i], rgba[i + 1], rgba[i + 2], 0]) h = BigInt.asUintN(64, (h ^ BigInt(b)) * 0x100000001b3n);
+        }
+      }
+      return h.toString(16).padStart(16, '0');
     };
     // The drop-down is open: a pixel of it in the bar's colour, or lit.
     window.menuOpen = () => {
