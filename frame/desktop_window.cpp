@@ -20,11 +20,13 @@ constexpr std::int64_t kKeysReadEveryMicros = 1000;
 
 }  // namespace
 
-DesktopWindow::DesktopWindow(const std::string& frameLog) : frameLogPath_(frameLog) {
-  if (frameLog.empty()) return;
+DesktopWindow::DesktopWindow(WindowOptions options) : options_(std::move(options)) {
+  if (options_.frameLog.empty()) return;
   std::string why;
-  frameLog_ = LineLog::Create(frameLog, why);
-  if (!frameLog_.IsOpen()) throw StartupError("cannot write the frame log " + PrintablePath(frameLog) + ": " + why);
+  frameLog_ = LineLog::Create(options_.frameLog, why);
+  if (!frameLog_.IsOpen()) {
+    throw StartupError("cannot write the frame log " + PrintablePath(options_.frameLog) + ": " + why);
+  }
 }
 
 // The clock.
@@ -163,7 +165,7 @@ void DesktopWindow::OnPassEnds(bool endsGame) {
   logged_ = true;
   std::string why;
   if (!frameLog_.Write(line, why)) {
-    frameLogError_ = "cannot write the frame log " + PrintablePath(frameLogPath_) + ": " + why;
+    frameLogError_ = "cannot write the frame log " + PrintablePath(options_.frameLog) + ": " + why;
     frameLog_ = LineLog();
     throw ProgramEnded{1};
   }

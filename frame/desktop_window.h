@@ -13,6 +13,7 @@
 #include "base/files.h"
 #include "base/key_record.h"
 #include "base/window.h"
+#include "frame/command_line.h"
 #include "frame/layout.h"
 
 namespace zorva {
@@ -41,11 +42,13 @@ class DesktopWindow : public Window {
   virtual void Alert(const std::string& what) = 0;
 
  protected:
-  // Opens the frame log when `frameLog` names one (throws StartupError when it
-  // cannot be made). A frame log that cannot be written later ends the
-  // program (ProgramEnded with status 1, from the pass that tried), its
-  // sentence in FrameLogError().
-  explicit DesktopWindow(const std::string& frameLog);
+  // Keeps the window's options and opens the frame log when they name one
+  // (throws StartupError when it cannot be made). A frame log that cannot be
+  // written later ends the program (ProgramEnded with status 1, from the pass
+  // that tried), its sentence in FrameLogError().
+  explicit DesktopWindow(WindowOptions options);
+
+  const WindowOptions& Options() const { return options_; }
 
   // The platform's part.
   // Whether the window is there (it is gone after End).
@@ -126,7 +129,7 @@ class DesktopWindow : public Window {
   bool framePending_ = false;  // composed by the pump, to be shown in the pacing wait
   Loop loop_ = Loop::Title;
   Surface picture_;
-  std::string frameLogPath_;
+  WindowOptions options_;
   LineLog frameLog_;
   bool logged_ = false;  // whether the frame log has its first line
   std::string frameLogError_;

@@ -151,6 +151,29 @@ int RunGame(DemoRecorder* recorder, const std::function<void(const std::string&)
   return status;
 }
 
+namespace {
+
+// The demo of the command line played back in `window`, at its pace, with the
+// viewer's controls: the status of its verdict.
+int Watch(DesktopWindow& window, const CommandLine& line, const Voice& voice) {
+  const auto play = [&window, &line](DemoPlayer& player) {
+    player.stopRequested = [&window] { return window.StopRequested(); };
+    Viewer viewer(player.FileBytes());
+    viewer.idle = [&window] {
+      window.ServeStanding();
+      std::this_thread::sleep_for(std::chrono::milliseconds(kStandingRestMs));
+    };
+    if (line.frame > 0) viewer.SetPaused(true), viewer.SeekToFrame(line.frame);
+    player.viewer = &viewer;
+    return player.Play();
+  };
+  return PlayDemoFile("zorva", line.play, true, false, play,
+                      [&voice](const Verdict::Line& said) { voice.report(said.text + "\n", said.error); })
+      .status;
+}
+
+}  // namespace
+
 int RunDesktop(const std::vector<std::string_view>& args, const std::string& soundFile, const Voice& voice,
                const std::function<std::unique_ptr<DesktopWindow>(const WindowOptions&)>& open) {
   const CommandLine line = ParseCommandLine(args);
@@ -186,20 +209,7 @@ int RunDesktop(const std::vector<std::string_view>& args, const std::string& sou
   Main = window.get();
   int status = 0;
   if (!line.play.empty()) {
-    const auto play = [&window, &line](DemoPlayer& player) {
-      player.stopRequested = [&window] { return window->StopRequested(); };
-      Viewer viewer(player.FileBytes());
-      viewer.idle = [&window] {
-        window->ServeStanding();
-        std::this_thread::sleep_for(std::chrono::milliseconds(kStandingRestMs));
-      };
-      if (line.frame > 0) viewer.SetPaused(true), viewer.SeekToFrame(line.frame);
-      player.viewer = &viewer;
-      return player.Play();
-    };
-    status = PlayDemoFile("zorva", line.play, true, false, play, [&voice](const Verdict::Line& said) {
-               voice.report(said.text + "\n", said.error);
-             }).status;
+    status = Watch(*window, line, voice);
   } else {
     status = RunGame(recorder ? &*recorder : nullptr, [&](const std::string& what) {
       voice.report("zorva: " + what + "\n", true);

@@ -176,9 +176,7 @@ bool IsInvisibleVideoDriver(const char* driver, const char* requested) {
 }
 
 SdlWindow::SdlWindow(WindowOptions options)
-    : DesktopWindow(options.frameLog),
-      options_(std::move(options)),
-      origin_(Clock::now() - std::chrono::milliseconds(kClockLeadMs)) {
+    : DesktopWindow(std::move(options)), origin_(Clock::now() - std::chrono::milliseconds(kClockLeadMs)) {
   Opening([this] {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_SetHint(SDL_HINT_WINDOWS_DPI_SCALING, "1");  // Windows too counts the window in points
@@ -212,7 +210,7 @@ SdlWindow::SdlWindow(WindowOptions options)
     if (texture_ == nullptr) throw StartupError("no renderer: cannot make the canvas texture: " + SdlError());
     SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
 
-    if (options_.sound) audio_ = Quietly([] { return std::make_unique<SdlAudio>(); });
+    if (Options().sound) audio_ = Quietly([] { return std::make_unique<SdlAudio>(); });
     MeasureRefresh();
     Compose();
   });
@@ -367,7 +365,7 @@ void SdlWindow::ShowMain() {
   const Uint32 flags = SDL_GetWindowFlags(window_);
   const int display = std::max(0, SDL_GetWindowDisplayIndex(window_));
   // The starting multiple, as far as the screen has room for it.
-  int scale = options_.scale;
+  int scale = Options().scale;
   SDL_Rect room{};
   if (SDL_GetDisplayUsableBounds(display, &room) == 0) {
     while (scale > 1 && (kPictureWidth * scale > room.w || kPictureHeight * scale > room.h)) --scale;
@@ -377,7 +375,7 @@ void SdlWindow::ShowMain() {
     SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
   }
   SDL_SetWindowTitle(window_, kCaption);
-  if (options_.fullscreen) SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  if (Options().fullscreen) SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
   SDL_ShowWindow(window_);
   if (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) FocusChanged(true);
   MeasureRefresh();

@@ -87,7 +87,6 @@ class SdlWindow : public DesktopWindow {
   void ToggleFullscreen();
   void MeasureRefresh();
 
-  WindowOptions options_;
   Clock::time_point origin_;
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;

@@ -20,7 +20,7 @@ namespace zorva {
 namespace {
 
 struct TestDesktop : DesktopWindow {
-  explicit TestDesktop(const std::string& log = {}) : DesktopWindow(log) { SetRefreshMicros(16000); }
+  explicit TestDesktop(const std::string& log = {}) : DesktopWindow({.frameLog = log}) { SetRefreshMicros(16000); }
   std::int64_t now = 0;                       // µs
   std::vector<std::pair<std::int64_t, bool>> shown;  // when, and whether in step with the display
   int keysServed = 0;

@@ -60,10 +60,9 @@ unsigned PadControls(unsigned buttons) {
 }
 
 Win32Window::Win32Window(WindowOptions options)
-    : DesktopWindow(options.frameLog),
-      options_(std::move(options)),
-      top_(options_.playback ? 0 : kMenuBarHeight),
-      rows_(options_.playback ? kPictureHeight : kCanvasSize),
+    : DesktopWindow(std::move(options)),
+      top_(Options().playback ? 0 : kMenuBarHeight),
+      rows_(Options().playback ? kPictureHeight : kCanvasSize),
       canvas_(static_cast<std::size_t>(kCanvasSize * rows_)) {
   LARGE_INTEGER counter{}, frequency{};
   QueryPerformanceFrequency(&frequency);
@@ -84,7 +83,7 @@ Win32Window::Win32Window(WindowOptions options)
       throw StartupError("cannot register the window class");
     }
     // A playback has no menu: its bar shows where it stands in the menu's place.
-    if (!options_.playback) {
+    if (!Options().playback) {
       menu_ = CreateMenu();
       option_ = CreatePopupMenu();
       AppendMenuW(option_, MF_STRING | MF_CHECKED, kWaitItem, L"WAIT");
@@ -104,7 +103,7 @@ Win32Window::Win32Window(WindowOptions options)
       timer_ = CreateWaitableTimerW(nullptr, TRUE, nullptr);
       period_ = timeBeginPeriod(1) == TIMERR_NOERROR;
     }
-    if (options_.sound) audio_ = std::make_unique<WaveOut>();
+    if (Options().sound) audio_ = std::make_unique<WaveOut>();
     MeasureRefresh();
   });
 }
@@ -182,7 +181,7 @@ void Win32Window::ShowMain() {
   GetMonitorInfoW(MonitorFromWindow(window_, MONITOR_DEFAULTTONEAREST), &monitor);
   const RECT& room = monitor.rcWork;
   RECT frame{};
-  int scale = options_.scale;
+  int scale = Options().scale;
   for (;; --scale) {
     frame = {0, 0, MulDiv(kCanvasSize * scale, static_cast<int>(dpi), 96),
              MulDiv(rows_ * scale, static_cast<int>(dpi), 96)};
@@ -199,7 +198,7 @@ void Win32Window::ShowMain() {
   }
   SetWindowTextW(window_, Wide(kCaption).c_str());
   ShowWindow(window_, SW_SHOW);
-  if (options_.fullscreen && !fullscreen_) ToggleFullscreen();
+  if (Options().fullscreen && !fullscreen_) ToggleFullscreen();
   SetForegroundWindow(window_);
   FocusChanged(GetFocus() == window_);
   MeasureRefresh();
@@ -328,14 +327,7 @@ LRESULT Win32Window::Serve(UINT message, WPARAM w, LPARAM l) {
       if (message == WM_LBUTTONDOWN || (w & MK_LBUTTON) != 0)
         Seeks(ToPicture(static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))));
       return 0;
-    case WM_GETMINMAXINFO: {
-      const UINT dpi = std::max(GetDpiForWindow(window_), 96u);
-      RECT least{0, 0, MulDiv(kCanvasSize, static_cast<int>(dpi), 96), MulDiv(rows_, static_cast<int>(dpi), 96)};
-      AdjustWindowRectExForDpi(&least, kStyle, menu_ != nullptr, 0, dpi);
-      auto* info = reinterpret_cast<MINMAXINFO*>(l);
-      info->ptMinTrackSize = {least.right - least.left, least.bottom - least.top};
-      return 0;
-    }
+    case WM_GETMINMAXINFO: reinterpret_cast<MINMAXINFO*>(l)->ptMinTrackSize = LeastSize(); return 0;
     case WM_DPICHANGED: {
       const RECT* r = reinterpret_cast<const RECT*>(l);
       if (!fullscreen_) {
@@ -348,6 +340,14 @@ LRESULT Win32Window::Serve(UINT message, WPARAM w, LPARAM l) {
     default: break;
   }
   return DefWindowProcW(window_, message, w, l);
+}
+
+POINT Win32Window::LeastSize() const {
+  // The picture at 1x in the display's own pixels, with the window's frame.
+  const UINT dpi = std::max(GetDpiForWindow(window_), 96u);
+  RECT least{0, 0, MulDiv(kCanvasSize, static_cast<int>(dpi), 96), MulDiv(rows_, static_cast<int>(dpi), 96)};
+  AdjustWindowRectExForDpi(&least, kStyle, menu_ != nullptr, 0, dpi);
+  return {least.right - least.left, least.bottom - least.top};
 }
 
 void Win32Window::Paint(HDC dc) {

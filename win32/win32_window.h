@@ -79,10 +79,11 @@ class Win32Window : public DesktopWindow {
   void MeasureRefresh();
   std::int64_t Ticks() const;
   void Paint(HDC dc);
+  // The smallest size the window may be given.
+  POINT LeastSize() const;
   // A point of the client area as a point of the picture at 1x.
   Point ToPicture(int x, int y) const;
 
-  WindowOptions options_;
   std::int64_t frequency_ = 1, origin_ = 0;  // performance counter ticks per second; the clock's 0
   HWND window_ = nullptr;
   HMENU menu_ = nullptr, option_ = nullptr;
