@@ -259,7 +259,7 @@ test-windows: deps-windows-test
 .PHONY: deb-arm64 test-arm64 build-arm64 deps-arm64
 ARM64_TOOLS := $(DEB_PACKAGES) crossbuild-essential-arm64 qemu-user
 ARM64_LIBRARIES := libc6-dev:arm64 pkg-config:arm64 libsdl2-dev:arm64 libpng-dev:arm64 zlib1g-dev:arm64 \
-  libgtest-dev:arm64
+  libgtest-dev:arm64 libcpp-httplib-dev:arm64 libsqlite3-dev:arm64 libssl-dev:arm64
 
 deps-arm64:
 	$(call install_missing,$(ARM64_TOOLS))

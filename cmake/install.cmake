@@ -101,12 +101,21 @@ if(ZORVA_BOARD)
   install(TARGETS zorva-board RUNTIME DESTINATION ${ZORVA_BOARD_DIR})
   if(ZORVA_MANUAL)
     set(ZORVA_BOARD_MANPAGE ${PROJECT_BINARY_DIR}/zorva-board.1)
+    # help2man runs what it is given: cross-built, a script that runs the
+    # board under the emulator.
+    set(ZORVA_BOARD_HELP $<TARGET_FILE:zorva-board>)
+    if(CMAKE_CROSSCOMPILING_EMULATOR)
+      set(ZORVA_BOARD_HELP ${PROJECT_BINARY_DIR}/board-help.sh)
+      file(GENERATE OUTPUT ${ZORVA_BOARD_HELP}
+           CONTENT "#!/bin/sh\nexec ${ZORVA_EMULATOR} \"$<TARGET_FILE:zorva-board>\" \"$@\"\n"
+           FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    endif()
     add_custom_command(
       OUTPUT ${ZORVA_BOARD_MANPAGE}
       COMMAND ${HELP2MAN} --no-info --locale=C.UTF-8 --section=1
               "--name=the hall of fame of ZORVA: verifies, ranks and serves played games"
               --include=${PROJECT_SOURCE_DIR}/packaging/zorva-board.h2m --output=${ZORVA_BOARD_MANPAGE}
-              $<TARGET_FILE:zorva-board>
+              ${ZORVA_BOARD_HELP}
       DEPENDS zorva-board ${PROJECT_SOURCE_DIR}/packaging/zorva-board.h2m
       COMMENT "Writing the manual page zorva-board.1"
       VERBATIM)
