@@ -43,9 +43,13 @@ const hall = (() => {
   // The program begins a run: of the challenge `code`, or ('') of seeds of its own.
   function run(code) {
     const note = byId('challenge-note');
-    note.textContent = code ? `This run is the week's challenge, ${hall.playing.week}: every game starts from the ` +
-      `seed of ${code}, the same for every player.` : '';
+    note.textContent = '';
     note.hidden = !code;
+    if (!code) return;
+    const shown = document.createElement('code');  // kept on one line
+    shown.textContent = code;
+    note.append(`This run is the week's challenge, ${hall.playing.week}: every game starts from the seed of `, shown,
+      ', the same for every player.');
   }
 
   // The answer's entries, each with its place and the links to watch it and to its page.
