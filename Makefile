@@ -197,6 +197,7 @@ build-webtest/node_modules/.package-lock.json: tests/web/package.json tests/web/
 
 test-web: deps-web-test deps web web-sim build build-webtest/node_modules/.package-lock.json
 	ZORVA_PAGE=$(CURDIR)/build-web ZORVA_NODE_SIM=$(CURDIR)/build-node/zorva-sim.js ZORVA_SIM=$(CURDIR)/build/zorva-sim \
+	  ZORVA_BOARD=$(CURDIR)/build/zorva-board \
 	  ZORVA_SHOT=$(CURDIR)/build-wasm/page-test.png NODE_PATH=$(CURDIR)/build-webtest/node_modules \
 	  node --test tests/web/*.test.js
 

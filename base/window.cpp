@@ -23,9 +23,15 @@ std::int16_t Window::GetAsyncKeyState(int vk) {
   return tap_->Key(tap_->PlaysBack() ? 0 : PollKey(vk));
 }
 
+std::uint64_t Window::GameSeed() {
+  // The platform is asked all the same: a window may count its games there.
+  const std::uint64_t drawn = NewSeed();
+  return challenge_ ? *challenge_ : drawn;
+}
+
 std::uint64_t Window::TimerSeed() {
-  if (tap_ == nullptr) return NewSeed();
-  return tap_->Seed(tap_->PlaysBack() ? 0 : NewSeed(), ReadClock());
+  if (tap_ == nullptr) return GameSeed();
+  return tap_->Seed(tap_->PlaysBack() ? 0 : GameSeed(), ReadClock());
 }
 
 void Window::DoEvents() {

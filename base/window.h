@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/surface.h"
@@ -151,8 +152,13 @@ class Window {
   std::int16_t GetAsyncKeyState(int vk);
   // The event pump: shows the canvas, serves menu clicks and the close request.
   void DoEvents();
-  // The seed for the random sequence at the start of a game.
+  // The seed for the random sequence at the start of a game: the platform's
+  // (the clock's, as a rule), or the challenge's.
   std::uint64_t TimerSeed();
+  // A challenge run: every game seeds its random sequence with `seed` instead
+  // of what the platform draws, so that every player who is given the same
+  // challenge plays the same games (nothing: the platform's seeds again).
+  void SetChallenge(std::optional<std::uint64_t> seed) { challenge_ = seed; }
 
   // Hooks for following the game pass by pass (the input tap and the
   // simulator's records).
@@ -228,7 +234,11 @@ class Window {
   virtual void OnPassEnds(bool /*endsGame*/) {}
 
  private:
+  // What a game seeds with when no tap plays back.
+  std::uint64_t GameSeed();
+
   InputTap* tap_ = nullptr;
+  std::optional<std::uint64_t> challenge_;
   bool waitChecked_ = true;
   bool silent_ = false;
 };

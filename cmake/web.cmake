@@ -44,7 +44,7 @@ target_link_options(zorva PRIVATE -sENVIRONMENT=web -sASYNCIFY=1 -sASYNCIFY_STAC
 # The page, its manifest and icons, and the sound effect beside the program;
 # the service worker names its cache after the version.
 configure_file(${PROJECT_SOURCE_DIR}/web/sw.js ${ZORVA_PAGE_DIR}/sw.js @ONLY)
-foreach(file web/index.html web/demos.js web/manifest.json assets/icon-192.png assets/icon-512.png assets/効果音.wav)
+foreach(file web/index.html web/demos.js web/hall.js web/manifest.json assets/icon-192.png assets/icon-512.png assets/効果音.wav)
   get_filename_component(name ${file} NAME)
   add_custom_command(OUTPUT ${ZORVA_PAGE_DIR}/${name}
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/${file} ${ZORVA_PAGE_DIR}/${name}

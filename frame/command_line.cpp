@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "base/challenge.h"
 #include "base/files.h"
 #include "base/number.h"
 #include "base/options.h"
@@ -18,8 +19,8 @@ namespace {
 // nothing.
 std::string ReadOption(Options& options, CommandLine& line, bool& help, bool& version) {
   const std::string name(options.Name());
-  const bool takesValue =
-      name == "--scale" || name == "--frame-log" || name == "--record" || name == "--play" || name == "--frame";
+  const bool takesValue = name == "--scale" || name == "--frame-log" || name == "--record" || name == "--play" ||
+                          name == "--frame" || name == "--challenge";
   if (!takesValue && options.Attached()) return "option " + name + " takes no value";
   std::string_view value;
   if (takesValue) {
@@ -46,6 +47,9 @@ std::string ReadOption(Options& options, CommandLine& line, bool& help, bool& ve
     const std::optional<std::int64_t> frame = WholeNumber<std::int64_t>(value, 1, std::int64_t{1} << 40);
     if (!frame) return "--frame needs a frame number from 1 on";
     line.frame = *frame;
+  } else if (name == "--challenge") {
+    line.challenge = ChallengeSeed(value);
+    if (!line.challenge) return "--challenge needs a challenge code, such as 7KQ-M2R-X4J";
   } else if (name == "--record" || name == "--play") {
     if (value.empty()) return name + " needs a file name";
     (name == "--record" ? line.record : line.play) = std::string(value);
@@ -71,6 +75,7 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
     if (std::string why = ReadOption(options, line, help, version); !why.empty()) return fail(std::move(why));
   }
   if (line.frame > 0 && line.play.empty()) return fail("--frame goes with --play");
+  if (line.challenge && !line.play.empty()) return fail("--challenge and --play do not go together");
   if (help) line.action = CommandLine::Action::Help;
   else if (version) line.action = CommandLine::Action::Version;
   // A file written over while it is read, or by two writers at once, is lost:
@@ -84,8 +89,8 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
 }
 
 std::string UsageLine() {
-  return "usage: zorva [--fullscreen] [--scale N] [--no-sound] [--frame-log FILE] [--record DEMO | --play DEMO "
-         "[--frame N]] [--help] [--version]";
+  return "usage: zorva [--fullscreen] [--scale N] [--no-sound] [--frame-log FILE] [--challenge CODE] [--record DEMO | "
+         "--play DEMO [--frame N]] [--help] [--version]";
 }
 
 std::string VersionText() { return std::string("zorva ") + ZORVA_VERSION; }
@@ -107,6 +112,11 @@ std::string HelpText(const std::string& soundFile) {
          "  --frame-log FILE  write one line per pass of the title screen or the game\n"
          "                    to FILE: the loop, the clock, WorkTime and FrameTime (ms)\n"
          "                    and whether WAIT was checked\n"
+         "  --challenge CODE  a challenge run: every game starts from the seed of the\n"
+         "                    challenge CODE (such as 7KQ-M2R-X4J, a hall of fame's\n"
+         "                    week), not from the clock, so that everyone given the\n"
+         "                    code plays the same games; everything else of the game\n"
+         "                    is as always\n"
          "  --record DEMO     record every game of this run in the file DEMO\n"
          "  --play DEMO       play the games recorded in DEMO back, at their pace and\n"
          "                    with their sounds, then say whether each ended exactly\n"

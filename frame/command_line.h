@@ -1,9 +1,10 @@
 // The command line of the real game: zorva [--fullscreen] [--scale N]
-// [--no-sound] [--frame-log FILE] [--record DEMO | --play DEMO [--frame N]]
-// [--help] [--version].
+// [--no-sound] [--frame-log FILE] [--challenge CODE] [--record DEMO | --play
+// DEMO [--frame N]] [--help] [--version].
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +30,8 @@ struct CommandLine {
   std::string record;      // a demo to record every game of the run in
   std::string play;        // a demo to play back instead of the title screen
   std::int64_t frame = 0;  // with play: the frame of the demo to start at, paused (0: the first, playing)
-  std::string error;       // for Error: what was wrong, without the program's name
+  std::optional<std::uint64_t> challenge;  // a challenge run: the seed of every game
+  std::string error;                       // for Error: what was wrong, without the program's name
 };
 
 // Reads the arguments after the program's name. Every option may be given as

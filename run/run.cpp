@@ -207,6 +207,7 @@ int RunDesktop(const std::vector<std::string_view>& args, const std::string& sou
     return 1;
   }
   Main = window.get();
+  window->SetChallenge(line.challenge);
   int status = 0;
   if (!line.play.empty()) {
     status = Watch(*window, line, voice);

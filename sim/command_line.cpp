@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "base/challenge.h"
 #include "base/files.h"
 #include "base/number.h"
 #include "base/options.h"
@@ -9,8 +10,8 @@
 namespace zorva {
 
 const char* const kSimUsage =
-    "usage: zorva-sim [--clock MS] [--work MS] [--seed N] [--record DEMO] [--dump FILE] [--png DIR] [--png-every K]"
-    " SCRIPT\n"
+    "usage: zorva-sim [--clock MS] [--work MS] [--seed N | --challenge CODE] [--record DEMO] [--dump FILE] [--png DIR]"
+    " [--png-every K] SCRIPT\n"
     "       zorva-sim --play DEMO [--from N] [--to M] [--dump FILE] [--png DIR] [--png-every K]\n"
     "       zorva-sim --verify DEMO [--from N] [--to M] [--dump FILE] [--png DIR] [--png-every K]\n";
 
@@ -29,7 +30,9 @@ bool Number(std::optional<std::string_view> s, T min, T max, T& out) {
 std::string ReadSimOption(Options& options, SimCommandLine& line, bool& scriptOptions) {
   const std::string_view arg = options.Name();
   SimOptions& o = line.options;
-  if (arg == "--clock" || arg == "--work" || arg == "--seed" || arg == "--record") scriptOptions = true;
+  if (arg == "--clock" || arg == "--work" || arg == "--seed" || arg == "--challenge" || arg == "--record") {
+    scriptOptions = true;
+  }
   if (arg == "--record") {
     const auto v = options.Value();
     if (!v || v->empty()) return "--record needs a file name";
@@ -50,6 +53,10 @@ std::string ReadSimOption(Options& options, SimCommandLine& line, bool& scriptOp
     std::uint64_t seed = 0;
     if (!Number<std::uint64_t>(options.Value(), 0, UINT64_MAX / 2, seed)) return "--seed needs a whole number";
     o.seed = seed;
+  } else if (arg == "--challenge") {
+    const auto v = options.Value();
+    o.challenge = v ? ChallengeSeed(*v) : std::nullopt;
+    if (!o.challenge) return "--challenge needs a challenge code, such as 7KQ-M2R-X4J";
   } else if (arg == "--dump") {
     const auto v = options.Value();
     if (!v) return "--dump needs a file name, or - for standard output";
@@ -104,8 +111,10 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string_view>& args) {
   } else if (line.options.to > 0 && line.options.from > line.options.to) {
     line.error = "--from comes before --to";
   } else if (line.play && (line.script || scriptOptions)) {
-    line.error =
-        std::string(line.verify ? "--verify" : "--play") + " takes no script, --clock, --work, --seed or --record";
+    line.error = std::string(line.verify ? "--verify" : "--play") +
+                 " takes no script, --clock, --work, --seed, --challenge or --record";
+  } else if (line.options.seed && line.options.challenge) {
+    line.error = "--seed and --challenge do not go together: a challenge seeds every game";
   } else if (!line.script && !line.play) {
     line.error = "no script given";
   } else {

@@ -1,6 +1,6 @@
 // The command line of zorva-sim:
-//   zorva-sim [--clock MS] [--work MS] [--seed N] [--record DEMO] [--dump FILE]
-//             [--png DIR] [--png-every K] SCRIPT
+//   zorva-sim [--clock MS] [--work MS] [--seed N | --challenge CODE]
+//             [--record DEMO] [--dump FILE] [--png DIR] [--png-every K] SCRIPT
 //   zorva-sim --play DEMO [--from N] [--to M] [--dump FILE] [--png DIR] [--png-every K]
 //   zorva-sim --verify DEMO [--from N] [--to M] [--dump FILE] [--png DIR] [--png-every K]
 #pragma once

@@ -135,6 +135,7 @@ class ReplayWindow : public SimWindow {
   ReplayWindow(const std::vector<ScriptLine>* script, const DemoPlayer* player, const SimOptions& options)
       : SimWindow(options.clock, options.work), script_(script), player_(player), options_(options) {
     SetSeedBase(options.seed);
+    SetChallenge(options.challenge);
     SetProgramFolder(options.programFolder);
   }
 

@@ -19,8 +19,10 @@ struct SimOptions {
   std::int64_t clock = kClockLeadMs;  // first clock reading
   std::int64_t work = 5;              // ms the event pump advances the clock
   std::optional<std::uint64_t> seed;  // k-th game seeds with seed + k - 1
-  std::ostream* dump = nullptr;       // JSON Lines, one object per pass
-  std::string pngDir;                 // canvas pictures, when not empty
+  // A challenge run: every game seeds with this one seed (`seed` unused).
+  std::optional<std::uint64_t> challenge;
+  std::ostream* dump = nullptr;  // JSON Lines, one object per pass
+  std::string pngDir;            // canvas pictures, when not empty
   std::int64_t pngEvery = 1;
   std::string programFolder = ".";  // where the sound effect is looked up
   std::string record;               // a demo of every game, when not empty

@@ -174,24 +174,31 @@ TEST(Board, TheWeeksTableRanksOnlyGamesOfTheWeeksSeed) {
   const std::uint64_t seed = challenge.body["seed"];
   EXPECT_EQ(ChallengeSeed(challenge.body["code"].get<std::string>()), seed);
   EXPECT_EQ(Get(c, "/api/challenge").body, challenge.body);  // drawn once for the week
-  const std::string script = "2 -\n1 tap:SPACE\n60 SPACE RIGHT\n1 close\n";
+  // Game 1 ends on its own after its GAME OVER, game 2 is closed while it runs.
+  const std::string script = "2 -\n1 tap:SPACE\n60 SPACE RIGHT\n1 close\n", two = "1 tap:SPACE\n3000 -\n1 tap:SPACE\n40 -\n1 close\n";
+  const TempDir sim("board-challenge");
+  RunProgram(ZORVA_BINARY_DIR "/zorva-sim", "--challenge " + challenge.body["code"].get<std::string>() + " --record run.zdm -",
+             sim.path, two);
   const struct {
     std::string what, demo;
-    bool inWeek;
+    std::vector<bool> inWeek;  // each game's
   } cases[] = {
-      {"the week's seed", Recorded(script, seed), true},
-      {"the same keys, another seed", Recorded(script, seed + 1), false},
-      {"the week's seed after other games", Recorded(script, seed, [] { G.HiScore = 10; }), false},
+      {"a run of zorva-sim --challenge", FileText((sim.path / "run.zdm").string()), {true, true}},
+      {"the same keys from the week's seed on (--seed)", Recorded(two, seed), {true, false}},  // game 1 is there already
+      {"the same keys, another seed", Recorded(script, seed + 1), {false}},
+      {"the week's seed after other games", Recorded(script, seed, [] { G.HiScore = 10; }), {false}},
   };
   for (const auto& k : cases) {
     const Answer a = Upload(c, "Ann", k.demo);
     ASSERT_EQ(a.status, 201) << k.what << ": " << a.text;
-    EXPECT_EQ(a.body["entries"][0].value("week", ""), k.inWeek ? challenge.body["week"] : "") << k.what;
+    ASSERT_EQ(a.body["entries"].size(), k.inWeek.size()) << k.what << ": " << a.text;
+    for (std::size_t i = 0; i < k.inWeek.size(); ++i)
+      EXPECT_EQ(a.body["entries"][i].value("week", ""), k.inWeek[i] ? challenge.body["week"] : "") << k.what << ", game " << i + 1;
   }
   const Answer week = Get(c, "/api/scores?week=current"), all = Get(c, "/api/scores");
-  ASSERT_EQ(week.body["entries"].size(), 1u) << week.text;
-  EXPECT_EQ(week.body["entries"][0]["seed"], seed);
-  EXPECT_EQ(all.body["entries"].size(), 2u) << all.text;
+  ASSERT_EQ(week.body["entries"].size(), 2u) << week.text;
+  for (const auto& e : week.body["entries"]) EXPECT_EQ(e["seed"], seed);
+  EXPECT_EQ(all.body["entries"].size(), 4u) << all.text;
   EXPECT_NE(Get(c, "/").text.find(ChallengeCode(seed).value()), std::string::npos);
 }
 

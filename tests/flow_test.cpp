@@ -184,7 +184,10 @@ TEST(Sim, TheCommandLineAndItsExitStatuses) {
       {"--dump", {2, 0, "zorva-sim: --dump needs a file name, or - for standard output"}},
       {"--dump no/such/dump game.script", {2, 0, "zorva-sim: cannot write the dump no/such/dump"}},
       {"no.script", {2, 0, "zorva-sim: cannot read the script no.script"}},
-      {"--play game.zdm --seed 2", {2, 0, "zorva-sim: --play takes no script, --clock, --work, --seed or --record"}},
+      {"--dump - --challenge 7kq-m2r-x4j -", {0, 4, ""}},
+      {"--challenge 7KQ-M2R-X4K game.script", {2, 0, "zorva-sim: --challenge needs a challenge code, such as 7KQ-M2R-X4J"}},
+      {"--seed 1 --challenge 7KQ-M2R-X4J -", {2, 0, "zorva-sim: --seed and --challenge do not go together: a challenge seeds every game"}},
+      {"--play game.zdm --challenge=7KQ-M2R-X4J", {2, 0, "zorva-sim: --play takes no script, --clock, --work, --seed, --challenge or --record"}},
       {"--play game.script", {2, 0, "zorva-sim: game.script: not a ZORVA demo"}},
   };
   for (const auto& [args, expected] : cases) EXPECT_EQ(run(args), expected) << "zorva-sim " << args;
@@ -200,6 +203,7 @@ TEST(Sim, ZorvaAnswersWithoutAWindowAndSaysItsMistakesOnOneLine) {
       {"--help", {0, helpLines, ""}},
       {"--scale 0", {2, 0, "zorva: --scale needs a whole number from 1 to 16; " + UsageLine()}},
       {"game", {2, 0, "zorva: unexpected argument game; " + UsageLine()}},
+      {"--challenge 7KQ-M2R-X4J --play run.zdm", {2, 0, "zorva: --challenge and --play do not go together; " + UsageLine()}},
   };
   for (const auto& [args, expected] : cases)
     EXPECT_EQ(RunProgram(kBinary / "zorva", args, dir.path), expected) << "zorva " << args;

@@ -42,8 +42,17 @@ TEST(CommandLine, OptionsValuesAndMistakes) {
     for (const auto a : args) shown += " " + std::string(a);
     EXPECT_EQ(Parse(args), expected) << "zorva" << shown;
   }
+  // A challenge: the seed of its code, for a run played or recorded, not for a demo played back.
+  const std::pair<std::vector<std::string_view>, std::string> challenges[] = {
+      {{"--challenge", "000-000-011"}, "seed 1"}, {{"--record=a.zdm", "--challenge=zzz-zzz-zz0"}, "seed 1099511627775"},
+      {{"--challenge", "000-000-012"}, "error"},  {{"--challenge"}, "error"}, {{"--challenge", "000-000-011", "--play", "b.zdm"}, "error"},
+  };
+  for (const auto& [args, expected] : challenges) {
+    const CommandLine c = ParseCommandLine(args);
+    EXPECT_EQ(c.action == CommandLine::Action::Error ? "error" : "seed " + std::to_string(c.challenge.value_or(0)), expected) << args[0];
+  }
   const std::string help = HelpText("/opt/zorva/効果音.wav");
-  for (const char* word : {"--fullscreen", "--scale N", "--no-sound", "--frame-log FILE", "--record DEMO", "--play DEMO",
+  for (const char* word : {"--fullscreen", "--scale N", "--no-sound", "--frame-log FILE", "--challenge CODE", "--record DEMO", "--play DEMO",
                            "--version", "SPACE", "LEFT", "gamepad", "/opt/zorva/効果音.wav"})
     EXPECT_NE(help.find(word), std::string::npos) << word;
 }

@@ -7,7 +7,9 @@
 // file>), and opens a file chosen, dropped or linked, with the desktop's rules:
 // bounded sizes, nothing sized from the file, one sentence for what is refused.
 // While a demo plays, its controls beside the picture ask the program's
-// viewer, and a link may start at a frame (#demo=...&frame=N).
+// viewer, and a link may start at a frame (#demo=...&frame=N). A link may
+// also name a demo on the page's own site (#demo-url=/games/1.zdm), which is
+// fetched and opened as a file is.
 'use strict';
 const demos = (() => {
   const header = 10;                // the file's header, never packed
@@ -38,6 +40,7 @@ const demos = (() => {
     if (event === 1) {
       run.ends.push(FS().stat(path).size);
       document.getElementById('link').style.visibility = 'visible';  // its room kept from the start
+      if (demos.onGame) demos.onGame();
     }
     if (event === 2 && run.ends.length > 0) kept = { bytes: FS().readFile(path), ends: run.ends };
   }
@@ -198,22 +201,53 @@ const demos = (() => {
   // A file's name as the program opens it: well formed, with no folders or
   // control characters, and at most 255 bytes long, cut between characters.
   const nameBytes = (text) => new TextEncoder().encode(text).length;
-  async function openFile(file) {
+  async function openFile(file, frame = 0) {
     const chars = Array.from(file.name.replace(/[\x00-\x1f/\\]/g, '_')
       .replace(/[\ud800-\udbff](?![\udc00-\udfff])|(?<![\ud800-\udbff])[\udc00-\udfff]/g, '\ufffd')).slice(-255);
     while (nameBytes(chars.join('')) > 255) chars.shift();
     let name = chars.join('');
     if (/^\.*$/.test(name)) name = 'demo.zdm';  // no name, or a name of the folder's own
     if (file.size > maxFile) return say(`ZORVA: ${name}: the file is larger than 64 MiB, more than any demo`);
-    await open(new Uint8Array(await file.arrayBuffer()), name);
+    await open(new Uint8Array(await file.arrayBuffer()), name, frame);
+  }
+
+  // A demo by its address on the page's own site, fetched (no more of it
+  // than a demo can be) and opened as a file is.
+  async function openUrl(address, frame) {
+    let url = null;
+    try {
+      url = new URL(decodeURIComponent(address), location.href);
+    } catch (e) {
+      return say('ZORVA: link: the address of the demo is damaged');
+    }
+    if (url.origin !== location.origin) {
+      return say(`ZORVA: link: the demo is on another site (${url.origin}); the page opens demos of its own site only`);
+    }
+    const pieces = [];
+    try {
+      const answer = await fetch(url);
+      if (!answer.ok) throw new Error(`the site answers ${answer.status} ${answer.statusText}`.trim());
+      const reader = answer.body.getReader();
+      for (let size = 0; size <= maxFile;) {
+        const { done, value } = await reader.read();
+        if (done) break;
+        pieces.push(value);
+        size += value.length;
+      }
+      reader.cancel().catch(() => {});
+    } catch (e) {
+      return say(`ZORVA: ${url.pathname}: cannot fetch the demo: ${e.message || e}`);
+    }
+    await openFile(new File(pieces, url.pathname.split('/').pop()), frame);
   }
 
   function openLink() {
-    const found = /^#demo=(.*?)(?:&frame=([^&]*))?$/.exec(location.hash);
+    const found = /^#demo(-url)?=(.*?)(?:&frame=([^&]*))?$/.exec(location.hash);
     if (!found) return;
-    const [, text, at] = found;
+    const [, byUrl, text, at] = found;
     const frame = at === undefined ? 0 : /^[1-9][0-9]{0,12}$/.test(at) && Number(at) <= 2 ** 40 ? Number(at) : -1;
     if (frame < 0) return say('ZORVA: link: the frame must be a number from 1 on');
+    if (byUrl) return openUrl(text, frame);
     if (text.length > Math.ceil(maxLink * 4 / 3)) {
       return say('This link holds a demo larger than 64 KB, more than a link carries: ask for the file instead.');
     }
@@ -233,8 +267,9 @@ const demos = (() => {
     Object.assign(demos, { asked: [], seekTo: -1, stood: 0 });
   }
   const gamesRecorded = () => (run ? run.ends.length : 0);
-  return { waiting: null, playing: null, link: null, started, ready: () => ready(), line, take, played, run: runEvent,
-    gamesRecorded, save, copyLink, copyLinkAt, openFile, openLink, view, asked: [], seekTo: -1, stood: 0, sliding: false };
+  return { waiting: null, playing: null, link: null, started, ready: () => ready(), line, say, take, played, run: runEvent,
+    gamesRecorded, pack, save, copyLink, copyLinkAt, openFile, openLink, view, asked: [], seekTo: -1, stood: 0, sliding: false,
+    onGame: null };
 })();
 
 // The controls: open (or drop a file on the page), save, copy the link.

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "base/challenge.h"
 #include "base/rnd.h"
 #include "demo/demo.h"
 #include "demo/demo_stream.h"
@@ -61,6 +62,20 @@ EM_JS(void, js_demo_played, (), { Module.demos.played(); });
 
 // A run begins (0), records a game (1) or ends (2), in the file `path`.
 EM_JS(void, js_run, (const char* path, int event), { Module.demos.run(UTF8ToString(path), event); });
+
+// The challenge the page asks the next run to be (hall.js): whether it asks,
+// and its code, taken.
+EM_JS(bool, js_challenge_asked, (), { return Boolean(Module.hall && Module.hall.asked); });
+EM_JS(int, js_challenge_take, (char* code, int size), {
+  const asked = Module.hall && Module.hall.asked;
+  if (!asked) return 0;
+  Module.hall.asked = null;
+  stringToUTF8(asked, code, size);
+  return 1;
+});
+
+// A run begins: of the challenge `code`, or ("") of seeds of its own.
+EM_JS(void, js_challenge_run, (const char* code), { if (Module.hall) Module.hall.run(UTF8ToString(code)); });
 // clang-format on
 
 // The demo file's header, read as it stands; the rest is unpacked by the page.
@@ -166,9 +181,20 @@ void PlayOnPage(const std::string& name, std::int64_t frame) {
   js_demo_played();
 }
 
+// The next run's seeds: the challenge's, when the page asked for one, for
+// every game of it; otherwise each game's own, from the clock.
+void TakeChallenge(WebWindow& window) {
+  char code[64] = {};
+  std::optional<std::uint64_t> seed;
+  if (js_challenge_take(code, sizeof code) != 0) seed = ChallengeSeed(code);
+  window.SetChallenge(seed);
+  js_challenge_run(seed ? code : "");
+}
+
 // One run, from a state as the program starts in, recorded until a demo
-// waits.
+// waits or the page asks for a challenge.
 void RecordRun(WebWindow& window) {
+  TakeChallenge(window);
   G = GameState{};
   ResetRnd();
   window.SetWaitChecked(true);
@@ -192,7 +218,7 @@ void RecordRun(WebWindow& window) {
 std::unique_ptr<Packer> OpenPacker() { return std::make_unique<PagePacker>(); }
 std::unique_ptr<Unpacker> OpenUnpacker() { return std::make_unique<PageUnpacker>(); }
 
-bool DemoWaiting() { return js_demo_waiting(); }
+bool DemoWaiting() { return js_demo_waiting() || js_challenge_asked(); }
 
 void RunPage(WebWindow& window) {
   for (;;) {

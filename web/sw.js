@@ -9,7 +9,7 @@
 'use strict';
 const version = '@PROJECT_VERSION@';
 const cacheName = `zorva-${version}`;
-const files = ['./', 'index.html', 'demos.js', 'zorva.js', 'zorva.wasm', '効果音.wav', 'manifest.json', 'icon-192.png', 'icon-512.png']
+const files = ['./', 'index.html', 'demos.js', 'hall.js', 'zorva.js', 'zorva.wasm', '効果音.wav', 'manifest.json', 'icon-192.png', 'icon-512.png']
   .map((file) => new URL(file, self.registration.scope).href);
 // A host may leave the sound out (the game is then silent): the page installs without it.
 const sound = new URL('効果音.wav', self.registration.scope).href;

@@ -18,7 +18,7 @@ before(async () => { server = await serve(); browser = await launch(); });
 after(async () => { await browser?.close(); server?.stop(); });
 
 const version = /project\(zorva VERSION ([0-9.]+)/.exec(fs.readFileSync(path.join(root, 'CMakeLists.txt'), 'utf8'))[1];
-const kept = ['./', 'index.html', 'demos.js', 'zorva.js', 'zorva.wasm', '効果音.wav', 'manifest.json', 'icon-192.png', 'icon-512.png'];
+const kept = ['./', 'index.html', 'demos.js', 'hall.js', 'zorva.js', 'zorva.wasm', '効果音.wav', 'manifest.json', 'icon-192.png', 'icon-512.png'];
 
 // A copy of the page of its own, served until the test ends.
 async function copyServed(t) {

@@ -15,18 +15,25 @@ const pageDir = process.env.ZORVA_PAGE;
 // WAIT in its drop-down.
 const picture = { width: 324, height: 344, areaX: 2, areaY: 22, option: [20, 10], wait: [40, 30] };
 
-// Serves a folder on 127.0.0.1 until stop().
-async function serve(dir = pageDir) {
-  const server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', dir]);
+// A server on 127.0.0.1 once it says its port (`said`), until stop().
+async function listening(server, said) {
   const url = await new Promise((found, failed) => {
     server.stdout.on('data', (text) => {
-      const port = /port (\d+)/.exec(text);
+      const port = said.exec(text);
       if (port) found(`http://127.0.0.1:${port[1]}/`);
     });
-    server.on('exit', () => failed(new Error('the web server did not start')));
+    server.on('exit', () => failed(new Error(`${server.spawnfile} did not start`)));
   });
   return { url, stop: () => server.kill() };
 }
+
+// Serves a folder on 127.0.0.1.
+const serve = (dir = pageDir) =>
+  listening(spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', dir]), /port (\d+)/);
+
+// A hall of fame, zorva-board, with its database in `dir`, serving the page under /play/.
+const board = (dir) => listening(spawn(process.env.ZORVA_BOARD,
+  ['--listen', '127.0.0.1:0', '--database', path.join(dir, 'board.db'), '--page', pageDir]), /127\.0\.0\.1:(\d+)\//);
 
 const launch = () => puppeteer.launch({
   executablePath: '/usr/bin/chromium',
@@ -140,4 +147,4 @@ async function onPage(page, [x, y]) {
   return { x: box.x + (x + 0.5) * box.width / picture.width, y: box.y + (y + 0.5) * box.height / picture.height };
 }
 
-module.exports = { root, pageDir, picture, serve, launch, shipSprite, open, until, pad, shipAt, onPage };
+module.exports = { root, pageDir, picture, serve, board, launch, shipSprite, open, until, pad, shipAt, onPage };
