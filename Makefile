@@ -168,6 +168,7 @@ web: deps-web
 	$(EMSCRIPTEN_ENV) emcmake cmake -S . -B build-wasm -DCMAKE_BUILD_TYPE=Release -DZORVA_WERROR=$(WERROR) \
 	  -DZORVA_PAGE_DIR=$(CURDIR)/build-web >/dev/null
 	$(EMSCRIPTEN_ENV) cmake --build build-wasm -j $(JOBS)
+	@tools/page-size build-web
 
 serve: web
 	@echo "ZORVA is at http://127.0.0.1:$(PORT)/ (Ctrl+C stops the server)"

@@ -1,9 +1,11 @@
 #include "base/font.h"
 
+#include <algorithm>
 #include <array>
-#include <sstream>
+#include <charconv>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "assets/embedded_assets.h"
@@ -26,30 +28,64 @@ struct Face {
   std::array<Glyph, 128> glyphs{};
 };
 
+// The text's lines, one at a time, without their line ends.
+class Lines {
+ public:
+  explicit Lines(std::string_view text) : text_(text) {}
+  bool Next(std::string& line) {
+    if (at_ >= text_.size()) return false;
+    const std::size_t end = std::min(text_.find('\n', at_), text_.size());
+    line.assign(text_.substr(at_, end - at_));
+    at_ = end + 1;
+    return true;
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t at_ = 0;
+};
+
+// The words of a line, between blanks.
+std::vector<std::string_view> Words(std::string_view line) {
+  std::vector<std::string_view> words;
+  for (std::size_t at = 0; at < line.size();) {
+    const std::size_t start = line.find_first_not_of(" \t\r", at);
+    if (start == std::string_view::npos) break;
+    const std::size_t end = std::min(line.find_first_of(" \t\r", start), line.size());
+    words.push_back(line.substr(start, end - start));
+    at = end;
+  }
+  return words;
+}
+
+// A whole number that is all of `word`.
+bool Number(std::string_view word, int& n) {
+  const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), n);
+  return error == std::errc() && end == word.data() + word.size();
+}
+
 // Reads the typeface text built into the program (see assets/font.txt).
 std::vector<Face> ReadFaces() {
   const auto bytes = embedded::FontText();
-  std::istringstream in(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  Lines in(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   std::vector<Face> faces;
   std::string line;
   auto fail = [](const std::string& why) { throw std::logic_error("typeface: " + why); };
-  while (std::getline(in, line)) {
+  while (in.Next(line)) {
     if (line.empty() || line[0] == '#') continue;
-    std::istringstream words(line);
-    std::string word;
-    words >> word;
+    const std::vector<std::string_view> words = Words(line);
+    const std::string_view word = words.empty() ? std::string_view() : words[0];
     if (word == "face") {
       Face face;
-      std::string l, t, b;
-      if (!(words >> face.points >> l >> face.line >> t >> face.top >> b >> face.blank) || l != "line" || t != "top" ||
-          b != "blank")
+      if (words.size() < 8 || !Number(words[1], face.points) || words[2] != "line" || !Number(words[3], face.line) ||
+          words[4] != "top" || !Number(words[5], face.top) || words[6] != "blank" || !Number(words[7], face.blank))
         fail("bad face line: " + line);
       faces.push_back(face);
     } else if (word == "glyph" && line.size() == 7 && !faces.empty()) {
       const unsigned char c = static_cast<unsigned char>(line[6]);
       if (c >= 128) fail("glyph outside ASCII");
       Glyph glyph;
-      while (std::getline(in, line) && line != "end") {
+      while (in.Next(line) && line != "end") {
         if (!glyph.rows.empty() && line.size() != glyph.rows[0].size()) fail("ragged glyph");
         glyph.rows.push_back(line);
       }

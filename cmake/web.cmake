@@ -34,12 +34,54 @@ zorva_layer(zorva_web web LINKS zorva_run EXCLUDE main.cpp)
 add_executable(zorva web/main.cpp)
 target_link_libraries(zorva PRIVATE zorva_web)
 set_target_properties(zorva PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZORVA_PAGE_DIR})
+
+# Exceptions are caught where they always were, and compiled only there: the
+# run's end (ProgramEnded, thrown from the event pump) in Window::DoEvents and
+# RunGame, the playback's own ends and the viewer's way back to a snapshot
+# (DemoPlayer::Resume) in DemoPlayer::Play, a demo refused (DemoError, Desync,
+# RuleBreak) in PlayDemo. Everything else, the rules, the drawing and the
+# loops above all, is compiled without exception handling: a throw passes
+# through it to the nearest catch without undoing anything in the frames
+# between, and none of them holds anything that must be undone (the loops
+# hold nothing, nothing is allocated during play; a refusal being worded
+# leaves its text behind). The page's recordings go to memory, which cannot
+# fail, so no catch is needed around their writing.
+set_source_files_properties(base/window.cpp demo/demo.cpp run/run.cpp PROPERTIES COMPILE_OPTIONS -fexceptions)
+target_link_options(zorva PRIVATE -fexceptions)
+
+# Asyncify only where the game can suspend. The event pump and the pacing
+# wait give the browser its turn, and so do the playback's pace and its
+# standing on a frame (the viewer serves the page while paused): Binaryen
+# instruments every function on a call path to one of them, and, since it
+# cannot tell where a virtual call or a std::function goes, every function
+# that makes one, and their callers. The functions below never reach a
+# suspension, whatever they call: the C and C++ libraries' formatting,
+# allocation and type matching, the demo files' reading and writing (their
+# bytes, packers and sources are plain data), the recorder (which only
+# writes), the verifier, the menu bar's and the text's measuring and the
+# wording of lines. They are left as compiled. (Their callers still are
+# instrumented where the analysis says so: a removal does not spread.)
+set(ZORVA_NEVER_SUSPENDING
+  "snprintf" "printf_core" "out" "pad" "pop_arg" "fmt_fp"
+  "operator new(unsigned long)" "__dynamic_cast" "__cxxabiv1::*" "__cxa_can_catch"
+  "*zorva::DemoWriter::*" "*zorva::DemoReader::*" "zorva::DemoRecorder::*"
+  "zorva::(anonymous namespace)::PagePacker::*" "zorva::(anonymous namespace)::PageUnpacker::*"
+  "zorva::(anonymous namespace)::DamageAhead*" "zorva::Verifier::*" "*FirstDifference*" "*EachValue*"
+  "zorva::MenuBar::*" "zorva::Surface::*" "zorva::ImageSurface*" "zorva::(anonymous namespace)::ReadFaces()"
+  "zorva::TextWidth*" "zorva::LineHeight*" "zorva::ViewLine*" "zorva::Format*" "zorva::Grouped*"
+  "zorva::PrintablePath*" "zorva::DescribeEnd*"
+)
+list(JOIN ZORVA_NEVER_SUSPENDING "\n" never_suspending)
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/never-suspending.txt CONTENT "${never_suspending}\n" @ONLY)
+set_target_properties(zorva PROPERTIES LINK_DEPENDS ${CMAKE_BINARY_DIR}/never-suspending.txt)
+
 # A suspended call stack (main down to the pump or the wait) is saved in
-# ASYNCIFY_STACK_SIZE bytes: ample room.
-# The memory grows for a long sound read by the page's wave reader, and for
-# a demo's records; the page's script reaches the files (FS) of its demos.
-target_link_options(zorva PRIVATE -sENVIRONMENT=web -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536 -sALLOW_MEMORY_GROWTH=1
-                    -sEXPORTED_RUNTIME_METHODS=FS)
+# ASYNCIFY_STACK_SIZE bytes: ample room. The memory grows for a long sound
+# read by the page's wave reader, and for a demo's records. No file system:
+# the page hands a demo over, and takes its runs' recordings, in memory.
+set(ZORVA_PAGE_LINK -sENVIRONMENT=web -sFILESYSTEM=0 -sALLOW_MEMORY_GROWTH=1 -sASYNCIFY=1 -sASYNCIFY_STACK_SIZE=65536
+    -sASYNCIFY_REMOVE=@${CMAKE_BINARY_DIR}/never-suspending.txt)
+target_link_options(zorva PRIVATE ${ZORVA_PAGE_LINK})
 
 # The page, its manifest and icons, and the sound effect beside the program;
 # the service worker names its cache after the version.

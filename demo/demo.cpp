@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -70,6 +68,7 @@ struct Attached {
 // The recorder.
 
 DemoRecorder::DemoRecorder(const std::string& path) : writer_(path) {}
+DemoRecorder::DemoRecorder(std::unique_ptr<DemoOutput> output) : writer_(std::move(output)) {}
 
 template <class Call>
 void DemoRecorder::Write(Call call) {

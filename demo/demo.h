@@ -13,8 +13,8 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
-#include <ostream>
 #include <stdexcept>
 #include <string>
 
@@ -28,8 +28,9 @@ namespace zorva {
 
 class DemoRecorder : public InputTap {
  public:
-  // Creates the demo file. Throws DemoError.
+  // Creates the demo file, or writes to `output`. Throws DemoError.
   explicit DemoRecorder(const std::string& path);
+  explicit DemoRecorder(std::unique_ptr<DemoOutput> output);
 
   // Called with each game's trailer once it is written and the file holds it.
   std::function<void(const Trailer&)> onGameRecorded;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <istream>
 #include <limits>
 #include <random>
 #include <type_traits>
@@ -95,41 +96,113 @@ std::uint16_t StateCheck(const GameState& state, std::uint64_t rnd, bool wait) {
 
 // The writer.
 
-DemoWriter::DemoWriter(const std::string& path) : packer_(OpenPacker()), path_(path) {
-  if (const std::string what = NotAFile(path); !what.empty()) {
-    throw DemoError("cannot record into " + PrintablePath(path) + ": " + what);
+namespace {
+
+// A demo written to a file of its own beside its target, which takes the
+// target's place once it holds a whole game.
+class FileOutput final : public DemoOutput {
+ public:
+  explicit FileOutput(const std::string& path) : path_(path) {
+    if (const std::string what = NotAFile(path); !what.empty()) {
+      throw DemoError("cannot record into " + PrintablePath(path) + ": " + what);
+    }
+    // A name of its own beside the target, on the same file system.
+    // The names are UTF-8 on every system (a plain string would be read in the
+    // system's code page on Windows).
+    const std::filesystem::path target(std::u8string(path.begin(), path.end()));
+    std::random_device random;
+    for (int attempt = 0; file_ == nullptr && attempt < 16; ++attempt) {
+      char suffix[24];
+      std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
+      const std::u8string name =
+          u8"." + target.filename().u8string() + std::u8string(suffix, suffix + std::strlen(suffix));
+      const std::u8string temporary = (target.parent_path() / name).u8string();
+      temporary_.assign(temporary.begin(), temporary.end());
+      file_ = CreateNewFile(temporary_);
+      if (file_ == nullptr && errno != EEXIST) break;
+    }
+    if (file_ == nullptr) throw DemoError("cannot write " + PrintablePath(temporary_) + ": " + std::strerror(errno));
   }
-  // A name of its own beside the target, on the same file system.
-  // The names are UTF-8 on every system (a plain string would be read in the
-  // system's code page on Windows).
-  const std::filesystem::path target(std::u8string(path.begin(), path.end()));
-  std::random_device random;
-  for (int attempt = 0; file_ == nullptr && attempt < 16; ++attempt) {
-    char suffix[24];
-    std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
-    const std::u8string name =
-        u8"." + target.filename().u8string() + std::u8string(suffix, suffix + std::strlen(suffix));
-    const std::u8string temporary = (target.parent_path() / name).u8string();
-    temporary_.assign(temporary.begin(), temporary.end());
-    file_ = CreateNewFile(temporary_);
-    if (file_ == nullptr && errno != EEXIST) break;
+  ~FileOutput() override {
+    if (file_ == nullptr) return;
+    std::fclose(file_);
+    if (!renamed_) std::remove(temporary_.c_str());
   }
-  if (file_ == nullptr) throw DemoError("cannot write " + PrintablePath(temporary_) + ": " + std::strerror(errno));
+
+  bool Open() const override { return file_ != nullptr; }
+  void Write(std::span<const std::uint8_t> bytes) override {
+    if (file_ != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) Failed();
+  }
+  void Flush() override {
+    if (file_ != nullptr && std::fflush(file_) != 0) Failed();
+  }
+  void GameWritten() override {
+    if (renamed_ || file_ == nullptr) return;
+    std::string why;
+    if (!RenameOver(temporary_, path_, why)) Failed(why);
+    renamed_ = true;
+  }
+  void Close() override {
+    if (file_ == nullptr) return;
+    if (std::fflush(file_) != 0) Failed();
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!closed) Failed();
+    // Without a whole game the target keeps what it had.
+    if (!renamed_) std::remove(temporary_.c_str());
+  }
+
+ private:
+  // Closes and removes what is not yet a demo, and throws: with errno's
+  // reason, or with `why`.
+  [[noreturn]] void Failed() { Failed(std::strerror(errno)); }
+  [[noreturn]] void Failed(const std::string& why) {
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
+    if (!renamed_) std::remove(temporary_.c_str());
+    throw DemoError("cannot write the demo " + PrintablePath(path_) + ": " + why);
+  }
+
+  std::string path_;
+  std::string temporary_;  // the file written until it is renamed to path_
+  bool renamed_ = false;
+  std::FILE* file_ = nullptr;
+};
+
+// A stream read as a demo's source.
+class StreamSource final : public DemoSource {
+ public:
+  explicit StreamSource(std::istream& in) : in_(in) {}
+  std::size_t Read(std::uint8_t* to, std::size_t n) override {
+    in_.read(reinterpret_cast<char*>(to), static_cast<std::streamsize>(n));
+    return static_cast<std::size_t>(in_.gcount());
+  }
+  bool Seek(std::uint64_t at) override {
+    in_.clear();
+    return static_cast<bool>(in_.seekg(static_cast<std::streamoff>(at)));
+  }
+
+ private:
+  std::istream& in_;
+};
+
+}  // namespace
+
+DemoWriter::DemoWriter(const std::string& path) : packer_(OpenPacker()), out_(std::make_unique<FileOutput>(path)) {
+  PutHeader();
+}
+
+DemoWriter::DemoWriter(std::unique_ptr<DemoOutput> output) : packer_(OpenPacker()), out_(std::move(output)) {
+  PutHeader();
+}
+
+void DemoWriter::PutHeader() {
   raw_.reserve(kBufferBytes);
   std::uint8_t header[kHeaderBytes];
   std::memcpy(header, kDemoMagic, sizeof kDemoMagic);
   header[8] = static_cast<std::uint8_t>(kDemoFormat & 0xFF);
   header[9] = static_cast<std::uint8_t>(kDemoFormat >> 8);
-  if (std::fwrite(header, 1, sizeof header, file_) != sizeof header) Failed();
-}
-
-void DemoWriter::Failed() { Failed(std::strerror(errno)); }
-
-void DemoWriter::Failed(const std::string& why) {
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = nullptr;
-  if (!renamed_) std::remove(temporary_.c_str());
-  throw DemoError("cannot write the demo " + PrintablePath(path_) + ": " + why);
+  out_->Write(header);
 }
 
 DemoWriter::~DemoWriter() {
@@ -256,47 +329,56 @@ void DemoWriter::EndGame(const Trailer& t) {
   PutSigned(t.score);
   PutFixed(t.canvas, 8);
   Flush();
-  if (!renamed_ && file_ != nullptr) {
-    std::string why;
-    if (!RenameOver(temporary_, path_, why)) Failed(why);
-    renamed_ = true;
-  }
+  out_->GameWritten();
 }
 
 void DemoWriter::Pack(Packer::Flush flush) {
-  if (file_ == nullptr) return;
-  packer_->Pack(raw_, flush, [this](std::span<const std::uint8_t> packed) {
-    if (std::fwrite(packed.data(), 1, packed.size(), file_) != packed.size()) Failed();
-  });
+  if (!out_->Open()) return;
+  packer_->Pack(raw_, flush, [this](std::span<const std::uint8_t> packed) { out_->Write(packed); });
   raw_.clear();
 }
 
 void DemoWriter::Flush() {
-  if (file_ == nullptr) return;
+  if (!out_->Open()) return;
   PutChecks();
   Pack(Packer::Flush::Sync);
-  if (std::fflush(file_) != 0) Failed();
+  out_->Flush();
 }
 
 void DemoWriter::Finish() {
-  if (file_ == nullptr) return;
+  if (!out_->Open()) return;
   PutChecks();
   Pack(Packer::Flush::Finish);
-  if (std::fflush(file_) != 0) Failed();
-  const bool closed = std::fclose(file_) == 0;
-  file_ = nullptr;
-  if (!closed) Failed();
-  // Without a whole game the target keeps what it had.
-  if (!renamed_) std::remove(temporary_.c_str());
+  out_->Close();
 }
 
 // The reader.
 
+std::size_t MemorySource::Read(std::uint8_t* to, std::size_t n) {
+  const std::size_t count = std::min(n, bytes_.size() - at_);
+  std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), count, to);
+  at_ += count;
+  return count;
+}
+
+bool MemorySource::Seek(std::uint64_t at) {
+  if (at > bytes_.size()) return false;
+  at_ = static_cast<std::size_t>(at);
+  return true;
+}
+
 DemoReader::DemoReader(std::istream& in, std::uint64_t resumeEvery)
+    : DemoReader(std::make_unique<StreamSource>(in), resumeEvery) {}
+
+DemoReader::DemoReader(std::unique_ptr<DemoSource> stream, std::uint64_t resumeEvery)
+    : DemoReader(*stream, resumeEvery) {
+  stream_ = std::move(stream);
+}
+
+DemoReader::DemoReader(DemoSource& in, std::uint64_t resumeEvery)
     : unpacker_(OpenUnpacker()), in_(in), packed_(kBufferBytes), raw_(kBufferBytes), resumeEvery_(resumeEvery) {
-  char header[kHeaderBytes] = {};
-  in_.read(header, sizeof header);
-  fileBytes_ = static_cast<std::uint64_t>(in_.gcount());
+  std::uint8_t header[kHeaderBytes] = {};
+  fileBytes_ = in_.Read(header, sizeof header);
   if (fileBytes_ < sizeof header || std::memcmp(header, kDemoMagic, sizeof kDemoMagic) != 0) {
     throw DemoError("not a ZORVA demo");
   }
@@ -327,8 +409,7 @@ bool DemoReader::Fill() {
       // records between two points it keeps, since it keeps them between pieces.
       const std::uint64_t piece =
           resumeEvery_ > 0 ? std::min<std::uint64_t>(packed_.size(), resumeEvery_) : packed_.size();
-      in_.read(reinterpret_cast<char*>(packed_.data()), static_cast<std::streamsize>(piece));
-      const auto n = static_cast<std::size_t>(in_.gcount());
+      const std::size_t n = in_.Read(packed_.data(), static_cast<std::size_t>(piece));
       fileBytes_ += n;
       if (unpacker_->FileBytes(fileBytes_) > kDemoMaxFileBytes) Fail(kDemoTooLarge);
       if (n == 0) {
@@ -553,8 +634,7 @@ void DemoReader::Return(const Mark& mark) {
                                       [](std::uint64_t records, const Resume& r) { return records < r.records; });
   const Resume& from = *std::prev(after);
   unpacker_ = from.unpacker->Copy();
-  in_.clear();
-  if (!in_.seekg(static_cast<std::streamoff>(from.fileBytes))) Fail("the demo cannot be read again");
+  if (!in_.Seek(from.fileBytes)) Fail("the demo cannot be read again");
   fileBytes_ = from.fileBytes;
   recordBytes_ = from.records;
   streamEnd_ = false;
@@ -582,8 +662,8 @@ void DemoReader::Return(const Mark& mark) {
 // may follow the stream in the file.
 DemoReader::Event DemoReader::EndOfRecords() {
   if (!streamEnd_) throw DemoCut("the file ends early");
-  char extra = 0;
-  if (unpacker_->Left() > 0 || in_.read(&extra, 1).gcount() > 0) Fail("the file is damaged (bytes after its end)");
+  std::uint8_t extra = 0;
+  if (unpacker_->Left() > 0 || in_.Read(&extra, 1) > 0) Fail("the file is damaged (bytes after its end)");
   return {Kind::End};
 }
 

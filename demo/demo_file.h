@@ -10,8 +10,9 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
-#include <istream>
+#include <iosfwd>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -113,14 +114,48 @@ struct ReadingRun {
   }
 };
 
+// Where a writer puts a demo's bytes as it writes them: a file, or memory.
+class DemoOutput {
+ public:
+  virtual ~DemoOutput() = default;
+  // Whether bytes still go somewhere: not once the demo has ended or failed.
+  virtual bool Open() const = 0;
+  // Each of these throws DemoError once the bytes cannot be written; the
+  // output takes nothing more then.
+  virtual void Write(std::span<const std::uint8_t> bytes) = 0;
+  // Hands everything written so far to the system.
+  virtual void Flush() = 0;
+  // Everything written so far holds a whole game.
+  virtual void GameWritten() = 0;
+  // Ends the demo; later calls do nothing.
+  virtual void Close() = 0;
+};
+
+// A demo kept in memory, as the page keeps its runs: `bytes` holds the file
+// as far as it has been written (made empty first), and cannot fail.
+class MemoryOutput final : public DemoOutput {
+ public:
+  explicit MemoryOutput(std::vector<std::uint8_t>& bytes) : bytes_(bytes) { bytes_.clear(); }
+  bool Open() const override { return open_; }
+  void Write(std::span<const std::uint8_t> bytes) override { bytes_.insert(bytes_.end(), bytes.begin(), bytes.end()); }
+  void Flush() override {}
+  void GameWritten() override {}
+  void Close() override { open_ = false; }
+
+ private:
+  std::vector<std::uint8_t>& bytes_;
+  bool open_ = true;
+};
+
 // Writes a demo to a new file beside `path`, which takes the place of `path`
 // once it holds a whole game: until then (and for ever if no game ends, or
-// the file cannot be written) `path` stays as it was.
+// the file cannot be written) `path` stays as it was. Or to another output.
 class DemoWriter {
  public:
   // Creates the file and writes its header. Throws DemoError, also when
   // `path` names something other than a regular file.
   explicit DemoWriter(const std::string& path);
+  explicit DemoWriter(std::unique_ptr<DemoOutput> output);
   ~DemoWriter();
   DemoWriter(const DemoWriter&) = delete;
   DemoWriter& operator=(const DemoWriter&) = delete;
@@ -141,6 +176,7 @@ class DemoWriter {
   void Finish();
 
  private:
+  void PutHeader();
   void Put(std::uint8_t b) { raw_.push_back(b); }
   void PutVarint(std::uint64_t v);
   void PutSigned(std::int64_t v);
@@ -149,21 +185,37 @@ class DemoWriter {
   void PutChecks();
   void FlushAt(std::int64_t reading);
   void Pack(Packer::Flush flush);
-  // Closes and removes what is not yet a demo, and throws: with errno's
-  // reason, or with `why`.
-  [[noreturn]] void Failed();
-  [[noreturn]] void Failed(const std::string& why);
 
   std::unique_ptr<Packer> packer_;  // made first: without one no file is created
-  std::string path_;
-  std::string temporary_;  // the file written until it is renamed to path_
-  bool renamed_ = false;
-  std::FILE* file_ = nullptr;
+  std::unique_ptr<DemoOutput> out_;
   std::vector<std::uint8_t> raw_;
   ReadingRun run_;
   std::array<std::uint16_t, kDemoMaxChecks> checks_{};
   int pendingChecks_ = 0;  // not yet written
   std::int64_t nextFlush_ = 0;
+};
+
+// Where a reader takes a demo's bytes from: a file, or memory.
+class DemoSource {
+ public:
+  virtual ~DemoSource() = default;
+  // Up to `n` bytes from where the source stands, into `to`: fewer only at
+  // its end (0 there).
+  virtual std::size_t Read(std::uint8_t* to, std::size_t n) = 0;
+  // Stands at byte `at` from the start; false when it cannot.
+  virtual bool Seek(std::uint64_t at) = 0;
+};
+
+// A demo file's bytes in memory, which must outlive the source.
+class MemorySource final : public DemoSource {
+ public:
+  explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  std::size_t Read(std::uint8_t* to, std::size_t n) override;
+  bool Seek(std::uint64_t at) override;
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+  std::size_t at_ = 0;
 };
 
 class DemoReader {
@@ -196,6 +248,7 @@ class DemoReader {
   // stream's state about every so many bytes of records, at most
   // kDemoMostResumes times (twice as far apart each time they would be more),
   // and needs `in` to seek.
+  explicit DemoReader(DemoSource& in, std::uint64_t resumeEvery = 0);
   explicit DemoReader(std::istream& in, std::uint64_t resumeEvery = 0);
   DemoReader(const DemoReader&) = delete;
   DemoReader& operator=(const DemoReader&) = delete;
@@ -253,8 +306,11 @@ class DemoReader {
   void KeepResume();
   [[noreturn]] void Fail(const std::string& why) const;
 
-  std::unique_ptr<Unpacker> unpacker_;  // made first: without one no file is read
-  std::istream& in_;
+  DemoReader(std::unique_ptr<DemoSource> stream, std::uint64_t resumeEvery);
+
+  std::unique_ptr<DemoSource> stream_;  // a stream read through, when the reader was given one
+  std::unique_ptr<Unpacker> unpacker_;  // made first of the rest: without one no file is read
+  DemoSource& in_;
   std::vector<std::uint8_t> packed_;
   std::vector<std::uint8_t> raw_;
   std::size_t pos_ = 0;

@@ -2,9 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
-#include <istream>
 #include <optional>
-#include <streambuf>
 #include <thread>
 
 #include "base/files.h"
@@ -20,34 +18,32 @@ namespace {
 // the viewer's keys answer within about a display refresh.
 constexpr int kStandingRestMs = 5;
 
-// A file opened by ReadOnlyFile as a stream.
-class FileBuffer : public std::streambuf {
+// A file opened by ReadOnlyFile as a demo's source. As a stream does, once
+// it has come to the end it reads nothing more until it is sent elsewhere.
+class FileSource final : public DemoSource {
  public:
-  explicit FileBuffer(const ReadOnlyFile& file) : file_(file) {}
+  explicit FileSource(const ReadOnlyFile& file) : file_(file) {}
 
- protected:
-  int_type underflow() override {
-    const std::size_t n = file_.ReadAt(at_, buffer_, sizeof buffer_);
-    at_ += n;
-    if (n == 0) return traits_type::eof();
-    setg(buffer_, buffer_, buffer_ + n);
-    return traits_type::to_int_type(buffer_[0]);
+  std::size_t Read(std::uint8_t* to, std::size_t n) override {
+    std::size_t got = 0;
+    while (got < n && !ended_) {
+      const std::size_t piece = file_.ReadAt(at_, to + got, n - got);
+      ended_ = piece == 0;
+      at_ += piece;
+      got += piece;
+    }
+    return got;
   }
-  pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override {
-    if (dir != std::ios_base::beg) return pos_type(off_type(-1));
-    return seekpos(pos_type(off), which);
-  }
-  pos_type seekpos(pos_type pos, std::ios_base::openmode) override {
-    if (pos < 0) return pos_type(off_type(-1));
-    at_ = static_cast<std::uint64_t>(off_type(pos));
-    setg(buffer_, buffer_, buffer_);
-    return pos;
+  bool Seek(std::uint64_t at) override {
+    at_ = at;
+    ended_ = false;
+    return true;
   }
 
  private:
   const ReadOnlyFile& file_;
   std::uint64_t at_ = 0;
-  char buffer_[64 * 1024];
+  bool ended_ = false;
 };
 
 // The damage the rest of the demo shows, if any: read on after a desync, a
@@ -70,6 +66,20 @@ std::string DamageAhead(DemoReader& reader) {
 Verdict PlayDemoFile(const std::string& program, const std::string& path, bool paced, bool verify,
                      const std::function<PlaybackResult(DemoPlayer&)>& play,
                      const std::function<void(const Verdict::Line&)>& said) {
+  std::string why;
+  const ReadOnlyFile file = ReadOnlyFile::Open(path, why);
+  if (!file.IsOpen()) {
+    Verdict verdict{2, {{program + ": " + PrintablePath(path) + ": cannot read the demo: " + why, true}}};
+    if (said) said(verdict.lines.back());
+    return verdict;
+  }
+  FileSource source(file);
+  return PlayDemo(program, path, source, file.Size(), paced, verify, play, said);
+}
+
+Verdict PlayDemo(const std::string& program, const std::string& path, DemoSource& source, std::uint64_t size,
+                 bool paced, bool verify, const std::function<PlaybackResult(DemoPlayer&)>& play,
+                 const std::function<void(const Verdict::Line&)>& said) {
   Verdict verdict;
   const auto say = [&](std::string text, bool error = false) {
     verdict.lines.push_back({std::move(text), error});
@@ -80,19 +90,14 @@ Verdict PlayDemoFile(const std::string& program, const std::string& path, bool p
     verdict.status = status;
     return verdict;
   };
-  std::string why;
-  const ReadOnlyFile file = ReadOnlyFile::Open(path, why);
-  if (!file.IsOpen()) return fail(2, "cannot read the demo: " + why);
-  if (file.Size() > kDemoMaxFileBytes) return fail(2, kDemoTooLarge);
-  FileBuffer buffer(file);
-  std::istream in(&buffer);
+  if (size > kDemoMaxFileBytes) return fail(2, kDemoTooLarge);
   std::optional<DemoReader> reader;
   std::optional<DemoPlayer> player;
   Verifier verifier;
   try {
-    reader.emplace(in, kDemoResumeEvery);
+    reader.emplace(source, kDemoResumeEvery);
     player.emplace(*reader, paced);
-    player->fileBytes = file.Size();
+    player->fileBytes = size;
     int game = 0;
     if (verify) player->verifier = &verifier;
     player->onGameEnds = [&](const Trailer& t) {

@@ -49,6 +49,11 @@ struct Verdict {
 Verdict PlayDemoFile(const std::string& program, const std::string& path, bool paced, bool verify,
                      const std::function<PlaybackResult(DemoPlayer&)>& play,
                      const std::function<void(const Verdict::Line&)>& said = {});
+// The same for a demo already open: `source` holds its `size` bytes, and
+// `path` names it in the lines.
+Verdict PlayDemo(const std::string& program, const std::string& path, DemoSource& source, std::uint64_t size,
+                 bool paced, bool verify, const std::function<PlaybackResult(DemoPlayer&)>& play,
+                 const std::function<void(const Verdict::Line&)>& said = {});
 
 // Tells `voice` of each game recorded and of a recording that stops for an
 // error, as `program`.

@@ -10,8 +10,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <tuple>
@@ -71,17 +73,27 @@ std::pair<int, std::string> Play(const std::string& demo, const std::string& how
   return Shell(kSim + " " + how + " '" + demo + "'");
 }
 
-TEST(Demo, PlaybackWritesTheRecordedGamesPassForPass) {
-  std::ifstream in(Recording().demo, std::ios::binary);
-  DemoReader reader(in);
+// The games a reader plays back, as zorva-sim dumps their passes, and how many.
+std::pair<std::string, int> PlayedBack(DemoReader& reader) {
   DemoPlayer player(reader, false);
   std::ostringstream dump;
   SimOptions options;
   options.dump = &dump;
   const PlaybackResult result = RunPlayback(player, options);
-  EXPECT_EQ(result.games, 2);
   EXPECT_FALSE(result.stopped);
-  EXPECT_EQ(dump.str(), Recording().games);
+  return {dump.str(), result.games};
+}
+
+// Read from a file as a stream, or from its bytes in memory.
+TEST(Demo, PlaybackWritesTheRecordedGamesPassForPass) {
+  const Bytes bytes = ReadBytes(Recording().demo);
+  for (const bool memory : {false, true}) {
+    std::ifstream in(Recording().demo, std::ios::binary);
+    MemorySource source(bytes);
+    std::optional<DemoReader> reader;
+    memory ? reader.emplace(source) : reader.emplace(in);
+    EXPECT_EQ(PlayedBack(*reader), std::pair(Recording().games, 2)) << (memory ? "memory" : "stream");
+  }
 }
 
 // A reader goes back to any place it has been and reads on from there alike,
@@ -111,7 +123,8 @@ TEST(Demo, AReaderGoesBackToWhereItWasAndReadsTheSameRecords) {
 // Copies a demo record by record through `edit`, which may change a record
 // (the frame counts the demo's frames from 1) or drop it by returning false.
 using Edit = std::function<bool(DemoReader::Event&, std::int64_t frame, GameStart&, Trailer&)>;
-std::string Copy(const std::string& from, const std::string& name, const Edit& edit) {
+// With `memory`, the copy is written there instead.
+std::string Copy(const std::string& from, const std::string& name, const Edit& edit, Bytes* memory = nullptr) {
   std::vector<std::uint16_t> checks;
   std::optional<DemoWriter> out;
   for (int pass = 0; pass < 2; ++pass) {
@@ -130,9 +143,28 @@ std::string Copy(const std::string& from, const std::string& name, const Edit& e
       if (e.kind == Kind::FrameEnd) out->FrameEnd(checks[ended++]);
       if (e.kind == Kind::GameEnd) out->EndGame(end);
     }
+    if (!out && memory != nullptr) out.emplace(std::make_unique<MemoryOutput>(*memory));
     if (!out) out.emplace(In(name));
   }
   return In(name);
+}
+
+// A demo written to memory holds what the file holds, and reads from there
+// (after a seek back, too) as the file does.
+TEST(Demo, ADemoWrittenToMemoryIsTheFileByteForByte) {
+  const auto same = [](auto&&...) { return true; };
+  Bytes memory;
+  const Bytes file = ReadBytes(Copy(Recording().demo, "copy.zdm", same));
+  Copy(Recording().demo, "unwritten.zdm", same, &memory);
+  EXPECT_EQ(memory, file);
+  EXPECT_FALSE(std::filesystem::exists(In("unwritten.zdm")));
+  MemorySource source(memory);
+  DemoReader reader(source, 8);
+  const DemoReader::Mark start = reader.Here();
+  for (int time = 0; time < 2; ++time) {
+    EXPECT_EQ(PlayedBack(reader), std::pair(Recording().games, 2)) << "time " << time;
+    reader.Return(start);
+  }
 }
 
 // A copy with the first key poll of `frame` answered `answer`.

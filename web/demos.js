@@ -19,7 +19,6 @@ const demos = (() => {
   const maxRecords = maxFile - header;
   const maxLink = 64 << 10;         // the largest file a link carries
   const panel = () => document.getElementById('demo-lines');
-  const FS = () => Module.FS;
   let ready = null, run = null, kept = null;
   const started = new Promise((resolve) => { ready = resolve; });
 
@@ -33,18 +32,23 @@ const demos = (() => {
   }
   const say = (text) => { clear(); line(text); };
 
-  // The recording of the run (its path and where each of its games ends), or,
-  // before the run has a game, the one before.
-  function runEvent(path, event) {
-    if (event === 0) run = { path, ends: [] };
+  // The run's recording as the program's memory holds it, copied.
+  function recording() {
+    const at = Module._zorva_recording();
+    return Module.HEAPU8.slice(at, at + Module._zorva_recording_size());
+  }
+  // The recording of the run (where each of its games ends), or, before the
+  // run has a game, the one before.
+  function runEvent(event) {
+    if (event === 0) run = { ends: [] };
     if (event === 1) {
-      run.ends.push(FS().stat(path).size);
+      run.ends.push(Module._zorva_recording_size());
       document.getElementById('link').style.visibility = 'visible';  // its room kept from the start
       if (demos.onGame) demos.onGame();
     }
-    if (event === 2 && run.ends.length > 0) kept = { bytes: FS().readFile(path), ends: run.ends };
+    if (event === 2 && run.ends.length > 0) kept = { bytes: recording(), ends: run.ends };
   }
-  const recorded = () => (run && run.ends.length > 0 ? { bytes: FS().readFile(run.path), ends: run.ends } : kept);
+  const recorded = () => (run && run.ends.length > 0 ? { bytes: recording(), ends: run.ends } : kept);
 
   const available = () => typeof CompressionStream === 'function' && typeof DecompressionStream === 'function';
   const through = (bytes, stream) => new Response(new Blob([bytes]).stream().pipeThrough(stream)).arrayBuffer();
@@ -177,26 +181,20 @@ const demos = (() => {
     if (!available()) return say('This browser cannot unpack demos (it has no DecompressionStream).');
     const { file, raw, fault } = await unpack(bytes);
     if (ticket !== opened) return;
-    try {
-      empty();
-      FS().writeFile(name, file);
-    } catch (e) {
-      empty();
-      return say(`ZORVA: ${name}: the page cannot hold this demo (${e.message || e})`);
+    // Into the program's memory, in a room of its own.
+    const room = Module._zorva_demo_room(file.length);
+    if (!room) {
+      demos.waiting = null;
+      return say(`ZORVA: ${name}: the page cannot hold this demo (out of memory)`);
     }
+    Module.HEAPU8.set(file, room);
     // A demo small enough for a link is kept, for the link at a frame.
     demos.waiting = { name, packed: bytes.length, raw, fault, frame, bytes: bytes.length <= maxLink ? bytes : null };
   }
 
-  // The folder of the demo handed over, emptied: nothing of a demo is kept
-  // once it has played, or been refused, unless a new one already replaced it.
-  function empty() {
-    for (const entry of FS().readdir('.')) if (entry !== '.' && entry !== '..') FS().unlink(entry);
-  }
-  function played() {
-    demos.playing = null;
-    if (!demos.waiting) empty();
-  }
+  // Nothing of a demo is kept once it has played, or been refused: the
+  // program lets go of its room.
+  function played() { demos.playing = null; }
 
   // A file's name as the program opens it: well formed, with no folders or
   // control characters, and at most 255 bytes long, cut between characters.

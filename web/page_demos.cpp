@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/challenge.h"
 #include "base/rnd.h"
@@ -22,16 +25,24 @@ namespace zorva {
 
 namespace {
 
-// Each run's recording, in the page's own memory, as header and unpacked
-// records: demos.js packs it when the player saves it.
-constexpr const char* kRunFile = "/run.zdm";
+// Each run's recording, in the page's memory, as header and unpacked records:
+// demos.js packs it when the player saves it.
+std::vector<std::uint8_t> recording;
+
+// A demo file as the page hands it over, its records unpacked, in memory of
+// its own: the one waiting to be played, and the one playing.
+struct Room {
+  std::unique_ptr<std::uint8_t[]> bytes;
+  std::size_t size = 0;
+};
+Room waiting, playing;
 
 // The JavaScript pieces stay as written: the formatter reads them as C++.
 // clang-format off
 EM_JS(bool, js_demo_waiting, (), { return Boolean(Module.demos && Module.demos.waiting); });
 
-// Takes the demo handed over: its file name (in the current folder) and the
-// frame to start at, paused (0: from the start, playing); or 0.
+// Takes the demo handed over: its file's name and the frame to start at,
+// paused (0: from the start, playing); or 0.
 EM_JS(int, js_demo_take, (char* name, int size, double* frame), {
   const demo = Module.demos.waiting;
   if (!demo) return 0;
@@ -60,8 +71,8 @@ EM_JS(void, js_demo_stood, (double frame), { Module.demos.stood = frame; });
 // The demo has played, or been refused: the page lets go of it.
 EM_JS(void, js_demo_played, (), { Module.demos.played(); });
 
-// A run begins (0), records a game (1) or ends (2), in the file `path`.
-EM_JS(void, js_run, (const char* path, int event), { Module.demos.run(UTF8ToString(path), event); });
+// A run begins (0), records a game (1) or ends (2).
+EM_JS(void, js_run, (int event), { Module.demos.run(event); });
 
 // The challenge the page asks the next run to be (hall.js): whether it asks,
 // and its code, taken.
@@ -156,25 +167,28 @@ class PageUnpacker final : public Unpacker {
   std::span<const std::uint8_t> in_;
 };
 
-// Plays the demo `name` at its pace and verifies it, its lines (and why it
-// is refused) shown on the page, watched as a viewer does: from `frame`,
-// paused, when it is not 0.
-void PlayOnPage(const std::string& name, std::int64_t frame) {
-  PlayDemoFile(
-      "ZORVA", name, true, true,
-      [frame](DemoPlayer& player) {
+// Plays the demo `name`, handed over in `room`, at its pace and verifies it,
+// its lines (and why it is refused) shown on the page, watched as a viewer
+// does: from `frame`, paused, when it is not 0. The viewer lives here, above
+// the refusals that end the playback.
+void PlayOnPage(const std::string& name, const Room& room, std::int64_t frame) {
+  MemorySource source({room.bytes.get(), room.size});
+  std::optional<Viewer> viewer;
+  PlayDemo(
+      "ZORVA", name, source, room.size, true, true,
+      [frame, &viewer](DemoPlayer& player) {
         player.stopRequested = DemoWaiting;
         player.sleep = [](std::int64_t ms) { emscripten_sleep(static_cast<unsigned>(std::max<std::int64_t>(ms, 0))); };
         // The page's file holds the records unpacked: the progress bar is the
         // packed file, which the reader's place is told in.
-        Viewer viewer(DemoUnpacked().packed);
-        viewer.idle = [] {
+        viewer.emplace(DemoUnpacked().packed);
+        viewer->idle = [] {
           Main->ServeStanding();
           emscripten_sleep(kStandingRestMs);
         };
-        viewer.onStanding = [](std::int64_t at) { js_demo_stood(static_cast<double>(at)); };
-        if (frame > 0) viewer.SetPaused(true), viewer.SeekToFrame(frame);
-        player.viewer = &viewer;
+        viewer->onStanding = [](std::int64_t at) { js_demo_stood(static_cast<double>(at)); };
+        if (frame > 0) viewer->SetPaused(true), viewer->SeekToFrame(frame);
+        player.viewer = &*viewer;
         return player.Play();
       },
       [](const Verdict::Line& said) { js_demo_line(said.text.c_str()); });
@@ -191,26 +205,18 @@ void TakeChallenge(WebWindow& window) {
   js_challenge_run(seed ? code : "");
 }
 
-// One run, from a state as the program starts in, recorded until a demo
-// waits or the page asks for a challenge.
+// One run, from a state as the program starts in, recorded into the page's
+// memory until a demo waits or the page asks for a challenge.
 void RecordRun(WebWindow& window) {
   TakeChallenge(window);
   G = GameState{};
   ResetRnd();
   window.SetWaitChecked(true);
-  std::optional<DemoRecorder> recorder;
-  try {
-    recorder.emplace(kRunFile);
-    recorder->onGameRecorded = [](const Trailer&) { js_run(kRunFile, 1); };
-    recorder->onError = [](const std::string& why) {
-      js_demo_line(("ZORVA: " + why + "; the recording stops (the games recorded before stay in it)").c_str());
-    };
-    js_run(kRunFile, 0);
-  } catch (const DemoError& e) {
-    js_demo_line((std::string("ZORVA: the games are not recorded: ") + e.what()).c_str());
-  }
-  RunGame(recorder ? &*recorder : nullptr, [](const std::string& what) { js_demo_line(("ZORVA: " + what).c_str()); });
-  if (recorder) js_run(kRunFile, 2);
+  DemoRecorder recorder(std::make_unique<MemoryOutput>(recording));
+  recorder.onGameRecorded = [](const Trailer&) { js_run(1); };
+  js_run(0);
+  RunGame(&recorder, [](const std::string& what) { js_demo_line(("ZORVA: " + what).c_str()); });
+  js_run(2);
 }
 
 }  // namespace
@@ -225,7 +231,9 @@ void RunPage(WebWindow& window) {
     char name[256] = {};
     double frame = 0;
     if (js_demo_take(name, sizeof name, &frame) != 0) {
-      PlayOnPage(name, static_cast<std::int64_t>(frame));
+      playing = std::exchange(waiting, {});
+      PlayOnPage(name, playing, static_cast<std::int64_t>(frame));
+      playing = {};
     } else {
       RecordRun(window);
     }
@@ -233,3 +241,22 @@ void RunPage(WebWindow& window) {
 }
 
 }  // namespace zorva
+
+extern "C" {
+
+// Room for a demo file of `size` bytes handed over by the page, to be played
+// next (it replaces one still waiting); null when the memory cannot be had.
+EMSCRIPTEN_KEEPALIVE std::uint8_t* zorva_demo_room(int size) {
+  using zorva::waiting;
+  waiting = {};
+  const auto n = static_cast<std::size_t>(std::max(size, 0));
+  waiting.bytes.reset(new (std::nothrow) std::uint8_t[n]);
+  if (waiting.bytes) waiting.size = n;
+  return waiting.bytes.get();
+}
+
+// The run's recording as it stands: where it lies and its size.
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* zorva_recording() { return zorva::recording.data(); }
+EMSCRIPTEN_KEEPALIVE int zorva_recording_size() { return static_cast<int>(zorva::recording.size()); }
+
+}  // extern "C"
