@@ -36,14 +36,25 @@ struct Descriptor {
 Workers::Workers(std::string program, int slots, int queue, WorkerLimits limits)
     : program_(std::move(program)), slots_(slots), queue_(queue), limits_(limits) {}
 
+void Workers::Stop() {
+  const std::lock_guard lock(mutex_);
+  stopped_ = true;
+  for (const pid_t pid : workers_) ::kill(pid, SIGKILL);
+  freed_.notify_all();
+}
+
 Workers::Outcome Workers::Verify(const std::string& demo, UploadVerdict& verdict, std::string& why) {
   {
     std::unique_lock lock(mutex_);
-    if (running_ >= slots_) {
+    if (running_ >= slots_ && !stopped_) {
       if (waiting_ >= queue_) return Outcome::Busy;
       ++waiting_;
-      freed_.wait(lock, [this] { return running_ < slots_; });
+      freed_.wait(lock, [this] { return running_ < slots_ || stopped_; });
       --waiting_;
+    }
+    if (stopped_) {
+      why = "The board is stopping; send the file again.";
+      return Outcome::Failed;
     }
     ++running_;
   }
@@ -92,7 +103,14 @@ Workers::Outcome Workers::Run(const std::string& demo, UploadVerdict& verdict, s
   posix_spawn_file_actions_adddup2(&actions, end.fd, 1);
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
+  int spawned;
+  {
+    // Known before Stop may look for it.
+    const std::lock_guard lock(mutex_);
+    spawned = posix_spawn(&pid, argv[0], &actions, nullptr, const_cast<char* const*>(argv), environ);
+    if (spawned == 0) workers_.insert(pid);
+    if (spawned == 0 && stopped_) ::kill(pid, SIGKILL);
+  }
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0 || output.fd < 0 || end.fd < 0) return failed("The board cannot start its verifier.");
   input.Close(), end.Close();
@@ -119,6 +137,10 @@ Workers::Outcome Workers::Run(const std::string& demo, UploadVerdict& verdict, s
   }
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  {
+    const std::lock_guard lock(mutex_);
+    workers_.erase(pid);
   }
   const std::string limits = "The verifier needed more than its limits (" + std::to_string(limits_.seconds) +
                              " s of processor time, " + std::to_string(limits_.memoryBytes >> 20) +
