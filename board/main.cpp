@@ -83,6 +83,79 @@ std::string ThisProgram(const char* argv0) {
   return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string(argv0);
 }
 
+// Takes the option `arg` with its `value` into `o`: what is wrong with it, or
+// nothing.
+std::string TakeOption(zorva::BoardOptions& o, std::string_view arg, const std::string& value) {
+  const auto number = [&](int min, int max, int& out) {
+    const std::optional<int> v = zorva::WholeNumber<int>(value, min, max);
+    if (v) out = *v;
+    return v.has_value();
+  };
+  int mib = 0;
+  if (arg == "--database") {
+    o.database = value;
+  } else if (arg == "--page") {
+    o.page = value;
+  } else if (arg == "--listen") {
+    const std::size_t colon = value.rfind(':');
+    std::string host = value.substr(0, colon == std::string::npos ? 0 : colon);
+    if (host.size() > 1 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    const std::optional<int> port =
+        colon == std::string::npos ? std::nullopt : zorva::WholeNumber<int>(value.substr(colon + 1), 0, 65535);
+    if (host.empty() || !port) return "--listen needs HOST:PORT, such as 127.0.0.1:8080";
+    o.host = host, o.port = *port;
+  } else if (arg == "--threads") {
+    if (!number(1, 4096, o.threads)) return "--threads needs a number from 1 to 4096";
+  } else if (arg == "--requests-per-minute") {
+    if (!number(0, 1000000000, o.requestsPerMinute)) return "--requests-per-minute needs a number";
+  } else if (arg == "--uploads-per-minute") {
+    if (!number(0, 1000000000, o.uploadsPerMinute)) return "--uploads-per-minute needs a number";
+  } else if (arg == "--connections-per-address") {
+    if (!number(1, 1000000, o.connectionsPerAddress)) return "--connections-per-address needs a number";
+  } else if (arg == "--verifiers") {
+    if (!number(1, 1024, o.verifiers)) return "--verifiers needs a number from 1 to 1024";
+  } else if (arg == "--queue") {
+    if (!number(0, 100000, o.queue)) return "--queue needs a number";
+  } else if (arg == "--lease-seconds") {
+    if (!number(3, 3600, o.leaseSeconds)) return "--lease-seconds needs a number from 3 to 3600";
+  } else if (arg == "--verify-seconds") {
+    if (!number(1, 86400, o.limits.seconds)) return "--verify-seconds needs a number from 1 to 86400";
+  } else if (arg == "--verify-memory") {
+    if (!number(16, 1 << 20, mib)) return "--verify-memory needs a number of MiB, 16 or more";
+    o.limits.memoryBytes = static_cast<std::uint64_t>(mib) << 20;
+  } else {
+    return "unknown option " + std::string(arg);
+  }
+  return "";
+}
+
+// remove, rename and backup, on the database itself.
+int Administer(const std::string& command, const std::vector<std::string>& words, const zorva::BoardOptions& o) {
+  zorva::Store store(o.database);
+  if (command == "backup") {
+    if (zorva::SameFile(words[0], o.database)) return Usage("the backup would be written over the database");
+    store.Backup(words[0]);
+    std::cout << "zorva-board: " << o.database << " backed up to " << words[0] << "\n";
+    return 0;
+  }
+  const std::optional<std::int64_t> id = zorva::WholeNumber<std::int64_t>(words[0], 1, INT64_MAX);
+  if (!id) return Usage("an entry's number is a whole number from 1 on");
+  std::string why;
+  std::optional<std::string> name;
+  if (command == "rename" && !(name = zorva::PlayerName(words[1], why))) {
+    std::cerr << "zorva-board: " << why << "\n";
+    return 2;
+  }
+  if (!(command == "remove" ? store.Remove(*id) : store.Rename(*id, *name))) {
+    // An address may hold a password.
+    const std::string where = zorva::Database::NamesServer(o.database) ? "the database" : o.database;
+    std::cerr << "zorva-board: no entry " << *id << " in " << where << "\n";
+    return 1;
+  }
+  std::cout << "zorva-board: entry " << *id << (command == "remove" ? " removed" : " renamed") << "\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -104,47 +177,7 @@ int main(int argc, char** argv) {
       continue;
     }
     if (i + 1 >= args.size()) return Usage(std::string(arg) + " needs a value");
-    const std::string value(args[++i]);
-    const auto number = [&](int min, int max, int& out) {
-      const std::optional<int> v = zorva::WholeNumber<int>(value, min, max);
-      if (v) out = *v;
-      return v.has_value();
-    };
-    int mib = 0;
-    if (arg == "--database") {
-      o.database = value;
-    } else if (arg == "--page") {
-      o.page = value;
-    } else if (arg == "--listen") {
-      const std::size_t colon = value.rfind(':');
-      std::string host = value.substr(0, colon == std::string::npos ? 0 : colon);
-      if (host.size() > 1 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-      const std::optional<int> port =
-          colon == std::string::npos ? std::nullopt : zorva::WholeNumber<int>(value.substr(colon + 1), 0, 65535);
-      if (host.empty() || !port) return Usage("--listen needs HOST:PORT, such as 127.0.0.1:8080");
-      o.host = host, o.port = *port;
-    } else if (arg == "--threads") {
-      if (!number(1, 4096, o.threads)) return Usage("--threads needs a number from 1 to 4096");
-    } else if (arg == "--requests-per-minute") {
-      if (!number(0, 1000000000, o.requestsPerMinute)) return Usage("--requests-per-minute needs a number");
-    } else if (arg == "--uploads-per-minute") {
-      if (!number(0, 1000000000, o.uploadsPerMinute)) return Usage("--uploads-per-minute needs a number");
-    } else if (arg == "--connections-per-address") {
-      if (!number(1, 1000000, o.connectionsPerAddress)) return Usage("--connections-per-address needs a number");
-    } else if (arg == "--verifiers") {
-      if (!number(1, 1024, o.verifiers)) return Usage("--verifiers needs a number from 1 to 1024");
-    } else if (arg == "--queue") {
-      if (!number(0, 100000, o.queue)) return Usage("--queue needs a number");
-    } else if (arg == "--lease-seconds") {
-      if (!number(3, 3600, o.leaseSeconds)) return Usage("--lease-seconds needs a number from 3 to 3600");
-    } else if (arg == "--verify-seconds") {
-      if (!number(1, 86400, o.limits.seconds)) return Usage("--verify-seconds needs a number from 1 to 86400");
-    } else if (arg == "--verify-memory") {
-      if (!number(16, 1 << 20, mib)) return Usage("--verify-memory needs a number of MiB, 16 or more");
-      o.limits.memoryBytes = static_cast<std::uint64_t>(mib) << 20;
-    } else {
-      return Usage("unknown option " + std::string(arg));
-    }
+    if (const std::string wrong = TakeOption(o, arg, std::string(args[++i])); !wrong.empty()) return Usage(wrong);
   }
 
   if (command == "serve") return words.empty() ? zorva::Serve(o) : Usage("serve takes options only");
@@ -157,31 +190,9 @@ int main(int argc, char** argv) {
                      : "unknown command " + command);
   }
   try {
-    zorva::Store store(o.database);
-    if (command == "backup") {
-      if (zorva::SameFile(words[0], o.database)) return Usage("the backup would be written over the database");
-      store.Backup(words[0]);
-      std::cout << "zorva-board: " << o.database << " backed up to " << words[0] << "\n";
-      return 0;
-    }
-    const std::optional<std::int64_t> id = zorva::WholeNumber<std::int64_t>(words[0], 1, INT64_MAX);
-    if (!id) return Usage("an entry's number is a whole number from 1 on");
-    std::string why;
-    std::optional<std::string> name;
-    if (command == "rename" && !(name = zorva::PlayerName(words[1], why))) {
-      std::cerr << "zorva-board: " << why << "\n";
-      return 2;
-    }
-    if (!(command == "remove" ? store.Remove(*id) : store.Rename(*id, *name))) {
-      // An address may hold a password.
-      const std::string where = zorva::Database::NamesServer(o.database) ? "the database" : o.database;
-      std::cerr << "zorva-board: no entry " << *id << " in " << where << "\n";
-      return 1;
-    }
-    std::cout << "zorva-board: entry " << *id << (command == "remove" ? " removed" : " renamed") << "\n";
+    return Administer(command, words, o);
   } catch (const std::exception& e) {
     std::cerr << "zorva-board: " << e.what() << "\n";
     return 1;
   }
-  return 0;
 }

@@ -54,7 +54,8 @@ class Connection : public Session {
       throw StoreError("cannot reach the database: " + Trimmed(why), true);
     }
     // Notices (of a table that exists already, say) are not the hall's news.
-    PQsetNoticeProcessor(c_, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        c_, [](void*, const char*) {}, nullptr);
   }
   ~Connection() override { PQfinish(c_); }
   Connection(const Connection&) = delete;
@@ -85,8 +86,8 @@ class Connection : public Session {
       texts[i] = v.kind == Value::Kind::Int ? std::to_string(v.number) : std::string(v.text);
       values[i] = texts[i].c_str();
     }
-    return Collect(PQexecPrepared(c_, it->second.c_str(), static_cast<int>(n), values.data(), lengths.data(),
-                                  formats.data(), 0));
+    return Collect(
+        PQexecPrepared(c_, it->second.c_str(), static_cast<int>(n), values.data(), lengths.data(), formats.data(), 0));
   }
 
   void Script(const std::string& sql) override { Collect(PQexec(c_, sql.c_str())); }

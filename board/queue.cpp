@@ -139,8 +139,7 @@ void Queue::Settle(const Store::Taken& taken, const Store::Settlement& settlemen
       return;
     } catch (const StoreError& e) {
       std::unique_lock lock(mutex_);
-      if (!e.unavailable || NowMs() >= end ||
-          news_.wait_for(lock, milliseconds(250), [this] { return stopping_; })) {
+      if (!e.unavailable || NowMs() >= end || news_.wait_for(lock, milliseconds(250), [this] { return stopping_; })) {
         return;
       }
     }

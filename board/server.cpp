@@ -91,6 +91,15 @@ class Board {
   }
 
   void Mount(GuardedServer& server) {
+    MountLimits(server);
+    MountHall(server);
+    MountGames(server);
+    MountFailures(server);
+  }
+
+ private:
+  // Every request: the page's folder, and the limit on requests.
+  void MountLimits(GuardedServer& server) {
     server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
       // The page's files name each other relatively: its folder needs its slash.
       if (Watch() && req.path == "/play") {
@@ -105,6 +114,10 @@ class Board {
       }
       return httplib::Server::HandlerResponse::Unhandled;
     });
+  }
+
+  // The tables and the week's challenge.
+  void MountHall(GuardedServer& server) {
     server.Get("/", [this](const httplib::Request& req, httplib::Response& res) { Hall(req, res); });
     server.Get("/hall.css", [](const httplib::Request&, httplib::Response& res) {
       res.set_header("Cache-Control", "max-age=3600");
@@ -120,6 +133,10 @@ class Board {
             {"starts", Iso(c.week.starts)},
             {"ends", Iso(c.week.ends)}});
     });
+  }
+
+  // The games, their uploads, and the page beside them.
+  void MountGames(GuardedServer& server) {
     server.Get(R"(/games/(\d{1,18}))", [this](const httplib::Request& req, httplib::Response& res) {
       const std::optional<std::string> page = rendered_.Get(req.path, [&]() -> std::optional<std::string> {
         const std::optional<Entry> e = store_.Find(std::stoll(req.matches[1]));
@@ -150,6 +167,10 @@ class Board {
       server.set_file_request_handler(
           [](const httplib::Request&, httplib::Response& res) { res.set_header("X-Content-Type-Options", "nosniff"); });
     }
+  }
+
+  // Every failure answered in a sentence: the server's own, and those of the routes.
+  void MountFailures(GuardedServer& server) {
     server.set_error_handler(
         httplib::Server::HandlerWithResponse([this](const httplib::Request& req, httplib::Response& res) {
           // Called for every status of 400 or more; those of the routes have their sentence.
@@ -177,7 +198,6 @@ class Board {
     });
   }
 
- private:
   bool Watch() const { return !options_.page.empty(); }
 
   static int Verifiers(const BoardOptions& o) {

@@ -34,6 +34,9 @@ class Workers {
 
  private:
   Outcome Run(const std::string& demo, UploadVerdict& verdict, std::string& why);
+  // Starts a worker on `demo`: its process, and in `output` the pipe it
+  // answers on; -1 with a sentence in `why` when it cannot.
+  pid_t Spawn(const std::string& demo, int& output, std::string& why);
 
   const std::string program_;
   const int slots_, queue_;
