@@ -24,7 +24,10 @@ RUN_PACKAGES := cmake make g++ pkg-config libsdl2-dev libpng-dev zlib1g-dev
 # zorva-board, the hall of fame, built with the rest: its HTTP server, its
 # databases (SQLite, and PostgreSQL's client library for a hall of several
 # processes), its JSON, and OpenSSL (cpp-httplib's, whose SHA-256 it uses).
-BOARD_PACKAGES := libcpp-httplib-dev libsqlite3-dev libpq-dev nlohmann-json3-dev libssl-dev
+# Debian 12's libpq-dev is of one architecture at a time (the arm64 build's
+# libraries replace it): the machine's own is asked for by name.
+NATIVE_ARCH := $(shell dpkg --print-architecture 2>/dev/null || echo amd64)
+BOARD_PACKAGES := libcpp-httplib-dev libsqlite3-dev libpq-dev:$(NATIVE_ARCH) nlohmann-json3-dev libssl-dev
 RUN_PACKAGES += $(BOARD_PACKAGES)
 # The hall's tests on PostgreSQL start a server of their own (initdb, pg_ctl).
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
@@ -260,6 +263,8 @@ test-windows: deps-windows-test
 # (made first when missing).
 .PHONY: deb-arm64 test-arm64 build-arm64 deps-arm64
 ARM64_TOOLS := $(DEB_PACKAGES) crossbuild-essential-arm64 qemu-user
+# libpq-dev:arm64 takes the place of the machine's own libpq-dev (make deps,
+# make test and make deb put that back).
 ARM64_LIBRARIES := libc6-dev:arm64 pkg-config:arm64 libsdl2-dev:arm64 libpng-dev:arm64 zlib1g-dev:arm64 \
   libgtest-dev:arm64 libpq-dev:arm64
 
@@ -318,9 +323,12 @@ test-board-kill: deps-test
 
 # The hall's speed (see docs/performance.md): its pages and /api/scores under
 # wrk with 50 connections on loopback, the server on one core and a table of
-# 100,000 entries, and uploads verified against zorva-sim --verify's own rate.
+# 100,000 entries, and uploads verified against zorva-sim --verify's own rate;
+# then one, two and four boards on one throw-away PostgreSQL server: uploads
+# verified a second, and the pages under wrk.
 bench-board: deps-test
 	$(call install_missing,wrk)
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZORVA_TESTS=OFF >/dev/null
 	cmake --build build-bench -j $(JOBS) --target zorva-board zorva-sim
 	python3 bench/board_bench.py build-bench
+	python3 bench/board_postgres_bench.py build-bench
