@@ -13,7 +13,7 @@
 .PHONY: deb deps-deb test-package screenshot
 .PHONY: web serve test-web web-sim deps-web deps-web-test deps-npm
 .PHONY: windows test-windows deps-windows deps-windows-test
-.PHONY: board test-board-kill bench-board
+.PHONY: board board-postgres test-board-kill bench-board
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # CI turns warnings into errors.
@@ -22,11 +22,16 @@ CMAKE_FLAGS ?=
 
 RUN_PACKAGES := cmake make g++ pkg-config libsdl2-dev libpng-dev zlib1g-dev
 # zorva-board, the hall of fame, built with the rest: its HTTP server, its
-# database, its JSON, and OpenSSL (cpp-httplib's, whose SHA-256 it uses).
-BOARD_PACKAGES := libcpp-httplib-dev libsqlite3-dev nlohmann-json3-dev libssl-dev
+# databases (SQLite, and PostgreSQL's client library for a hall of several
+# processes), its JSON, and OpenSSL (cpp-httplib's, whose SHA-256 it uses).
+# Debian 12's libpq-dev is of one architecture at a time (the arm64 build's
+# libraries replace it): the machine's own is asked for by name.
+NATIVE_ARCH := $(shell dpkg --print-architecture 2>/dev/null || echo amd64)
+BOARD_PACKAGES := libcpp-httplib-dev libsqlite3-dev libpq-dev:$(NATIVE_ARCH) nlohmann-json3-dev libssl-dev
 RUN_PACKAGES += $(BOARD_PACKAGES)
+# The hall's tests on PostgreSQL start a server of their own (initdb, pg_ctl).
 TEST_PACKAGES := $(RUN_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev \
-  python3 xvfb xdotool x11-utils openbox desktop-file-utils clang-format
+  python3 xvfb xdotool x11-utils openbox desktop-file-utils clang-format postgresql
 # The Debian package: its build dependencies, the tools that build and check
 # it, and what make test-package runs it with.
 DEB_PACKAGES := $(RUN_PACKAGES) debhelper dpkg-dev help2man lintian appstream \
@@ -260,8 +265,10 @@ test-windows: deps-windows-test
 # (made first when missing).
 .PHONY: deb-arm64 test-arm64 build-arm64 deps-arm64
 ARM64_TOOLS := $(DEB_PACKAGES) crossbuild-essential-arm64 qemu-user
+# libpq-dev:arm64 takes the place of the machine's own libpq-dev (make deps,
+# make test and make deb put that back).
 ARM64_LIBRARIES := libc6-dev:arm64 pkg-config:arm64 libsdl2-dev:arm64 libpng-dev:arm64 zlib1g-dev:arm64 \
-  libgtest-dev:arm64 libcpp-httplib-dev:arm64 libsqlite3-dev:arm64 libssl-dev:arm64
+  libgtest-dev:arm64 libcpp-httplib-dev:arm64 libsqlite3-dev:arm64 libssl-dev:arm64 libpq-dev:arm64
 
 deps-arm64:
 	$(call install_missing,$(ARM64_TOOLS))
@@ -299,6 +306,16 @@ board: deps web
 	mkdir -p build-board
 	./build/zorva-board --listen 127.0.0.1:$(BOARD_PORT) --database build-board/board.db --page build-web
 
+# The hall on several processes: a throw-away PostgreSQL server in a
+# temporary folder (initdb and pg_ctl as an unprivileged user, on a Unix
+# socket in that folder, no port) and two zorva-board processes sharing it, on
+# 127.0.0.1:$(BOARD_PORT) and the port after, with the page of make web
+# (Ctrl+C stops them all and removes the folder).
+board-postgres: deps web
+	$(call install_missing,postgresql)
+	@$(MAKE) --no-print-directory build CMAKE_FLAGS="$(CMAKE_FLAGS) -DZORVA_TESTS=OFF"
+	tools/scratch-postgres hall ./build/zorva-board build-web $(BOARD_PORT)
+
 # The board killed with SIGKILL at random moments during 1,000 uploads from
 # several clients, started again each time: every acknowledged entry must be
 # there, and no entry in part (make test runs the same with 100 uploads).
@@ -308,9 +325,12 @@ test-board-kill: deps-test
 
 # The hall's speed (see docs/performance.md): its pages and /api/scores under
 # wrk with 50 connections on loopback, the server on one core and a table of
-# 100,000 entries, and uploads verified against zorva-sim --verify's own rate.
+# 100,000 entries, and uploads verified against zorva-sim --verify's own rate;
+# then one, two and four boards on one throw-away PostgreSQL server: uploads
+# verified a second, and the pages under wrk.
 bench-board: deps-test
 	$(call install_missing,wrk)
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DZORVA_TESTS=OFF >/dev/null
 	cmake --build build-bench -j $(JOBS) --target zorva-board zorva-sim
 	python3 bench/board_bench.py build-bench
+	python3 bench/board_postgres_bench.py build-bench

@@ -1,9 +1,9 @@
 // zorva-board: the hall of fame. Takes played games, verifies each on arrival
 // in a worker process, ranks the verified ones and serves them to watch.
 //
-//   zorva-board [serve] [--listen HOST:PORT] [--database FILE] [--page DIR] ...
+//   zorva-board [serve] [--listen HOST:PORT] [--database FILE|URL] [--page DIR] ...
 //   zorva-board verify < DEMO
-//   zorva-board remove ID | rename ID NAME | backup FILE  [--database FILE]
+//   zorva-board remove ID | rename ID NAME | backup FILE  [--database FILE|URL]
 #include <unistd.h>
 
 #include <climits>
@@ -27,8 +27,8 @@ namespace {
 constexpr const char* kHelp =
     "Usage: zorva-board [serve] [OPTION]...\n"
     "  or:  zorva-board verify [--verify-seconds N] [--verify-memory MIB] < DEMO\n"
-    "  or:  zorva-board remove ID [--database FILE]\n"
-    "  or:  zorva-board rename ID NAME [--database FILE]\n"
+    "  or:  zorva-board remove ID [--database FILE|URL]\n"
+    "  or:  zorva-board rename ID NAME [--database FILE|URL]\n"
     "  or:  zorva-board backup FILE [--database FILE]\n"
     "The hall of fame of ZORVA. It takes games recorded by zorva --record or saved from the page\n"
     "(POST /api/games, or the form on its own page), verifies every game of a file in a worker\n"
@@ -37,24 +37,35 @@ constexpr const char* kHelp =
     "of that seed in a table of their own. It is administered only from this command line, on the\n"
     "database itself, also while the server runs.\n"
     "\n"
+    "Its database is one SQLite file, or a PostgreSQL server (--database postgresql://...) that any\n"
+    "number of board processes share, on any number of machines: an upload is then answered 202\n"
+    "at once and kept as waiting, any of them verifies it, and its verdict is at the address the\n"
+    "answer gives (GET /api/uploads/ID).\n"
+    "\n"
     "Commands:\n"
     "  serve                        serve the hall (the default)\n"
     "  verify                       verify the demo on standard input as the hall does, and write\n"
     "                               the verdict on standard output (CBOR)\n"
     "  remove ID                    remove an entry; its game is never entered again\n"
     "  rename ID NAME               give an entry another name\n"
-    "  backup FILE                  copy the database into the new file FILE, also while it serves\n"
+    "  backup FILE                  copy the SQLite database into the new file FILE, also while it\n"
+    "                               serves (a PostgreSQL one is backed up with pg_dump)\n"
     "\n"
     "Options:\n"
     "  --listen HOST:PORT           where to listen (default 127.0.0.1:8080; port 0: any free port)\n"
-    "  --database FILE              the SQLite database (default board.db), made when missing\n"
+    "  --database FILE|URL          the SQLite database (default board.db), made when missing, or a\n"
+    "                               PostgreSQL database: postgresql://USER@HOST/NAME or\n"
+    "                               postgresql:///NAME?host=SOCKET-FOLDER\n"
     "  --page DIR                   the built page (make web writes build-web/), served under /play/\n"
     "  --threads N                  connections served at once (default 64)\n"
     "  --requests-per-minute N      requests from one address (default 600; 0: no limit)\n"
     "  --uploads-per-minute N       uploads from one address (default 10; 0: no limit)\n"
     "  --connections-per-address N  connections open from one address at once (default 32)\n"
     "  --verifiers N                verifications at once (default: one per processor core)\n"
-    "  --queue N                    uploads waiting for a verifier beyond those (default 16)\n"
+    "  --queue N                    uploads waiting for a verifier beyond those (default 16; on\n"
+    "                               PostgreSQL, in the database for every process)\n"
+    "  --lease-seconds N            on PostgreSQL, how long a verifier holds an upload unless it\n"
+    "                               says it works on (default 15): after that, another takes it\n"
     "  --verify-seconds N           processor time one verification may take (default 60; twice\n"
     "                               as much wall time)\n"
     "  --verify-memory MIB          memory one verification may take (default 512)\n"
@@ -70,6 +81,79 @@ std::string ThisProgram(const char* argv0) {
   char path[PATH_MAX];
   const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
   return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string(argv0);
+}
+
+// Takes the option `arg` with its `value` into `o`: what is wrong with it, or
+// nothing.
+std::string TakeOption(zorva::BoardOptions& o, std::string_view arg, const std::string& value) {
+  const auto number = [&](int min, int max, int& out) {
+    const std::optional<int> v = zorva::WholeNumber<int>(value, min, max);
+    if (v) out = *v;
+    return v.has_value();
+  };
+  int mib = 0;
+  if (arg == "--database") {
+    o.database = value;
+  } else if (arg == "--page") {
+    o.page = value;
+  } else if (arg == "--listen") {
+    const std::size_t colon = value.rfind(':');
+    std::string host = value.substr(0, colon == std::string::npos ? 0 : colon);
+    if (host.size() > 1 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    const std::optional<int> port =
+        colon == std::string::npos ? std::nullopt : zorva::WholeNumber<int>(value.substr(colon + 1), 0, 65535);
+    if (host.empty() || !port) return "--listen needs HOST:PORT, such as 127.0.0.1:8080";
+    o.host = host, o.port = *port;
+  } else if (arg == "--threads") {
+    if (!number(1, 4096, o.threads)) return "--threads needs a number from 1 to 4096";
+  } else if (arg == "--requests-per-minute") {
+    if (!number(0, 1000000000, o.requestsPerMinute)) return "--requests-per-minute needs a number";
+  } else if (arg == "--uploads-per-minute") {
+    if (!number(0, 1000000000, o.uploadsPerMinute)) return "--uploads-per-minute needs a number";
+  } else if (arg == "--connections-per-address") {
+    if (!number(1, 1000000, o.connectionsPerAddress)) return "--connections-per-address needs a number";
+  } else if (arg == "--verifiers") {
+    if (!number(1, 1024, o.verifiers)) return "--verifiers needs a number from 1 to 1024";
+  } else if (arg == "--queue") {
+    if (!number(0, 100000, o.queue)) return "--queue needs a number";
+  } else if (arg == "--lease-seconds") {
+    if (!number(3, 3600, o.leaseSeconds)) return "--lease-seconds needs a number from 3 to 3600";
+  } else if (arg == "--verify-seconds") {
+    if (!number(1, 86400, o.limits.seconds)) return "--verify-seconds needs a number from 1 to 86400";
+  } else if (arg == "--verify-memory") {
+    if (!number(16, 1 << 20, mib)) return "--verify-memory needs a number of MiB, 16 or more";
+    o.limits.memoryBytes = static_cast<std::uint64_t>(mib) << 20;
+  } else {
+    return "unknown option " + std::string(arg);
+  }
+  return "";
+}
+
+// remove, rename and backup, on the database itself.
+int Administer(const std::string& command, const std::vector<std::string>& words, const zorva::BoardOptions& o) {
+  zorva::Store store(o.database);
+  if (command == "backup") {
+    if (zorva::SameFile(words[0], o.database)) return Usage("the backup would be written over the database");
+    store.Backup(words[0]);
+    std::cout << "zorva-board: " << o.database << " backed up to " << words[0] << "\n";
+    return 0;
+  }
+  const std::optional<std::int64_t> id = zorva::WholeNumber<std::int64_t>(words[0], 1, INT64_MAX);
+  if (!id) return Usage("an entry's number is a whole number from 1 on");
+  std::string why;
+  std::optional<std::string> name;
+  if (command == "rename" && !(name = zorva::PlayerName(words[1], why))) {
+    std::cerr << "zorva-board: " << why << "\n";
+    return 2;
+  }
+  if (!(command == "remove" ? store.Remove(*id) : store.Rename(*id, *name))) {
+    // An address may hold a password.
+    const std::string where = zorva::Database::NamesServer(o.database) ? "the database" : o.database;
+    std::cerr << "zorva-board: no entry " << *id << " in " << where << "\n";
+    return 1;
+  }
+  std::cout << "zorva-board: entry " << *id << (command == "remove" ? " removed" : " renamed") << "\n";
+  return 0;
 }
 
 }  // namespace
@@ -93,45 +177,7 @@ int main(int argc, char** argv) {
       continue;
     }
     if (i + 1 >= args.size()) return Usage(std::string(arg) + " needs a value");
-    const std::string value(args[++i]);
-    const auto number = [&](int min, int max, int& out) {
-      const std::optional<int> v = zorva::WholeNumber<int>(value, min, max);
-      if (v) out = *v;
-      return v.has_value();
-    };
-    int mib = 0;
-    if (arg == "--database") {
-      o.database = value;
-    } else if (arg == "--page") {
-      o.page = value;
-    } else if (arg == "--listen") {
-      const std::size_t colon = value.rfind(':');
-      std::string host = value.substr(0, colon == std::string::npos ? 0 : colon);
-      if (host.size() > 1 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-      const std::optional<int> port =
-          colon == std::string::npos ? std::nullopt : zorva::WholeNumber<int>(value.substr(colon + 1), 0, 65535);
-      if (host.empty() || !port) return Usage("--listen needs HOST:PORT, such as 127.0.0.1:8080");
-      o.host = host, o.port = *port;
-    } else if (arg == "--threads") {
-      if (!number(1, 4096, o.threads)) return Usage("--threads needs a number from 1 to 4096");
-    } else if (arg == "--requests-per-minute") {
-      if (!number(0, 1000000000, o.requestsPerMinute)) return Usage("--requests-per-minute needs a number");
-    } else if (arg == "--uploads-per-minute") {
-      if (!number(0, 1000000000, o.uploadsPerMinute)) return Usage("--uploads-per-minute needs a number");
-    } else if (arg == "--connections-per-address") {
-      if (!number(1, 1000000, o.connectionsPerAddress)) return Usage("--connections-per-address needs a number");
-    } else if (arg == "--verifiers") {
-      if (!number(1, 1024, o.verifiers)) return Usage("--verifiers needs a number from 1 to 1024");
-    } else if (arg == "--queue") {
-      if (!number(0, 100000, o.queue)) return Usage("--queue needs a number");
-    } else if (arg == "--verify-seconds") {
-      if (!number(1, 86400, o.limits.seconds)) return Usage("--verify-seconds needs a number from 1 to 86400");
-    } else if (arg == "--verify-memory") {
-      if (!number(16, 1 << 20, mib)) return Usage("--verify-memory needs a number of MiB, 16 or more");
-      o.limits.memoryBytes = static_cast<std::uint64_t>(mib) << 20;
-    } else {
-      return Usage("unknown option " + std::string(arg));
-    }
+    if (const std::string wrong = TakeOption(o, arg, std::string(args[++i])); !wrong.empty()) return Usage(wrong);
   }
 
   if (command == "serve") return words.empty() ? zorva::Serve(o) : Usage("serve takes options only");
@@ -144,29 +190,9 @@ int main(int argc, char** argv) {
                      : "unknown command " + command);
   }
   try {
-    zorva::Store store(o.database);
-    if (command == "backup") {
-      if (zorva::SameFile(words[0], o.database)) return Usage("the backup would be written over the database");
-      store.Backup(words[0]);
-      std::cout << "zorva-board: " << o.database << " backed up to " << words[0] << "\n";
-      return 0;
-    }
-    const std::optional<std::int64_t> id = zorva::WholeNumber<std::int64_t>(words[0], 1, INT64_MAX);
-    if (!id) return Usage("an entry's number is a whole number from 1 on");
-    std::string why;
-    std::optional<std::string> name;
-    if (command == "rename" && !(name = zorva::PlayerName(words[1], why))) {
-      std::cerr << "zorva-board: " << why << "\n";
-      return 2;
-    }
-    if (!(command == "remove" ? store.Remove(*id) : store.Rename(*id, *name))) {
-      std::cerr << "zorva-board: no entry " << *id << " in " << o.database << "\n";
-      return 1;
-    }
-    std::cout << "zorva-board: entry " << *id << (command == "remove" ? " removed" : " renamed") << "\n";
+    return Administer(command, words, o);
   } catch (const std::exception& e) {
     std::cerr << "zorva-board: " << e.what() << "\n";
     return 1;
   }
-  return 0;
 }

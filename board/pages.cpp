@@ -92,6 +92,7 @@ std::string Escaped(std::string_view text) {
 
 std::string WatchLink(std::int64_t id) { return "/play/#demo-url=" + DemoLink(id); }
 std::string DemoLink(std::int64_t id) { return "/games/" + std::to_string(id) + ".zdm"; }
+std::string UploadLink(std::int64_t id) { return "/api/uploads/" + std::to_string(id); }
 
 std::string HallPage(const HallView& v) {
   const Week& w = v.challenge.week;
@@ -134,7 +135,9 @@ std::string EntryPage(const Entry& e, bool watch) {
 }
 
 std::string MessagePage(int status, const std::string& sentence, const std::vector<Entry>& entries, bool watch) {
-  std::string html = Head(status < 300 ? "Entered, ZORVA hall of fame" : "Refused, ZORVA hall of fame");
+  std::string html = Head(status == 202  ? "Waiting, ZORVA hall of fame"
+                          : status < 300 ? "Entered, ZORVA hall of fame"
+                                         : "Refused, ZORVA hall of fame");
   html += "<main><p class=\"message\">" + Escaped(sentence) + "</p>\n";
   if (!entries.empty()) html += "<ul>";
   for (const Entry& e : entries) {

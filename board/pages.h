@@ -26,6 +26,8 @@ std::string Escaped(std::string_view text);
 // Where a game is watched in the page served beside the hall, and downloaded.
 std::string WatchLink(std::int64_t id);
 std::string DemoLink(std::int64_t id);
+// Where an upload's answer is, once it is settled.
+std::string UploadLink(std::int64_t id);
 
 struct HallView {
   Challenge challenge;
@@ -35,7 +37,8 @@ struct HallView {
 };
 std::string HallPage(const HallView& view);
 std::string EntryPage(const Entry& entry, bool watch);
-// An answer in a sentence (an upload's, or a refusal), with the entries it made.
+// An answer in a sentence (an upload's, or a refusal), with the entries it
+// made; 202 for an upload still waiting for its answer.
 std::string MessagePage(int status, const std::string& sentence, const std::vector<Entry>& entries, bool watch);
 
 nlohmann::json EntryJson(const Entry& entry, bool watch);

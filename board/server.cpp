@@ -20,15 +20,13 @@
 #include "board/guard.h"
 #include "board/names.h"
 #include "board/pages.h"
+#include "board/queue.h"
 #include "board/store.h"
 #include "board/upload.h"
 
 namespace zorva {
 
 namespace {
-
-// The most games one file may enter.
-constexpr std::size_t kGamesPerUpload = 1000;
 
 std::int64_t Now() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
@@ -85,14 +83,23 @@ class Board {
   explicit Board(const BoardOptions& o)
       : options_(o),
         store_(o.database),
-        workers_(o.program,
-                 o.verifiers > 0 ? o.verifiers : static_cast<int>(std::max(1u, std::thread::hardware_concurrency())),
-                 o.queue, o.limits),
+        workers_(o.program, Verifiers(o), store_.Shared() ? 0 : o.queue, o.limits),
         requests_(o.requestsPerMinute),
         uploads_(o.uploadsPerMinute),
-        rendered_(store_) {}
+        rendered_(store_) {
+    if (store_.Shared()) queue_.emplace(store_, workers_, Verifiers(o), std::int64_t{o.leaseSeconds} * 1000);
+  }
 
   void Mount(GuardedServer& server) {
+    MountLimits(server);
+    MountHall(server);
+    MountGames(server);
+    MountFailures(server);
+  }
+
+ private:
+  // Every request: the page's folder, and the limit on requests.
+  void MountLimits(GuardedServer& server) {
     server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
       // The page's files name each other relatively: its folder needs its slash.
       if (Watch() && req.path == "/play") {
@@ -100,13 +107,17 @@ class Board {
         res.set_redirect("/play/", 301);
         return httplib::Server::HandlerResponse::Handled;
       }
-      if (const int wait = requests_.Take(req.remote_addr); wait > 0) {
+      if (const int wait = Limit(requests_, "requests", options_.requestsPerMinute, req.remote_addr); wait > 0) {
         res.set_header("Retry-After", std::to_string(wait));
         Say(req, res, 429, "Too many requests from your address; try again in " + std::to_string(wait) + " s.");
         return httplib::Server::HandlerResponse::Handled;
       }
       return httplib::Server::HandlerResponse::Unhandled;
     });
+  }
+
+  // The tables and the week's challenge.
+  void MountHall(GuardedServer& server) {
     server.Get("/", [this](const httplib::Request& req, httplib::Response& res) { Hall(req, res); });
     server.Get("/hall.css", [](const httplib::Request&, httplib::Response& res) {
       res.set_header("Cache-Control", "max-age=3600");
@@ -122,6 +133,10 @@ class Board {
             {"starts", Iso(c.week.starts)},
             {"ends", Iso(c.week.ends)}});
     });
+  }
+
+  // The games, their uploads, and the page beside them.
+  void MountGames(GuardedServer& server) {
     server.Get(R"(/games/(\d{1,18}))", [this](const httplib::Request& req, httplib::Response& res) {
       const std::optional<std::string> page = rendered_.Get(req.path, [&]() -> std::optional<std::string> {
         const std::optional<Entry> e = store_.Find(std::stoll(req.matches[1]));
@@ -142,11 +157,20 @@ class Board {
     });
     server.Post("/api/games", [this](const httplib::Request& req, httplib::Response& res,
                                      const httplib::ContentReader&) { Receive(req, res); });
+    server.Get(R"(/api/uploads/(\d{1,18}))", [this](const httplib::Request& req, httplib::Response& res) {
+      const std::optional<Store::Upload> upload = store_.FindUpload(std::stoll(req.matches[1]), NowMs());
+      if (!upload) return Say(req, res, 404, "No upload of that number is in the hall.");
+      Answer(req, res, 200, *upload);
+    });
     if (Watch()) {
       server.set_mount_point("/play", options_.page);
       server.set_file_request_handler(
           [](const httplib::Request&, httplib::Response& res) { res.set_header("X-Content-Type-Options", "nosniff"); });
     }
+  }
+
+  // Every failure answered in a sentence: the server's own, and those of the routes.
+  void MountFailures(GuardedServer& server) {
     server.set_error_handler(
         httplib::Server::HandlerWithResponse([this](const httplib::Request& req, httplib::Response& res) {
           // Called for every status of 400 or more; those of the routes have their sentence.
@@ -159,18 +183,37 @@ class Board {
           return httplib::Server::HandlerResponse::Handled;
         }));
     server.set_exception_handler([this](const httplib::Request& req, httplib::Response& res, std::exception_ptr e) {
-      std::string why = "The board failed on this request.";
       try {
         std::rethrow_exception(e);
+      } catch (const StoreError& error) {
+        std::cerr << "zorva-board: " << error.what() << std::endl;
+        if (error.unavailable) {
+          res.set_header("Retry-After", "5");
+          return Say(req, res, 503, "The hall's database cannot be reached; try again in a moment.");
+        }
       } catch (const std::exception& error) {
         std::cerr << "zorva-board: " << error.what() << std::endl;
       }
-      Say(req, res, 500, why);
+      Say(req, res, 500, "The board failed on this request.");
     });
   }
 
- private:
   bool Watch() const { return !options_.page.empty(); }
+
+  static int Verifiers(const BoardOptions& o) {
+    return o.verifiers > 0 ? o.verifiers : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  }
+
+  // A shared hall keeps its per-address limits in the database, and lets a
+  // request go when the database cannot say.
+  int Limit(RateLimit& local, const char* kind, int perMinute, const std::string& address) {
+    if (!store_.Shared()) return local.Take(address);
+    try {
+      return store_.Limit(kind, address, perMinute, NowMs());
+    } catch (const StoreError&) {
+      return 0;
+    }
+  }
 
   static std::string Iso(std::int64_t seconds) {
     const auto t = static_cast<std::time_t>(seconds);
@@ -206,16 +249,37 @@ class Board {
   static bool WantsHtml(const httplib::Request& req) {
     return !req.path.starts_with("/api/") || req.get_header_value("Accept").find("text/html") != std::string::npos;
   }
-  // An answer in a sentence, with the entries it concerns.
+  // An answer in a sentence, with the entries it concerns, sent with `status`;
+  // `j` holds what else the JSON says, and `said` the status of the answer
+  // when it is not the response's own (an upload's, asked after).
   void Say(const httplib::Request& req, httplib::Response& res, int status, const std::string& sentence,
-           const std::vector<Entry>& entries = {}) {
-    if (WantsHtml(req)) return Html(res, status, MessagePage(status, sentence, entries, Watch()));
-    nlohmann::json j = {{status < 400 ? "message" : "error", sentence}};
-    if (status < 400) {
+           const std::vector<Entry>& entries = {}, nlohmann::json j = nlohmann::json::object(), int said = 0) {
+    said = said ? said : status;
+    if (WantsHtml(req)) return Html(res, status, MessagePage(said, sentence, entries, Watch()));
+    j[said < 400 ? "message" : "error"] = sentence;
+    if (said < 400 && said != 202) {
       j["entries"] = nlohmann::json::array();
       for (const Entry& e : entries) j["entries"].push_back(EntryJson(e, Watch()));
     }
     Json(res, status, j);
+  }
+  // An upload as it stands, with `status`: once it is settled, its answer
+  // (the same, whether its sender waited for it or asks after it); before,
+  // where its answer will be.
+  void Answer(const httplib::Request& req, httplib::Response& res, int status, const Store::Upload& upload) {
+    const std::string link = UploadLink(upload.id);
+    if (upload.stage != Store::Upload::Stage::Done) {
+      const bool waits = upload.stage == Store::Upload::Stage::Waiting;
+      // A page without script asks again by itself.
+      if (WantsHtml(req)) res.set_header("Refresh", "2; url=" + link);
+      if (status == 202) res.set_header("Location", link);
+      return Say(req, res, status,
+                 std::string(waits ? "The file is kept and waits for a verifier" : "A verifier is verifying the file") +
+                     "; its verdict will be at " + link + ".",
+                 {}, {{"upload", link}, {"state", waits ? "waiting" : "verifying"}}, 202);
+    }
+    Say(req, res, status, upload.answer.sentence, upload.answer.entries,
+        {{"upload", link}, {"state", "done"}, {"status", upload.answer.status}}, upload.answer.status);
   }
 
   // The page number of ?page=, 1 when there is none; nothing for a bad one.
@@ -271,7 +335,7 @@ class Board {
       GuardedServer::CloseAfterResponse(res);
       Say(req, res, status, sentence);
     };
-    if (const int wait = uploads_.Take(req.remote_addr); wait > 0) {
+    if (const int wait = Limit(uploads_, "uploads", options_.uploadsPerMinute, req.remote_addr); wait > 0) {
       res.set_header("Retry-After", std::to_string(wait));
       return refuse(429, "Too many uploads from your address: at most " + std::to_string(options_.uploadsPerMinute) +
                              " a minute. Send it again in " + std::to_string(wait) + " s.");
@@ -293,46 +357,29 @@ class Board {
     const std::optional<std::string> name = PlayerName(upload.name, why);
     if (!name) return Say(req, res, 400, why);
 
+    if (store_.Shared()) {
+      if (store_.Waiting(NowMs()) >= options_.queue) return Busy(req, res);
+      const std::int64_t id = store_.Submit(*name, upload.demo, Now());
+      return Answer(req, res, 202, {id, Store::Upload::Stage::Waiting, {}});
+    }
     UploadVerdict verdict;
-    switch (workers_.Verify(upload.demo, verdict, why)) {
-      case Workers::Outcome::Verified: break;
-      case Workers::Outcome::Busy:
-        res.set_header("Retry-After", "10");
-        return Say(req, res, 503, "The board is verifying as many games as it can; send the file again in a minute.");
-      case Workers::Outcome::OverLimits: return Say(req, res, 422, why);
-      case Workers::Outcome::Failed: return Say(req, res, 500, why);
-    }
-    if (verdict.games.empty()) return Say(req, res, 422, verdict.refusal);
-    if (verdict.games.size() > kGamesPerUpload) {
-      return Say(req, res, 422,
-                 "The file holds " + std::to_string(verdict.games.size()) +
-                     " games; the hall takes at most 1,000 from one file.");
-    }
-    const Store::Added added = store_.Add(*name, upload.demo, verdict, Now());
-    const std::size_t games = verdict.games.size();
-    std::string sentence;
-    if (added.fresh > 0) {
-      sentence = std::to_string(added.fresh) + (added.fresh == 1 ? " game" : " games") + " entered in the hall.";
-    } else if (added.entries.empty()) {
-      return Say(req, res, 422,
-                 games == 1 ? "This game was removed from the hall." : "These games were removed from the hall.");
-    } else {
-      sentence = games == 1 ? "This game is in the hall already." : "Every game of this file is in the hall already.";
-    }
-    if (added.fresh > 0 && added.fresh < static_cast<int>(added.entries.size())) {
-      sentence += " " + std::to_string(added.entries.size() - static_cast<std::size_t>(added.fresh)) +
-                  " of the file's games were there already.";
-    }
-    if (added.removed > 0) sentence += " " + std::to_string(added.removed) + " removed from the hall were left out.";
-    if (verdict.status != 0) sentence += " The rest of the file was refused: " + verdict.refusal;
-    Say(req, res, added.fresh > 0 ? 201 : 200, sentence, added.entries);
+    const Workers::Outcome outcome = workers_.Verify(upload.demo, verdict, why);
+    if (outcome == Workers::Outcome::Busy) return Busy(req, res);
+    const auto [id, answer] = store_.Record(*name, upload.demo, Settle(outcome, verdict, why), Now());
+    Answer(req, res, answer.status, {id, Store::Upload::Stage::Done, answer});
+  }
+
+  void Busy(const httplib::Request& req, httplib::Response& res) {
+    res.set_header("Retry-After", "10");
+    Say(req, res, 503, "The board is verifying as many games as it can; send the file again in a minute.");
   }
 
   const BoardOptions& options_;
   Store store_;
   Workers workers_;
-  RateLimit requests_, uploads_;
+  RateLimit requests_, uploads_;  // of a hall on SQLite
   Rendered rendered_;
+  std::optional<Queue> queue_;  // of a shared hall
 };
 
 }  // namespace

@@ -1,28 +1,31 @@
-// The hall's database: one SQLite file in write-ahead-log mode, its schema
-// version in the file (PRAGMA user_version) and brought up to date by the
-// migrations when opened. Every upload is one transaction, committed to disk
-// (synchronous=FULL) before the server answers it: an entry is there whole
-// or not at all, and an acknowledged one stays. Any number of threads may
-// read and write through one Store.
+// The hall's data: its entries, the week's challenges, the uploads and their
+// answers, in a database (board/database.h) of one SQLite file or on a
+// PostgreSQL server, asked in the same SQL and answering alike. The schema
+// has a version, and a database of an older one is brought up to date when
+// opened. Every write is one transaction, committed to disk before the
+// server answers it: an entry is there whole or not at all, and an
+// acknowledged one stays. Any number of threads may use one Store.
+//
+// An upload is kept with its answer. On SQLite it is verified while its
+// sender waits and kept once settled (Record); on PostgreSQL it is kept as
+// waiting (Submit), and any board process sharing the database takes it
+// (Take), holds it for a lease it renews while the verifier works, and
+// settles it (Settle); an upload whose holder died is taken again once its
+// lease has run out.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "board/database.h"
 #include "board/verifier.h"
 
-struct sqlite3;
-
 namespace zorva {
-
-struct StoreError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
 
 // One verified game in the hall.
 struct Entry {
@@ -55,27 +58,86 @@ struct Challenge {
 
 class Store {
  public:
-  // Opens (or makes) the database and brings its schema up to date. Throws
+  // Opens (or makes) the database, a SQLite file or a PostgreSQL server's
+  // address (postgresql://...), and brings its schema up to date. Throws
   // StoreError.
-  explicit Store(const std::string& path);
+  explicit Store(const std::string& database);
   ~Store();
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;
+
+  // Whether any number of board processes may serve the hall together (on
+  // PostgreSQL): its uploads then wait in the database for a verifier of
+  // any of them, and the per-address limits are kept there.
+  bool Shared() const;
 
   // The challenge of the week `now` falls in: a seed drawn at random the
   // first time the week is asked for, and kept.
   Challenge ChallengeAt(std::int64_t now);
 
-  // Enters the games the verifier verified, sent by `name` in `file`, in one
-  // transaction: a game that is there already is not entered again (a game
-  // entered unranked becomes ranked when a file proves its start), a removed
-  // one never again. Returns the entries of the verdict's games, in order.
+  // What entering a verdict's games did: the entries of its games, in order
+  // (a game that is there already is not entered again, and one entered
+  // unranked becomes ranked when a file proves its start; a removed one is
+  // never entered again).
   struct Added {
     std::vector<Entry> entries;
     int fresh = 0;    // entries made now
     int removed = 0;  // games left out because they were removed
   };
-  Added Add(const std::string& name, const std::string& file, const UploadVerdict& verdict, std::int64_t now);
+  // An upload's answer: its HTTP status, its sentence, the entries it made.
+  struct Answer {
+    int status = 0;
+    std::string sentence;
+    std::vector<Entry> entries;
+  };
+  // What an upload's verification came to: the verdict whose games are to be
+  // entered (none, for a refusal), and the answer from what entering did.
+  struct Settlement {
+    const UploadVerdict* verdict = nullptr;
+    std::function<Answer(const Added&)> answer;
+  };
+
+  // Keeps an upload verified while its sender waited, settled, in one
+  // transaction: its number and its answer.
+  std::pair<std::int64_t, Answer> Record(const std::string& name, const std::string& file, const Settlement& settlement,
+                                         std::int64_t now);
+
+  // Keeps an upload as waiting for a verifier, and says so to every board
+  // process: its number.
+  std::int64_t Submit(const std::string& name, const std::string& file, std::int64_t now);
+  // How many uploads wait that no verifier holds.
+  std::int64_t Waiting(std::int64_t nowMs);
+  // A waiting upload as a verifier holds it; `attempt` counts the verifiers
+  // that took it, this one included.
+  struct Taken {
+    std::int64_t id = 0;
+    std::int64_t attempt = 0;
+    std::string name, file;
+  };
+  // The oldest waiting upload that no verifier holds, held until `leaseMs`
+  // from `nowMs`; nothing when none waits.
+  std::optional<Taken> Take(std::int64_t nowMs, std::int64_t leaseMs);
+  // Holds it `leaseMs` longer; false when it is no longer this holder's.
+  bool Renew(const Taken& taken, std::int64_t nowMs, std::int64_t leaseMs);
+  // Lets it go untried, for another verifier to take at once.
+  void Release(const Taken& taken);
+  // Enters its games and keeps its answer, in one transaction, while it is
+  // still this holder's; nothing when another has taken it since.
+  std::optional<Answer> Settle(const Taken& taken, const Settlement& settlement, std::int64_t now);
+
+  // An upload as it stands, for its sender to ask after.
+  struct Upload {
+    enum class Stage { Waiting, Verifying, Done };
+    std::int64_t id = 0;
+    Stage stage = Stage::Waiting;
+    Answer answer;  // once done
+  };
+  std::optional<Upload> FindUpload(std::int64_t id, std::int64_t nowMs);
+
+  // Takes one of `perMinute` a minute for `address` under the limit `kind`,
+  // a minute's worth at once, in the database: 0 when it may go on, or else
+  // the whole seconds until it may. Only for a shared hall.
+  int Limit(const std::string& kind, const std::string& address, int perMinute, std::int64_t nowMs);
 
   // `count` ranked entries from the `offset`-th on, best first (the higher
   // score, then the earlier entry): the all-time table, or the table of the
@@ -87,6 +149,8 @@ class Store {
   // A number that is another one once anything has been written to the
   // database since, by this process or another (the command line's).
   std::int64_t Changes();
+  // Calls `waiting` when an upload may wait (Submit, in any process).
+  void OnWaiting(std::function<void()> waiting);
 
   // Administration, from the command line: false when there is no such entry.
   bool Remove(std::int64_t id);
@@ -95,26 +159,13 @@ class Store {
   // `path` (SQLite's online backup: the server may go on writing).
   void Backup(const std::string& path);
 
-  class Connection;
-
  private:
-  std::unique_ptr<Connection> Open();
-  // A connection for reading, back to the pool when the lease ends.
-  struct Lease {
-    Store& store;
-    std::unique_ptr<Connection> connection;
-    ~Lease();
-    Connection* operator->() { return connection.get(); }
-  };
-  Lease Reader();
+  Added Add(Session& s, const std::string& name, const std::string& file, const UploadVerdict& verdict,
+            std::int64_t now);
+  Answer Settled(Session& s, std::int64_t id, const std::string& name, const std::string& file,
+                 const Settlement& settlement, std::int64_t now);
 
-  std::string path_;
-  std::mutex writeMutex_;
-  std::unique_ptr<Connection> writer_;
-  std::mutex poolMutex_;
-  std::vector<std::unique_ptr<Connection>> readers_;
-  std::mutex watchMutex_;
-  std::unique_ptr<Connection> watcher_;  // only asks whether others wrote
+  std::unique_ptr<Database> db_;
   std::mutex challengeMutex_;
   Challenge challenge_;  // the latest asked for
 };

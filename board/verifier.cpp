@@ -2,11 +2,13 @@
 
 #include <openssl/evp.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -235,6 +237,8 @@ UploadVerdict DecodeVerdict(const std::string& bytes) {
 }
 
 int RunVerifyCommand(const WorkerLimits& limits) {
+  // A worker whose board was killed has nobody to give its verdict to.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
   const rlimit cpu{static_cast<rlim_t>(limits.seconds), static_cast<rlim_t>(limits.seconds) + 1};
   const rlimit memory{limits.memoryBytes, limits.memoryBytes}, none{0, 0};
   if (setrlimit(RLIMIT_CPU, &cpu) != 0 || (kLimitMemory && setrlimit(RLIMIT_AS, &memory) != 0) ||

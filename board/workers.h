@@ -5,9 +5,12 @@
 // limits costs only its own upload.
 #pragma once
 
+#include <sys/types.h>
+
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "board/verifier.h"
@@ -25,9 +28,15 @@ class Workers {
   // OverLimits and Failed, with a sentence in `why`, when the worker ran out
   // of its limits or ended without a verdict.
   Outcome Verify(const std::string& demo, UploadVerdict& verdict, std::string& why);
+  // Ends every verification under way (Failed) and refuses any more: the
+  // board stops.
+  void Stop();
 
  private:
   Outcome Run(const std::string& demo, UploadVerdict& verdict, std::string& why);
+  // Starts a worker on `demo`: its process, and in `output` the pipe it
+  // answers on; -1 with a sentence in `why` when it cannot.
+  pid_t Spawn(const std::string& demo, int& output, std::string& why);
 
   const std::string program_;
   const int slots_, queue_;
@@ -35,6 +44,8 @@ class Workers {
   std::mutex mutex_;
   std::condition_variable freed_;
   int running_ = 0, waiting_ = 0;
+  bool stopped_ = false;
+  std::set<pid_t> workers_;  // started, not yet waited for
 };
 
 }  // namespace zorva

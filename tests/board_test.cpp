@@ -1,12 +1,12 @@
-// The hall of fame against a real zorva-board on loopback: uploads verified,
-// ranked or refused with the verifier's sentence, names and paths of
-// strangers, the week's challenge, the limits, and administration from the
-// command line while it serves.
+// The hall of fame against a real zorva-board on loopback, on each store:
+// uploads verified, ranked or refused with the verifier's sentence, names and
+// paths of strangers, the week's challenge, the limits, administration from
+// the command line while it serves, and a database of the schema before.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <future>
 #include <set>
+#include <thread>
 
 #include "base/challenge.h"
 #include "rules/state.h"
@@ -16,16 +16,21 @@ namespace zorva {
 namespace {
 
 const std::string kCorpus = ZORVA_SOURCE_DIR "/tests/fuzz/corpus/demo_fuzz/";
+// A hall of the schema before, as each store held it: tests/board/schema1-STORE.sql.
+const std::string kSchemaBefore = ZORVA_SOURCE_DIR "/tests/board/schema1-";
 
 std::string FileText(const std::string& path) {
   const Bytes b = ReadBytes(path);
   return {b.begin(), b.end()};
 }
 
+class Board : public testing::TestWithParam<std::string> {};
+INSTANTIATE_TEST_SUITE_P(Stores, Board, testing::ValuesIn(kStores), [](const auto& store) { return store.param; });
+
 // Every upload answered with its status and sentence; accepted games ranked or not, with the reason.
-TEST(Board, UploadsAreVerifiedRankedOrRefusedWithTheVerifiersSentence) {
-  const TempDir dir("board-uploads");
-  const BoardProcess board(dir.path / "board.db", "--uploads-per-minute 0");
+TEST_P(Board, UploadsAreVerifiedRankedOrRefusedWithTheVerifiersSentence) {
+  const HallDatabase db(GetParam(), "uploads");
+  const BoardProcess board(db.address, "--uploads-per-minute 0");
   httplib::Client c = board.Client();
   // Games 1 and 2 end on their GAME OVER, game 3 is closed while it runs.
   const std::string script = "2 -\n1 tap:SPACE\n100 RIGHT SPACE\n300 SPACE\n1 -\n1 tap:SPACE\n40 -\n1 close\n";
@@ -85,18 +90,25 @@ TEST(Board, UploadsAreVerifiedRankedOrRefusedWithTheVerifiersSentence) {
   EXPECT_NE(Get(c, "/games/6").text.find("The file begins after other games"), std::string::npos);
   EXPECT_NE(Get(c, "/games/7").text.find("WAIT was not checked throughout"), std::string::npos);
   EXPECT_NE(hall.find("seeds are the players' own"), std::string::npos) << hall;
-  // A browser's form gets a page.
+  // A browser's form gets a page: its answer, or one that asks after it by itself until it is there.
   const httplib::MultipartFormDataItems form{{"name", "Ann", "", ""}, {"demo", ShortGame(15), "game.zdm", ""}};
-  const httplib::Result page = c.Post("/api/games", {{"Accept", "text/html"}}, form);
+  const httplib::Headers html{{"Accept", "text/html"}};
+  httplib::Result page = c.Post("/api/games", html, form);
   ASSERT_TRUE(page);
-  EXPECT_EQ(page->status, 201);
+  EXPECT_EQ(page->status, db.postgres ? 202 : 201);
+  for (int asked = 0; page && page->has_header("Refresh") && asked < 6000; ++asked) {
+    const std::string again = page->get_header_value("Refresh");  // 2; url=/api/uploads/N
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    page = c.Get(again.substr(again.find("url=") + 4), html);
+  }
+  ASSERT_TRUE(page);
   EXPECT_NE(page->body.find("1 game entered in the hall.</p>"), std::string::npos) << page->body;
 }
 
 // Names are checked before any verifying, kept exactly as written, and shown escaped.
-TEST(Board, NamesFromStrangersAreKeptAsWrittenAndShownAsText) {
-  const TempDir dir("board-names");
-  const BoardProcess board(dir.path / "board.db", "--uploads-per-minute 0");
+TEST_P(Board, NamesFromStrangersAreKeptAsWrittenAndShownAsText) {
+  const HallDatabase db(GetParam(), "names");
+  const BoardProcess board(db.address, "--uploads-per-minute 0");
   httplib::Client c = board.Client();
   const struct {
     std::string name, shown;  // shown: in the hall's page; empty when refused
@@ -130,12 +142,13 @@ TEST(Board, NamesFromStrangersAreKeptAsWrittenAndShownAsText) {
 }
 
 // Paths from strangers reach the hall's pages and the page's files, nothing beside them; every page has the policy.
-TEST(Board, PathsReachOnlyWhatTheHallServes) {
-  const TempDir dir("board-paths");
-  fs::create_directories(dir.path / "page");
-  std::ofstream(dir.path / "page" / "index.html") << "<p>the page</p>";
-  std::ofstream(dir.path / "secret") << "secret";
-  const BoardProcess board(dir.path / "board.db", "--page " + (dir.path / "page").string());
+TEST_P(Board, PathsReachOnlyWhatTheHallServes) {
+  const HallDatabase db(GetParam(), "paths");
+  const fs::path& dir = db.dir.path;
+  fs::create_directories(dir / "page");
+  std::ofstream(dir / "page" / "index.html") << "<p>the page</p>";
+  std::ofstream(dir / "secret") << "secret";
+  const BoardProcess board(db.address, "--page " + (dir / "page").string());
   httplib::Client c = board.Client();
   ASSERT_EQ(Upload(c, "Ann", ShortGame(7)).status, 201);
   const std::string policy = "default-src 'none'";
@@ -149,8 +162,10 @@ TEST(Board, PathsReachOnlyWhatTheHallServes) {
       {"/games/2", 404, "No game"}, {"/games/0.zdm", 404, "No game"}, {"/games/99999999999999999999", 404, ""},
       {"/games/1/../../secret", 404, ""}, {"/games/..%2F..%2Fsecret", 404, ""}, {"/play/../secret", 404, ""},
       {"/play/..%2Fsecret", 404, ""}, {"/play/%2E%2E/secret", 404, ""}, {"/play/%2e%2e%2fsecret", 404, ""},
-      {"/board.db", 404, ""}, {"/play/../board.db", 404, ""}, {"/?page=0", 404, ""}, {"/?page=x", 404, ""},
+      {"/play/../hall.db", 404, ""}, {"/?page=0", 404, ""}, {"/?page=x", 404, ""},
       {"/api/scores?week=1;DROP", 400, ""}, {"/" + std::string(9000, 'a'), 414, ""},
+      {"/api/uploads/1", 200, "\"state\":\"done\",\"status\":201"}, {"/api/uploads/2", 404, "No upload"},
+      {"/api/uploads/1%2F..%2F..%2Fsecret", 404, ""}, {"/hall.db", 404, ""}, {"/pg/data/PG_VERSION", 404, ""},
   };
   for (const auto& k : cases) {
     const httplib::Result r = c.Get(k.path);
@@ -165,9 +180,9 @@ TEST(Board, PathsReachOnlyWhatTheHallServes) {
 }
 
 // The week's table ranks only the games of the week's seed, played from the program's start.
-TEST(Board, TheWeeksTableRanksOnlyGamesOfTheWeeksSeed) {
-  const TempDir dir("board-week");
-  const BoardProcess board(dir.path / "board.db");
+TEST_P(Board, TheWeeksTableRanksOnlyGamesOfTheWeeksSeed) {
+  const HallDatabase db(GetParam(), "week");
+  const BoardProcess board(db.address);
   httplib::Client c = board.Client();
   const Answer challenge = Get(c, "/api/challenge");
   ASSERT_EQ(challenge.status, 200) << challenge.text;
@@ -204,25 +219,42 @@ TEST(Board, TheWeeksTableRanksOnlyGamesOfTheWeeksSeed) {
 
 // Too many requests, uploads, or verifications at once are answered with a sentence; a verification over its limits
 // costs its upload only.
-TEST(Board, LimitsAreAnsweredInASentenceAndTheServerGoesOn) {
-  const TempDir dir("board-limits");
-  const BoardProcess board(dir.path / "board.db", "--uploads-per-minute 2 --verifiers 1 --queue 0 --verify-seconds 1");
+TEST_P(Board, LimitsAreAnsweredInASentenceAndTheServerGoesOn) {
+  const HallDatabase db(GetParam(), "limits");
+  // One verifier, and no upload waits for it; on PostgreSQL, where every upload waits a moment in the database, one.
+  const int waits = db.postgres ? 1 : 0, uploads = 2 + waits;
+  const BoardProcess board(db.address, "--uploads-per-minute " + std::to_string(uploads) + " --verifiers 1 --queue " +
+                                           std::to_string(waits) + " --verify-seconds 1");
   httplib::Client c = board.Client();
   // Thousands of frames, more than a second of the verifier's time.
   const std::string longRun = Recorded("1 tap:SPACE\n90000 SPACE\n", 21);
-  auto first = std::async(std::launch::async, [&] {
-    httplib::Client other = board.Client();
-    return Upload(other, "Ann", longRun);
-  });
-  const Answer second = Upload(c, "Ann", longRun);
-  const Answer one = first.get();
-  const std::multiset<int> statuses{one.status, second.status};
-  EXPECT_EQ(statuses, (std::multiset<int>{422, 503})) << one.text << second.text;
-  EXPECT_NE((one.text + second.text).find("more than its limits (1 s of processor time"), std::string::npos);
-  EXPECT_NE((one.text + second.text).find("verifying as many games as it can"), std::string::npos);
-  const Answer third = Upload(c, "Ann", ShortGame(22));
-  EXPECT_EQ(third.status, 429) << third.text;
-  EXPECT_NE(third.text.find("at most 2 a minute"), std::string::npos) << third.text;
+  std::vector<Answer> answers;
+  if (!db.postgres) {
+    auto first = std::async(std::launch::async, [&] {
+      httplib::Client other = board.Client();
+      return Upload(other, "Ann", longRun);
+    });
+    answers.push_back(Upload(c, "Ann", longRun));
+    answers.push_back(first.get());
+  } else {
+    // The first verified, the second waiting for it, the third refused.
+    const Answer first = Upload(c, "Ann", longRun, false);
+    for (int asked = 0; asked < 3000 && Get(c, first.body.value("upload", "/")).body.value("state", "") != "verifying"; ++asked)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const Answer second = Upload(c, "Ann", longRun, false);
+    answers.push_back(Upload(c, "Ann", ShortGame(23)));
+    answers.push_back(Settled(c, first.body.value("upload", "/")));
+    answers.push_back(Settled(c, second.body.value("upload", "/")));
+  }
+  std::multiset<int> statuses;
+  std::string said;
+  for (const Answer& a : answers) statuses.insert(a.status), said += a.text;
+  EXPECT_EQ(statuses, (db.postgres ? std::multiset<int>{422, 422, 503} : std::multiset<int>{422, 503})) << said;
+  EXPECT_NE(said.find("more than its limits (1 s of processor time"), std::string::npos);
+  EXPECT_NE(said.find("verifying as many games as it can"), std::string::npos);
+  const Answer over = Upload(c, "Ann", ShortGame(22));
+  EXPECT_EQ(over.status, 429) << over.text;
+  EXPECT_NE(over.text.find("at most " + std::to_string(uploads) + " a minute"), std::string::npos) << over.text;
   EXPECT_EQ(Get(c, "/").status, 200);
   // A head that does not end within its bound is refused, and the server goes on.
   httplib::Headers huge;
@@ -232,38 +264,58 @@ TEST(Board, LimitsAreAnsweredInASentenceAndTheServerGoesOn) {
   EXPECT_EQ(Get(c, "/").status, 200);
 }
 
-TEST(Board, TheCommandLineRemovesRenamesAndBacksUpWhileTheHallServes) {
-  const TempDir dir("board-admin");
-  const fs::path db = dir.path / "board.db";
-  const BoardProcess board(db);
+TEST_P(Board, TheCommandLineRemovesRenamesAndBacksUpWhileTheHallServes) {
+  const HallDatabase db(GetParam(), "admin");
+  const BoardProcess board(db.address);
   httplib::Client c = board.Client();
   const std::string game = ShortGame(31);
   ASSERT_EQ(Upload(c, "Ann", game).status, 201);
   ASSERT_EQ(Upload(c, "Bob", ShortGame(32)).status, 201);
-  const std::string on = " --database '" + db.string() + "'";
+  const std::string on = " --database '" + db.address + "'";
+  // A hall on PostgreSQL is backed up with the server's own tools.
+  const int backup = db.postgres ? 1 : 0;
   const struct {
     std::string args;
     int status;
     std::string entry1;  // what /games/1 then holds
   } cases[] = {
-      {"rename 1 'Ann Marie'", 0, "Ann Marie"}, {"rename 1 ''", 2, "Ann Marie"},  {"rename 9 Zed", 1, "Ann Marie"},
-      {"backup copy.db", 0, "Ann Marie"},      {"backup board.db", 2, "Ann Marie"}, {"remove 1", 0, "No game"},
+      {"rename 1 'Ann Marie'", 0, "Ann Marie"}, {"rename 1 ''", 2, "Ann Marie"},       {"rename 9 Zed", 1, "Ann Marie"},
+      {"backup copy.db", backup, "Ann Marie"},  {"backup hall.db", 1 + !backup, "Ann Marie"}, {"remove 1", 0, "No game"},
       {"remove 1", 1, "No game"},
       {"remove x", 2, "No game"},
   };
   for (const auto& k : cases) {
-    EXPECT_EQ(std::get<0>(RunProgram(kBoard, k.args + on, dir.path)), k.status) << k.args;
+    EXPECT_EQ(std::get<0>(RunProgram(kBoard, k.args + on, db.dir.path)), k.status) << k.args;
     EXPECT_NE(Get(c, "/games/1").text.find(k.entry1), std::string::npos) << k.args;
   }
   EXPECT_EQ(Upload(c, "Ann", game).status, 422);  // removed for good
-  sqlite3* copy = nullptr;
-  ASSERT_EQ(sqlite3_open_v2((dir.path / "copy.db").c_str(), &copy, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-  sqlite3_stmt* names = nullptr;
-  sqlite3_prepare_v2(copy, "SELECT group_concat(name, ',') FROM entries", -1, &names, nullptr);
-  ASSERT_EQ(sqlite3_step(names), SQLITE_ROW);
-  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(names, 0)), "Ann Marie,Bob");
-  sqlite3_finalize(names);
-  sqlite3_close(copy);
+  if (!db.postgres) {
+    EXPECT_EQ(SqlColumn((db.dir.path / "copy.db").string(), "SELECT COUNT(*) FROM entries WHERE name IN ('Ann Marie', 'Bob')"),
+              std::vector<std::int64_t>{2});
+  }
+}
+
+// A database of the schema before is brought up to date by the first board that opens it: its entries served, its
+// uploads answered.
+TEST_P(Board, ADatabaseOfTheSchemaBeforeIsBroughtUpToDate) {
+  const HallDatabase db(GetParam(), "schema");
+  const std::ifstream dump(kSchemaBefore + GetParam() + ".sql");
+  SqlColumn(db.address, (std::ostringstream() << dump.rdbuf()).str());
+  {
+    const BoardProcess board(db.address);
+    httplib::Client c = board.Client();
+    EXPECT_NE(Get(c, "/games/2").text.find("<bdi>Eve</bdi>: 480 points"), std::string::npos);
+    EXPECT_EQ(Get(c, "/games/2.zdm").text, "ZORVADMO of the game of Eve");
+    const Answer a = Upload(c, "Ann", ShortGame(41));
+    EXPECT_EQ(a.status, 201) << a.text;
+    EXPECT_EQ(a.body["entries"][0]["id"], 3) << a.text;
+  }
+  const BoardProcess again(db.address);
+  httplib::Client c = again.Client();
+  const Answer scores = Get(c, "/api/scores");
+  ASSERT_EQ(scores.body["entries"].size(), 3u) << scores.text;
+  EXPECT_EQ(scores.body["entries"][0]["name"], "Eve");
+  EXPECT_EQ(scores.body["entries"][0]["rank"], 1);
 }
 
 }  // namespace
