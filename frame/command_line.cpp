@@ -95,6 +95,30 @@ std::string UsageLine() {
 
 std::string VersionText() { return std::string("zorva ") + ZORVA_VERSION; }
 
+// The keys of the game and of a demo watched, as the help lists them.
+static std::string KeysHelp() {
+  return "Keys (they count only while the window has the keyboard focus):\n"
+         "  SPACE             start a game; fire; leave the GAME OVER screen\n"
+         "  LEFT, RIGHT       move the ship\n"
+         "  Alt+Enter         fullscreen on and off\n"
+         "  Escape            close the open menu; stop a demo playing back\n"
+         "\n"
+         "Watching a demo (--play):\n"
+         "  SPACE or K        pause and resume\n"
+         "  comma, period     one frame back, one frame on (paused)\n"
+         "  LEFT, RIGHT       5 seconds back, on        J, L   30 seconds back, on\n"
+         "  DOWN or [, UP or ]  slower, faster (1/4x to 16x, then as fast as it goes)\n"
+         "  BACKSPACE         back to 1x\n"
+         "  Page Up, Page Down  the game before, the next game\n"
+         "  HOME, END         the demo's first frame, its last\n"
+         "  the bar at the top  click or drag to go to that part of the demo\n"
+         "  A gamepad: A or Start pauses, the d-pad goes 5 seconds back and on (left,\n"
+         "  right) and changes the speed (down, up), the shoulders step a frame, X and\n"
+         "  Y go to the game before and the next.\n"
+         "  A gamepad works as well: the d-pad or the left stick moves the ship, any\n"
+         "  face button or Start is SPACE.\n";
+}
+
 std::string HelpText(const std::string& soundFile) {
   return UsageLine() +
          "\n"
@@ -124,27 +148,8 @@ std::string HelpText(const std::string& soundFile) {
          "  --frame N         with --play: start at frame N of the demo, paused\n"
          "  --help            show this help and exit\n"
          "  --version         show the version and exit\n"
-         "\n"
-         "Keys (they count only while the window has the keyboard focus):\n"
-         "  SPACE             start a game; fire; leave the GAME OVER screen\n"
-         "  LEFT, RIGHT       move the ship\n"
-         "  Alt+Enter         fullscreen on and off\n"
-         "  Escape            close the open menu; stop a demo playing back\n"
-         "\n"
-         "Watching a demo (--play):\n"
-         "  SPACE or K        pause and resume\n"
-         "  comma, period     one frame back, one frame on (paused)\n"
-         "  LEFT, RIGHT       5 seconds back, on        J, L   30 seconds back, on\n"
-         "  DOWN or [, UP or ]  slower, faster (1/4x to 16x, then as fast as it goes)\n"
-         "  BACKSPACE         back to 1x\n"
-         "  Page Up, Page Down  the game before, the next game\n"
-         "  HOME, END         the demo's first frame, its last\n"
-         "  the bar at the top  click or drag to go to that part of the demo\n"
-         "  A gamepad: A or Start pauses, the d-pad goes 5 seconds back and on (left,\n"
-         "  right) and changes the speed (down, up), the shoulders step a frame, X and\n"
-         "  Y go to the game before and the next.\n"
-         "  A gamepad works as well: the d-pad or the left stick moves the ship, any\n"
-         "  face button or Start is SPACE.\n"
+         "\n" +
+         KeysHelp() +
          "\n"
          "The menu OPTION -> WAIT (checked at every start) paces each game frame to\n"
          "31 ms, about 32 frames a second; unchecked, the game runs as fast as the\n"
