@@ -83,6 +83,24 @@ std::string ThisProgram(const char* argv0) {
   return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string(argv0);
 }
 
+// The options that take a whole number: its bounds, and what is asked of
+// it when it is out of them.
+struct NumberOption {
+  const char* name;
+  int min, max;
+  int zorva::BoardOptions::*field;
+  const char* needs;
+};
+constexpr NumberOption kNumberOptions[] = {
+    {"--threads", 1, 4096, &zorva::BoardOptions::threads, "a number from 1 to 4096"},
+    {"--requests-per-minute", 0, 1000000000, &zorva::BoardOptions::requestsPerMinute, "a number"},
+    {"--uploads-per-minute", 0, 1000000000, &zorva::BoardOptions::uploadsPerMinute, "a number"},
+    {"--connections-per-address", 1, 1000000, &zorva::BoardOptions::connectionsPerAddress, "a number"},
+    {"--verifiers", 1, 1024, &zorva::BoardOptions::verifiers, "a number from 1 to 1024"},
+    {"--queue", 0, 100000, &zorva::BoardOptions::queue, "a number"},
+    {"--lease-seconds", 3, 3600, &zorva::BoardOptions::leaseSeconds, "a number from 3 to 3600"},
+};
+
 // Takes the option `arg` with its `value` into `o`: what is wrong with it, or
 // nothing.
 std::string TakeOption(zorva::BoardOptions& o, std::string_view arg, const std::string& value) {
@@ -91,6 +109,9 @@ std::string TakeOption(zorva::BoardOptions& o, std::string_view arg, const std::
     if (v) out = *v;
     return v.has_value();
   };
+  for (const NumberOption& n : kNumberOptions) {
+    if (arg == n.name) return number(n.min, n.max, o.*n.field) ? "" : std::string(n.name) + " needs " + n.needs;
+  }
   int mib = 0;
   if (arg == "--database") {
     o.database = value;
@@ -104,20 +125,6 @@ std::string TakeOption(zorva::BoardOptions& o, std::string_view arg, const std::
         colon == std::string::npos ? std::nullopt : zorva::WholeNumber<int>(value.substr(colon + 1), 0, 65535);
     if (host.empty() || !port) return "--listen needs HOST:PORT, such as 127.0.0.1:8080";
     o.host = host, o.port = *port;
-  } else if (arg == "--threads") {
-    if (!number(1, 4096, o.threads)) return "--threads needs a number from 1 to 4096";
-  } else if (arg == "--requests-per-minute") {
-    if (!number(0, 1000000000, o.requestsPerMinute)) return "--requests-per-minute needs a number";
-  } else if (arg == "--uploads-per-minute") {
-    if (!number(0, 1000000000, o.uploadsPerMinute)) return "--uploads-per-minute needs a number";
-  } else if (arg == "--connections-per-address") {
-    if (!number(1, 1000000, o.connectionsPerAddress)) return "--connections-per-address needs a number";
-  } else if (arg == "--verifiers") {
-    if (!number(1, 1024, o.verifiers)) return "--verifiers needs a number from 1 to 1024";
-  } else if (arg == "--queue") {
-    if (!number(0, 100000, o.queue)) return "--queue needs a number";
-  } else if (arg == "--lease-seconds") {
-    if (!number(3, 3600, o.leaseSeconds)) return "--lease-seconds needs a number from 3 to 3600";
   } else if (arg == "--verify-seconds") {
     if (!number(1, 86400, o.limits.seconds)) return "--verify-seconds needs a number from 1 to 86400";
   } else if (arg == "--verify-memory") {
