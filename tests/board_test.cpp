@@ -256,6 +256,11 @@ TEST_P(Board, LimitsAreAnsweredInASentenceAndTheServerGoesOn) {
   EXPECT_EQ(over.status, 429) << over.text;
   EXPECT_NE(over.text.find("at most " + std::to_string(uploads) + " a minute"), std::string::npos) << over.text;
   EXPECT_EQ(Get(c, "/").status, 200);
+  // A minute's worth of requests at once, then one more is refused until the next is due.
+  const BoardProcess strict(db.address, "--requests-per-minute 3");
+  httplib::Client s = strict.Client();
+  for (const int expected : {200, 200, 200, 429}) EXPECT_EQ(Get(s, "/api/challenge").status, expected);
+  EXPECT_NE(Get(s, "/").text.find("Too many requests from your address; try again in "), std::string::npos);
   // A head that does not end within its bound is refused, and the server goes on.
   httplib::Headers huge;
   for (int i = 0; i < 40; ++i) huge.emplace("X-Filler-" + std::to_string(i), std::string(500, 'f'));
