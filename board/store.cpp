@@ -183,7 +183,8 @@ Store::Added Store::Add(Session& s, const std::string& name, const std::string& 
           {Value::Bytes(fileHash), now, Value::Bytes(file)});
     return upload = s.Run("SELECT id FROM uploads WHERE sha256 = $1", {Value::Bytes(fileHash)}).Int(0, 0);
   };
-  bool oneSeed = true;  // every game so far has the first one's seed
+  std::vector<std::int64_t> ids;  // the file's entries, in its order
+  bool oneSeed = true;            // every game so far has the first one's seed
   for (std::size_t k = 0; k < verdict.games.size(); ++k) {
     const VerifiedGame& g = verdict.games[k];
     const std::int64_t game = static_cast<std::int64_t>(k + 1);
@@ -217,9 +218,11 @@ Store::Added Store::Add(Session& s, const std::string& name, const std::string& 
       s.Run("INSERT INTO demos (entry, demo) VALUES ($1, $2)", {id, Value::Bytes(g.demo)});
       ++added.fresh;
     }
-    added.entries.push_back(*FindIn(s, id));
+    ids.push_back(id);
   }
   if (upload != 0) s.Run("UPDATE uploads SET entries = entries + $1 WHERE id = $2", {added.fresh, upload});
+  // Ranked once all are in, so that the file's later games count in its earlier ones' ranks.
+  for (const std::int64_t id : ids) added.entries.push_back(*FindIn(s, id));
   return added;
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -53,6 +54,8 @@ TEST_P(Board, UploadsAreVerifiedRankedOrRefusedWithTheVerifiersSentence) {
        "1 game entered", 201, 1, {false}},
       {"a game without WAIT", Recorded("1 tap:SPACE\n10 SPACE\n1 wait\n20 SPACE\n1 close\n", 12), "1 game entered", 201, 1,
        {false}},
+      {"a scoreless game, then two that score", Recorded("1 tap:SPACE\n3000 -\n1 tap:SPACE\n300 SPACE\n1 close\n", 41),
+       "3 games entered in the hall.", 201, 3, {true, true, true}},
       {"a forged start", Recorded(shortRun, 13, [] { G.MarchNext = G.MarchLast + 1000000; }),
        "game 1: " + rules + "the formation's step gate is 999,990 ms ahead of the clock", 422},
       {"a forged second game", Recorded(script, 3, [] { G.ShotActive[3] = 1, G.ShotX[3] = 146, G.ShotY[3] = 200; }, 2),
@@ -71,6 +74,15 @@ TEST_P(Board, UploadsAreVerifiedRankedOrRefusedWithTheVerifiersSentence) {
     EXPECT_NE(a.text.find(k.said), std::string::npos) << k.what << ": " << a.text;
     const nlohmann::json entries = a.body.value("entries", nlohmann::json::array());
     ASSERT_EQ(entries.size(), static_cast<std::size_t>(k.entries)) << k.what;
+    // Each ranked game's rank is the hall's own, the file's other games counted.
+    const Answer table = Get(c, "/api/scores");
+    std::map<std::int64_t, int> ranks;
+    for (const auto& e : table.body["entries"]) ranks[e["id"]] = e["rank"];
+    for (const auto& e : entries) {
+      if (e["ranked"]) {
+        EXPECT_EQ(e["rank"], ranks[e["id"]]) << k.what << ", entry " << e["id"];
+      }
+    }
     for (std::size_t i = 0; i < entries.size(); ++i) {
       EXPECT_EQ(entries[i]["ranked"], k.ranked[i]) << k.what << ", game " << i + 1;
       EXPECT_EQ(entries[i].contains("reason"), !k.ranked[i]) << k.what << ", game " << i + 1;
@@ -84,8 +96,8 @@ TEST_P(Board, UploadsAreVerifiedRankedOrRefusedWithTheVerifiersSentence) {
   }
   // The table ranks what was ranked, best first; the reasons are said.
   const Answer all = Get(c, "/api/scores");
-  ASSERT_EQ(all.body["entries"].size(), 6u) << all.text;
-  for (std::size_t i = 1; i < 6; ++i) EXPECT_GE(all.body["entries"][i - 1]["score"], all.body["entries"][i]["score"]);
+  ASSERT_EQ(all.body["entries"].size(), 9u) << all.text;
+  for (std::size_t i = 1; i < 9; ++i) EXPECT_GE(all.body["entries"][i - 1]["score"], all.body["entries"][i]["score"]);
   const std::string hall = Get(c, "/").text;
   EXPECT_NE(Get(c, "/games/6").text.find("The file begins after other games"), std::string::npos);
   EXPECT_NE(Get(c, "/games/7").text.find("WAIT was not checked throughout"), std::string::npos);
