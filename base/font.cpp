@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
+#include <climits>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "assets/embedded_assets.h"
+#include "base/number.h"
 
 namespace zorva {
 
@@ -45,23 +47,11 @@ class Lines {
   std::size_t at_ = 0;
 };
 
-// The words of a line, between blanks.
-std::vector<std::string_view> Words(std::string_view line) {
-  std::vector<std::string_view> words;
-  for (std::size_t at = 0; at < line.size();) {
-    const std::size_t start = line.find_first_not_of(" \t\r", at);
-    if (start == std::string_view::npos) break;
-    const std::size_t end = std::min(line.find_first_of(" \t\r", start), line.size());
-    words.push_back(line.substr(start, end - start));
-    at = end;
-  }
-  return words;
-}
-
 // A whole number that is all of `word`.
 bool Number(std::string_view word, int& n) {
-  const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), n);
-  return error == std::errc() && end == word.data() + word.size();
+  const std::optional<int> v = WholeNumber(word, INT_MIN, INT_MAX);
+  if (v) n = *v;
+  return v.has_value();
 }
 
 // Reads the typeface text built into the program (see assets/font.txt).

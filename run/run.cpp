@@ -61,6 +61,11 @@ std::string DamageAhead(DemoReader& reader) {
   return {};
 }
 
+// A line of the verdict on the demo `path`, as `program` says it.
+std::string AboutDemo(const std::string& program, const std::string& path, const std::string& what) {
+  return program + ": " + PrintablePath(path) + ": " + what;
+}
+
 }  // namespace
 
 Verdict PlayDemoFile(const std::string& program, const std::string& path, bool paced, bool verify,
@@ -69,7 +74,7 @@ Verdict PlayDemoFile(const std::string& program, const std::string& path, bool p
   std::string why;
   const ReadOnlyFile file = ReadOnlyFile::Open(path, why);
   if (!file.IsOpen()) {
-    Verdict verdict{2, {{program + ": " + PrintablePath(path) + ": cannot read the demo: " + why, true}}};
+    Verdict verdict{2, {{AboutDemo(program, path, "cannot read the demo: " + why), true}}};
     if (said) said(verdict.lines.back());
     return verdict;
   }
@@ -86,7 +91,7 @@ Verdict PlayDemo(const std::string& program, const std::string& path, DemoSource
     if (said) said(verdict.lines.back());
   };
   const auto fail = [&](int status, const std::string& why) {
-    say(program + ": " + PrintablePath(path) + ": " + why, true);
+    say(AboutDemo(program, path, why), true);
     verdict.status = status;
     return verdict;
   };

@@ -13,18 +13,6 @@ namespace {
 constexpr std::int64_t kMaxCount = 1'000'000'000;
 constexpr std::int64_t kMaxWork = 1'000'000;
 
-std::vector<std::string_view> Words(std::string_view line) {
-  std::vector<std::string_view> words;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    const std::size_t start = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-    if (i > start) words.push_back(line.substr(start, i - start));
-  }
-  return words;
-}
-
 [[noreturn]] void Fail(int lineNumber, const std::string& why) {
   throw ScriptError("script line " + std::to_string(lineNumber) + ": " + why);
 }

@@ -46,9 +46,9 @@ const demos = (() => {
       document.getElementById('link').style.visibility = 'visible';  // its room kept from the start
       if (demos.onGame) demos.onGame();
     }
-    if (event === 2 && run.ends.length > 0) kept = { bytes: recording(), ends: run.ends };
+    if (event === 2 && run.ends.length > 0) kept = recorded();
   }
-  const recorded = () => (run && run.ends.length > 0 ? { bytes: recording(), ends: run.ends } : kept);
+  function recorded() { return run && run.ends.length > 0 ? { bytes: recording(), ends: run.ends } : kept; }
 
   const available = () => typeof CompressionStream === 'function' && typeof DecompressionStream === 'function';
   const through = (bytes, stream) => new Response(new Blob([bytes]).stream().pipeThrough(stream)).arrayBuffer();
